@@ -1,0 +1,59 @@
+// Korvex: the control that drives one PIN pad for a point-of-sale host.
+//
+// Most methods only start an exchange with the PIN pad and return a small
+// status at once (0 started, 1 refused in this state, 7 bad argument); the
+// outcome arrives later through KorvexEvents::InterfaceEvent. Everything runs
+// on the host's thread: method calls, socket events and timer ticks.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "korvex/events.h"
+#include "korvex/host.h"
+#include "korvex/terminal_object.h"
+
+namespace korvex {
+
+class Korvex {
+ public:
+  Korvex(Host& host, KorvexEvents& events);
+  // Performs ResetConnection: timer off, socket closed, state back to idle.
+  ~Korvex();
+  Korvex(const Korvex&) = delete;
+  Korvex& operator=(const Korvex&) = delete;
+
+  // Connects (if needed) and makes sure the payment application runs.
+  // 0 started, 1 refused (no terminal object bound).
+  int16_t PerformConnectionTest(int16_t HostIndex);
+  // Compares the PIN pad's keys and tables with the terminal object and
+  // updates them. 0 started, 1 refused (payment application not confirmed).
+  int16_t InitTransaction();
+  // Reads the router address of this PIN pad. 0 done, 1 refused (not idle).
+  int16_t InitFromReg();
+  // Binds the terminal configuration and takes its fingerprint.
+  // 0 bound, 1 refused (not idle). The object must outlive the control.
+  int16_t setTerminalObject(TerminalObject& TerminalObject);
+
+  // Brings the PIN pad back to its idle screen. 0, or 31 when the reset waits
+  // for the cardholder and will be carried out by the next message.
+  int16_t WarmReset();
+  // Drops the connection and all link state at once, silently.
+  void ColdReset();
+
+  int16_t getState();
+  void setEMVRegistryKey(const std::string& EMVRegistryKey);
+  std::string getName();
+  void setName(const std::string& myName);
+  int16_t getHostIndex();
+
+  class Impl;
+  // For tools and tests built inside this tree.
+  Impl& impl() { return *impl_; }
+
+ private:
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace korvex

@@ -1,0 +1,166 @@
+// The control's private implementation: its fields and every routine of the
+// protocol. Member functions live in the folder of their subsystem (link/,
+// padctl/, transaction/, emvconfig/, download/); this header is the one place
+// that lists them.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "control/states.h"
+#include "korvex/events.h"
+#include "korvex/host.h"
+#include "korvex/korvex.h"
+#include "korvex/terminal_object.h"
+
+namespace korvex {
+
+class Korvex::Impl : public SocketEvents, public TimerEvents {
+ public:
+  Impl(Host& host, KorvexEvents& events);
+  ~Impl() override;
+  Impl(const Impl&) = delete;
+  Impl& operator=(const Impl&) = delete;
+
+  // ---- Fields ------------------------------------------------------------
+  // Kept public: this class is private to the library, and tests inspect it.
+  Host& host;
+  KorvexEvents& events;
+  std::unique_ptr<Socket> Winsock1;
+  std::unique_ptr<Timer> TimeoutTimer;
+
+  int16_t fState = STATE_IDLE;
+  std::string EMVRegistryKey;
+  std::string PinPadName;
+  std::string ReceiveBuffer;
+  std::string LastSentMessage;
+  int16_t NakCount = 0;
+  bool WarmResetPending = false;
+  TerminalObject* terminalObject = nullptr;  // held, never owned
+  int16_t HostIndex = 0;
+  uint8_t ComPort = 0;
+  bool ServiceCodeChecked = false;
+  int16_t RetryCount = 0;
+  std::string LastTrack2Message;
+  std::string UseMagText;
+  int32_t DownloadBlockSize = 248;
+  uint8_t ChecksumMode = 1;  // 1 LRC, 2 CRC-16 (download only)
+  int16_t DownloadFileIndex = 0;
+  bool EMVAppDetection = false;
+  uint8_t ReceiveGuard = 0;  // bit 0 processing, bit 1 data arrived meanwhile
+
+  // Configuration fingerprint and table update.
+  std::string ERKChecksum;
+  std::string TableReference;
+  uint8_t DownloadMask = 0;  // bit 0 keys differ, bit 1 tables differ
+  int16_t RecordsLeft = 0;
+  std::vector<std::string> ESTRecords;  // 1-based; element 0 unused
+  std::vector<std::string> MVTRecords;  // 1-based; element 0 unused
+
+  // ---- Events and yielding (control/) -------------------------------------
+  void RaiseInterfaceEvent(int32_t EventType, int32_t Code, const std::string& Text);
+  void RaiseDebugEvent(int16_t DebugLevel, const std::string& Text);
+  // Lets pending socket and timer events of the host run.
+  void DoEvents();
+  // "Function='<name>'; State=<fState>; Message='<message>'."
+  std::string StateReport(const std::string& function, const std::string& message) const;
+
+  // ---- Public methods (control/) ------------------------------------------
+  int16_t InitFromReg();
+  int16_t setTerminalObject(TerminalObject& object);
+  std::string ComputeERKChecksum();
+  std::string BuildTableReference();
+  // Sets STATE_RESULT_ERROR and reports Kind + status with its text.
+  void ReportResultCode(int16_t Kind, const std::string& ResultText);
+
+  // ---- Link: sending (link/) ----------------------------------------------
+  // Timeout is written back when clamped to 60000.
+  void SendMessage(const std::string& Message, int32_t& Timeout, uint8_t FrameType);
+  void SendMessage(const std::string& Message, int32_t&& Timeout, uint8_t FrameType) {
+    SendMessage(Message, Timeout, FrameType);
+  }
+  // Sets fState, then sends STX, text, ETX with an LRC.
+  void SendRequest(int16_t State, const std::string& Text, int32_t Timeout = 3000);
+
+  // ---- Link: receiving (link/) --------------------------------------------
+  void OnDataArrival(int32_t bytesTotal) override;
+  void ProcessReceiveBuffer();
+  void EatMessage(const std::string& Message);
+  // One unit of EatMessage, without draining the rest of the buffer.
+  void EatUnit(const std::string& Message);
+  bool CheckLRC(const std::string& Frame) const;
+  void ProcessAck();
+
+  // ---- Link: connection and timeouts (link/) ------------------------------
+  void ConnectRouter(int16_t NextState);
+  void OnConnect() override;
+  void OnClose() override;
+  void OnError(int32_t Number, const std::string& Description) override;
+  void WaitDownloadRequest();
+  void SendAckAndWait(int32_t Interval);
+  void OnTimer() override;
+  // Timer helpers: off, interval, on.
+  void RestartTimer(int32_t IntervalMs);
+  void StopTimer();
+
+  // ---- PIN-pad control: dispatcher (padctl/) ------------------------------
+  void ProcessMessage(const std::string& Message);
+  void ProcessVFI(const std::string& Message);
+  void ProcessMsg81(const std::string& Message);
+
+  // ---- PIN-pad control: resets (padctl/) ----------------------------------
+  int16_t WarmReset();
+  void ColdReset();
+  void ResetConnection();
+  void Send72(int16_t State);
+  bool UserActionNeeded() const;
+  void WarmResetComplete();
+
+  // ---- PIN-pad control: initialisation (padctl/) --------------------------
+  int16_t PerformConnectionTest(int16_t HostIndexArg);
+  int16_t InitTransaction();
+  void DetectEMVApp(int16_t State);
+  void DetectLoaderApp(int16_t State);
+  void StartLoaderApp();
+  void StartDownloadMode();
+  void StartEMVApp(int16_t State);
+  void SendD03Request();
+  void ProcessP00(const std::string& Message);
+  void ProcessP01(const std::string& Message);
+  void ProcessKD0(const std::string& Message);
+  void ProcessD03(const std::string& Message);
+
+  // ---- Card reader requests used by the warm reset (transaction/) ----------
+  void SendI050(int16_t State);
+  void SendI02(int16_t State);
+  void ProcessI05(const std::string& Message);
+  void ProcessI02(const std::string& Message);
+
+  // ---- EMV table update (emvconfig/) --------------------------------------
+  void ComputeDownloadMask(const std::string& Reply);
+  void DeleteEMVTables();
+  void GetTableInfo();
+  void ProcessD01(const std::string& Message);
+  void DeleteNextTableRecord();
+  void ProcessD06(const std::string& Message);
+  void AddTableRecords();
+  void SendNextTableRecord();
+  void SaveVersions();
+  std::string BuildVersionRecord() const;
+  void ProcessD04(const std::string& Message);
+  void ProcessD05(const std::string& Message);
+
+  // ---- EST and MVT records (emvconfig/) -----------------------------------
+  int16_t BuildESTRecords();                              // -1 ok, 0 failed
+  int16_t BuildRIDList(std::vector<std::string>& RIDs);  // 1-based, -1 ok, 0 failed
+  std::string GetSchemeVersion(const std::string& RID) const;
+  std::string BuildERKData(int16_t& KeyIndex);
+  int16_t BuildMVTRecords();  // -1 ok, 0 failed
+  std::string BuildMVTRecord(int16_t& Record);
+  std::string BuildMVTTerminalData();
+  std::string BuildMVTConstantBlock() const;
+};
+
+}  // namespace korvex

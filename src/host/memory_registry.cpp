@@ -1,0 +1,111 @@
+#include "korvex/memory_registry.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+namespace korvex {
+
+std::string RegistryRootName(RegHandle root) {
+  switch (root) {
+    case 0x80000000u: return "HKEY_CLASSES_ROOT";
+    case 0x80000001u: return "HKEY_CURRENT_USER";
+    case 0x80000002u: return "HKEY_LOCAL_MACHINE";
+    case 0x80000003u: return "HKEY_USERS";
+    case 0x80000005u: return "HKEY_CURRENT_CONFIG";
+    default: return "";
+  }
+}
+
+std::string MemoryRegistry::Normal(const std::string& path) {
+  std::string n;
+  n.reserve(path.size());
+  for (char c : path) n += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  // Redundant separators do not name another key.
+  while (!n.empty() && n.back() == '\\') n.pop_back();
+  std::string out;
+  for (char c : n) {
+    if (c == '\\' && !out.empty() && out.back() == '\\') continue;
+    out += c;
+  }
+  return out;
+}
+
+void MemoryRegistry::AddKey(const std::string& keyPath) {
+  // Every ancestor exists as well, as in a real hive.
+  const std::string n = Normal(keyPath);
+  for (size_t p = n.find('\\'); p != std::string::npos; p = n.find('\\', p + 1)) {
+    keys_[n.substr(0, p)];
+  }
+  keys_[n];
+}
+
+void MemoryRegistry::SetValue(const std::string& keyPath, const std::string& name,
+                              const std::string& bytes, uint32_t type) {
+  AddKey(keyPath);
+  keys_[Normal(keyPath)][Normal(name)] = Value{type, bytes};
+}
+
+void MemoryRegistry::FailOpen(const std::string& keyPath, int32_t status) {
+  openFailures_[Normal(keyPath)] = status;
+}
+
+void MemoryRegistry::FailQuery(const std::string& keyPath, const std::string& name,
+                               int32_t status) {
+  queryFailures_[Normal(keyPath) + '\x01' + Normal(name)] = status;
+}
+
+void MemoryRegistry::Clear() {
+  keys_.clear();
+  openFailures_.clear();
+  queryFailures_.clear();
+}
+
+bool MemoryRegistry::HasKey(const std::string& keyPath) const {
+  return keys_.count(Normal(keyPath)) != 0;
+}
+
+int32_t MemoryRegistry::OpenKey(RegHandle root, const std::string& subKey, uint32_t access,
+                                RegHandle& opened) {
+  (void)access;
+  const std::string rootName = RegistryRootName(root);
+  if (rootName.empty()) return kRegInvalidParameter;
+  const std::string path = Normal(subKey.empty() ? rootName : rootName + "\\" + subKey);
+  if (auto f = openFailures_.find(path); f != openFailures_.end()) return f->second;
+  if (keys_.count(path) == 0) return kRegFileNotFound;
+  opened = nextHandle_++;
+  handles_[opened] = path;
+  return kRegSuccess;
+}
+
+int32_t MemoryRegistry::QueryValue(RegHandle key, const std::string& valueName, uint32_t& type,
+                                   char* data, uint32_t& size) {
+  const auto h = handles_.find(key);
+  if (h == handles_.end()) return 6;  // ERROR_INVALID_HANDLE
+  if (auto f = queryFailures_.find(h->second + '\x01' + Normal(valueName));
+      f != queryFailures_.end()) {
+    return f->second;
+  }
+  const auto& values = keys_[h->second];
+  const auto v = values.find(Normal(valueName));
+  if (v == values.end()) return kRegFileNotFound;
+  type = v->second.type;
+  const auto needed = static_cast<uint32_t>(v->second.bytes.size());
+  if (data == nullptr) {
+    size = needed;
+    return kRegSuccess;
+  }
+  if (size < needed) {
+    size = needed;
+    return kRegMoreData;
+  }
+  std::memcpy(data, v->second.bytes.data(), needed);
+  size = needed;
+  return kRegSuccess;
+}
+
+int32_t MemoryRegistry::CloseKey(RegHandle key) {
+  return handles_.erase(key) != 0 ? kRegSuccess : 6;
+}
+
+}  // namespace korvex

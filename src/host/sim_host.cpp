@@ -1,0 +1,353 @@
+#include "korvex/sim_host.h"
+
+#include <algorithm>
+#include <chrono>
+#include <random>
+#include <utility>
+
+namespace korvex {
+
+// One accepted connection: both ends, their open flags and the per-direction
+// stream state (offset for corruption, last delivery time to keep order).
+struct SimHost::Link : SimConnection, std::enable_shared_from_this<SimHost::Link> {
+  SimHost* host = nullptr;
+  int id = 0;
+  SimPeer* peer = nullptr;
+  std::weak_ptr<SocketCore> control;
+  bool controlOpen = true;
+  bool peerOpen = true;
+  uint64_t offset[2] = {0, 0};       // 0: control -> peer, 1: peer -> control
+  int64_t lastDelivery[2] = {0, 0};
+  std::mt19937 rng[2];
+
+  void Send(const std::string& bytes) override { host->Transmit(shared_from_this(), SimSide::Peer, bytes); }
+  void Close() override { host->CloseFrom(shared_from_this(), SimSide::Peer); }
+  bool IsOpen() const override { return peerOpen; }
+  int Id() const override { return id; }
+};
+
+struct SimHost::SocketCore {
+  SimHost* host = nullptr;
+  SocketEvents* events = nullptr;
+  std::string remoteHost;
+  int32_t remotePort = 0;
+  int16_t state = sckClosed;
+  std::string rx;
+  std::shared_ptr<Link> link;
+  uint64_t attempt = 0;  // bumped by Connect and Close so stale events do nothing
+};
+
+namespace {
+
+class SimSocket : public Socket {
+ public:
+  explicit SimSocket(std::shared_ptr<SimHost::SocketCore> core) : core_(std::move(core)) {}
+  ~SimSocket() override { Close(); }
+
+  void SetRemoteHost(const std::string& host) override { core_->remoteHost = host; }
+  std::string RemoteHost() const override { return core_->remoteHost; }
+  void SetRemotePort(int32_t port) override { core_->remotePort = port; }
+  int32_t RemotePort() const override { return core_->remotePort; }
+  int16_t State() const override { return core_->state; }
+
+  void Connect() override {
+    if (core_->state != sckClosed) {
+      // As the classic control does: an error event, the socket unchanged.
+      auto weak = std::weak_ptr<SimHost::SocketCore>(core_);
+      core_->host->Schedule(0, [weak] {
+        if (auto c = weak.lock()) c->events->OnError(40020, "Invalid operation at current state");
+      });
+      return;
+    }
+    core_->state = sckConnecting;
+    ++core_->attempt;
+    core_->host->StartConnect(core_);
+  }
+
+  void Close() override {
+    if (core_->link) {
+      core_->host->CloseFrom(core_->link, SimSide::Control);
+      core_->link.reset();
+    }
+    core_->state = sckClosed;
+    core_->rx.clear();
+    ++core_->attempt;
+  }
+
+  void SendData(const std::string& data) override {
+    // Writing to a socket that is not connected goes nowhere.
+    if (core_->state == sckConnected && core_->link) {
+      core_->host->Transmit(core_->link, SimSide::Control, data);
+    }
+  }
+
+  std::string GetData() override { return std::exchange(core_->rx, std::string()); }
+
+ private:
+  std::shared_ptr<SimHost::SocketCore> core_;
+};
+
+struct TimerCore {
+  SimHost* host = nullptr;
+  TimerEvents* events = nullptr;
+  bool enabled = false;
+  int32_t interval = 0;
+  uint64_t generation = 0;
+  uint64_t pending = 0;
+};
+
+class SimTimer : public Timer {
+ public:
+  explicit SimTimer(std::shared_ptr<TimerCore> core) : core_(std::move(core)) {}
+  ~SimTimer() override { Disarm(); }
+
+  bool Enabled() const override { return core_->enabled; }
+  void SetEnabled(bool enabled) override {
+    if (enabled == core_->enabled) return;
+    core_->enabled = enabled;
+    if (enabled) {
+      Arm(core_);
+    } else {
+      Disarm();
+    }
+  }
+  int32_t Interval() const override { return core_->interval; }
+  void SetInterval(int32_t ms) override {
+    core_->interval = ms;
+    if (core_->enabled) Arm(core_);
+  }
+
+ private:
+  void Disarm() {
+    if (core_->pending) core_->host->Cancel(core_->pending);
+    core_->pending = 0;
+    ++core_->generation;
+  }
+
+  // Schedules the next tick one interval from now; a later re-arm voids it.
+  static void Arm(const std::shared_ptr<TimerCore>& core) {
+    if (core->pending) core->host->Cancel(core->pending);
+    core->pending = 0;
+    const uint64_t generation = ++core->generation;
+    if (core->interval < 1) return;
+    std::weak_ptr<TimerCore> weak = core;
+    core->pending = core->host->Schedule(core->interval, [weak, generation] {
+      auto c = weak.lock();
+      if (!c || !c->enabled || c->generation != generation) return;
+      c->pending = 0;
+      Arm(c);  // the next tick is due one interval after this one
+      c->events->OnTimer();
+    });
+  }
+
+  std::shared_ptr<TimerCore> core_;
+};
+
+char Invert(char c) { return static_cast<char>(~static_cast<unsigned char>(c)); }
+
+}  // namespace
+
+SimHost::SimHost() = default;
+SimHost::~SimHost() = default;
+
+std::unique_ptr<Socket> SimHost::CreateSocket(SocketEvents& events) {
+  auto core = std::make_shared<SocketCore>();
+  core->host = this;
+  core->events = &events;
+  return std::make_unique<SimSocket>(std::move(core));
+}
+
+std::unique_ptr<Timer> SimHost::CreateTimer(TimerEvents& events) {
+  auto core = std::make_shared<TimerCore>();
+  core->host = this;
+  core->events = &events;
+  return std::make_unique<SimTimer>(std::move(core));
+}
+
+uint64_t SimHost::Schedule(int64_t delayMs, std::function<void()> fn) {
+  const int64_t at = now_ + std::max<int64_t>(0, delayMs);
+  const uint64_t id = nextSeq_++;
+  events_.emplace(std::make_pair(at, id), std::move(fn));
+  eventTimes_[id] = at;
+  return id;
+}
+
+void SimHost::Cancel(uint64_t id) {
+  const auto t = eventTimes_.find(id);
+  if (t == eventTimes_.end()) return;
+  events_.erase(std::make_pair(t->second, id));
+  eventTimes_.erase(t);
+}
+
+bool SimHost::RunOneDue() {
+  if (events_.empty()) return false;
+  auto first = events_.begin();
+  if (first->first.first > now_) return false;
+  // Taken off the queue before it runs, so a nested DoEvents cannot run it twice.
+  auto fn = std::move(first->second);
+  eventTimes_.erase(first->first.second);
+  events_.erase(first);
+  fn();
+  return true;
+}
+
+void SimHost::DoEvents() {
+  while (RunOneDue()) {
+  }
+}
+
+void SimHost::RunFor(int64_t ms) {
+  const int64_t target = now_ + std::max<int64_t>(0, ms);
+  for (;;) {
+    DoEvents();
+    if (events_.empty() || events_.begin()->first.first > target) break;
+    now_ = events_.begin()->first.first;
+  }
+  now_ = target;
+}
+
+bool SimHost::RunUntil(const std::function<bool()>& done, int64_t maxMs) {
+  const int64_t limit = now_ + std::max<int64_t>(0, maxMs);
+  while (!done()) {
+    if (RunOneDue()) continue;
+    if (events_.empty() || events_.begin()->first.first > limit) {
+      now_ = limit;
+      return done();
+    }
+    now_ = events_.begin()->first.first;
+  }
+  return true;
+}
+
+LocalDateTime SimHost::LocalNow() const {
+  using namespace std::chrono;
+  const sys_days day = year_month_day{year{localStart_.year}, month{unsigned(localStart_.month)},
+                                      std::chrono::day{unsigned(localStart_.day)}};
+  const auto t = sys_seconds{day} + hours{localStart_.hour} + minutes{localStart_.minute} +
+                 seconds{localStart_.second} + duration_cast<seconds>(milliseconds{now_});
+  const auto d = floor<days>(t);
+  const year_month_day ymd{d};
+  const hh_mm_ss hms{t - d};
+  return LocalDateTime{int(ymd.year()), int(unsigned(ymd.month())), int(unsigned(ymd.day())),
+                       int(hms.hours().count()), int(hms.minutes().count()),
+                       int(hms.seconds().count())};
+}
+
+void SimHost::Listen(const std::string& host, int32_t port, SimPeer& peer) {
+  listeners_[{host, port}] = &peer;
+}
+
+void SimHost::StopListening(const std::string& host, int32_t port) {
+  listeners_.erase({host, port});
+}
+
+std::string SimHost::Written(SimSide side) const {
+  std::string all;
+  for (const auto& r : wireLog_) {
+    if (r.from == side && r.kind == SimWireRecord::Data) all += r.bytes;
+  }
+  return all;
+}
+
+void SimHost::Log(SimSide from, SimWireRecord::Kind kind, int connection,
+                  const std::string& bytes) {
+  wireLog_.push_back(SimWireRecord{now_, from, kind, connection, bytes});
+}
+
+void SimHost::StartConnect(const std::shared_ptr<SocketCore>& core) {
+  std::weak_ptr<SocketCore> weak = core;
+  const uint64_t attempt = core->attempt;
+  Schedule(connectDelayMs, [this, weak, attempt] {
+    auto c = weak.lock();
+    if (!c || c->attempt != attempt || c->state != sckConnecting) return;
+    const auto l = listeners_.find({c->remoteHost, c->remotePort});
+    if (l == listeners_.end()) {
+      const bool hostKnown = std::any_of(listeners_.begin(), listeners_.end(),
+                                         [&](const auto& e) { return e.first.first == c->remoteHost; });
+      c->state = sckError;
+      if (hostKnown) {
+        c->events->OnError(10061, "Connection is forcefully rejected");
+      } else {
+        c->events->OnError(11001, "Authoritative answer: Host not found");
+      }
+      return;
+    }
+    auto link = std::make_shared<Link>();
+    link->host = this;
+    link->id = nextConnection_++;
+    link->peer = l->second;
+    link->control = c;
+    link->rng[0].seed(toPeer.seed + static_cast<uint32_t>(link->id));
+    link->rng[1].seed(toControl.seed + static_cast<uint32_t>(link->id));
+    c->link = link;
+    c->state = sckConnected;
+    Log(SimSide::Control, SimWireRecord::Open, link->id, "");
+    link->peer->OnPeerConnected(*link);
+    c->events->OnConnect();
+  });
+}
+
+void SimHost::Transmit(const std::shared_ptr<Link>& link, SimSide from, const std::string& bytes) {
+  const int dir = from == SimSide::Control ? 0 : 1;
+  if (dir == 0 ? !link->controlOpen : !link->peerOpen) return;
+  if (bytes.empty()) return;
+  Log(from, SimWireRecord::Data, link->id, bytes);
+
+  const SimLinkOptions& opt = dir == 0 ? toPeer : toControl;
+  std::string data = bytes;
+  std::uniform_real_distribution<double> coin(0.0, 1.0);
+  for (char& c : data) {
+    const uint64_t off = link->offset[dir]++;
+    const bool hit = opt.corruptOffsets.count(off) != 0 ||
+                     (opt.corruptProbability > 0 && coin(link->rng[dir]) < opt.corruptProbability);
+    if (hit) c = Invert(c);
+  }
+
+  const size_t chunk = opt.chunkSize == 0 ? data.size() : opt.chunkSize;
+  int64_t at = now_ + opt.latencyMs;
+  for (size_t pos = 0; pos < data.size(); pos += chunk, at += opt.chunkGapMs) {
+    const int64_t when = std::max(at, link->lastDelivery[dir]);
+    link->lastDelivery[dir] = when;
+    std::string piece = data.substr(pos, chunk);
+    Schedule(when - now_, [link, dir, piece] {
+      if (dir == 0) {
+        if (link->peerOpen) link->peer->OnPeerData(*link, piece);
+        return;
+      }
+      auto c = link->control.lock();
+      if (!c || c->link != link || c->state != sckConnected) return;
+      c->rx += piece;
+      c->events->OnDataArrival(static_cast<int32_t>(c->rx.size()));
+    });
+  }
+}
+
+void SimHost::CloseFrom(const std::shared_ptr<Link>& link, SimSide from) {
+  const int dir = from == SimSide::Control ? 0 : 1;
+  if (dir == 0) {
+    if (!link->controlOpen) return;
+    link->controlOpen = false;
+  } else {
+    if (!link->peerOpen) return;
+    link->peerOpen = false;
+  }
+  Log(from, SimWireRecord::Close, link->id, "");
+  const SimLinkOptions& opt = dir == 0 ? toPeer : toControl;
+  // The close travels behind the data already in flight.
+  const int64_t when = std::max(now_ + opt.latencyMs, link->lastDelivery[dir]);
+  link->lastDelivery[dir] = when;
+  Schedule(when - now_, [link, dir] {
+    if (dir == 0) {
+      if (!link->peerOpen) return;
+      link->peerOpen = false;
+      link->peer->OnPeerClosed(*link);
+      return;
+    }
+    auto c = link->control.lock();
+    if (!c || c->link != link || c->state != sckConnected) return;
+    c->state = sckClosing;
+    c->events->OnClose();
+  });
+}
+
+}  // namespace korvex

@@ -1,0 +1,51 @@
+// What an ACK from the PIN pad means in each state: usually "request
+// received, now wait for the reply" (odd state -> next even state), for a few
+// requests the start of the next step.
+#include <string>
+
+#include "control/korvex_impl.h"
+
+namespace korvex {
+
+void Korvex::Impl::ProcessAck() {
+  RaiseDebugEvent(5, "<ACK> received at State=" + std::to_string(fState));
+  NakCount = 0;
+
+  switch (fState) {
+    // Plain transitions: request acknowledged, wait for its reply.
+    case 109: case 127: case 151: case 153: case 155: case 157: case 159: case 161:
+    case 163: case 201: case 203: case 209: case 251: case 253: case 255: case 259:
+    case 261: case 265: case 267: case 270: case 271: case 272: case 273: case 276:
+    case 277: case 281: case 283: case 301: case 503: case 505: case 507: case 600:
+    case 602: case 620: case 623:
+      ++fState;
+      break;
+    case 252:  // the chip application's reply can take the cardholder's time
+      break;
+    case 129:  // "I07" taken: look for the loader
+      RetryCount = 0;
+      DetectLoaderApp(STATE_LOADER_DETECT);
+      return;
+    case 137:  // "L0302" after a download: give the application time to start
+      fState = STATE_EMVAPP_START_ACKED;
+      RestartTimer(5000);
+      break;
+    case 501:  // "72" taken: look for a card left in the reader
+      StopTimer();
+      WarmResetPending = false;
+      SendI050(STATE_WARM_RESET_I050);
+      return;
+    case 604:  // "L0302" taken: wait for the application's P00
+      fState = STATE_EMVAPP_SWITCH_WAIT;
+      RestartTimer(5000);
+      break;
+    default:
+      RaiseInterfaceEvent(1, 8, "ACK Received at fState=" + std::to_string(fState));
+      return;
+  }
+
+  // The wait for the reply starts again with the interval of the request.
+  if (TimeoutTimer->Interval() >= 1) TimeoutTimer->SetEnabled(true);
+}
+
+}  // namespace korvex

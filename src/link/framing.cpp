@@ -1,0 +1,33 @@
+#include "link/framing.h"
+
+namespace korvex {
+
+uint8_t CalculateLRC(const std::string& Frame) {
+  uint8_t lrc = 0;
+  for (size_t i = 1; i < Frame.size(); ++i) lrc ^= static_cast<uint8_t>(Frame[i]);
+  return lrc;
+}
+
+uint16_t CalculateCRC16(const std::string& Data, int32_t Polynomial) {
+  const uint16_t poly = static_cast<uint16_t>(Polynomial & 0xFFFF);
+  uint16_t reg = 0;
+  for (unsigned char byte : Data) {
+    for (int bit = 7; bit >= 0; --bit) {
+      const bool feedback = ((reg >> 15) & 1) != ((byte >> bit) & 1);
+      reg = static_cast<uint16_t>(reg << 1);
+      if (feedback) reg ^= poly;
+    }
+  }
+  return reg;
+}
+
+std::string Framed(const std::string& text) {
+  std::string frame;
+  frame.reserve(text.size() + 2);
+  frame += STX;
+  frame += text;
+  frame += ETX;
+  return frame;
+}
+
+}  // namespace korvex
