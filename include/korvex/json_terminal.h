@@ -60,8 +60,7 @@ class JsonTerminal : public TerminalObject {
   static std::unique_ptr<JsonTerminal> Load(const std::string& path, std::string& error);
   // The same for JSON text; sourceName stands for the file name in errors.
   static std::unique_ptr<JsonTerminal> FromText(const std::string& text,
-                                                const std::string& sourceName,
-                                                std::string& error);
+                                                const std::string& sourceName, std::string& error);
 
   explicit JsonTerminal(Config config);
   const Config& config() const { return config_; }

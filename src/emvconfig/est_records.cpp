@@ -63,7 +63,8 @@ int16_t Korvex::Impl::BuildESTRecords() {
   for (size_t i = 1; i < rids.size(); ++i) {
     const std::string& rid = rids[i];
     RaiseDebugEvent(5, "Building EST Record(" + std::to_string(i) + "): RID=" + rid);
-    std::string record = std::string(1, '\0') + fs + "Scheme" + std::to_string(i) + fs + rid + fs + fs;
+    std::string record =
+        std::string(1, '\0') + fs + "Scheme" + std::to_string(i) + fs + rid + fs + fs;
 
     // Key slots: the file name of every CA key of this scheme.
     int keys = 0;

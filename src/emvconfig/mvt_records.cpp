@@ -69,7 +69,8 @@ std::string Korvex::Impl::BuildMVTRecord(int16_t& Record) {
     }
     record += Fields({IntToBytes(0), std::string(1, '\0'), LongToBytes(0), IntToBytes(0),
                       std::string(1, '\0'), std::string(1, '\0'), "\x01"});
-    for (const int16_t field : {5, 3, 4}) record += ReadField(terminal, kMvtTable, Record, field) + FS;
+    for (const int16_t field : {5, 3, 4})
+      record += ReadField(terminal, kMvtTable, Record, field) + FS;
   }
   const std::string terminalData = BuildMVTTerminalData();
   if (terminalData.empty()) return "";

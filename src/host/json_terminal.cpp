@@ -60,7 +60,9 @@ const JsonTerminal::CaKey* JsonTerminal::KeyByIndex(int16_t KeyIndex) const {
   return &config_.caKeys[static_cast<size_t>(KeyIndex) - 1];
 }
 
-int16_t JsonTerminal::getERKCount() { return static_cast<int16_t>(config_.caKeys.size()); }
+int16_t JsonTerminal::getERKCount() {
+  return static_cast<int16_t>(config_.caKeys.size());
+}
 
 std::string JsonTerminal::getERKID(int16_t& KeyIndex) {
   const CaKey* key = KeyByIndex(KeyIndex);
@@ -144,11 +146,23 @@ int16_t JsonTerminal::GetPolicyIndex(int16_t& PolicyID) {
   return it == config_.policyRecords.end() ? 0 : it->second;
 }
 
-std::optional<bool> JsonTerminal::PINBypassAllowed() { return config_.pinBypass; }
-std::string JsonTerminal::getMyCountry() { return config_.country; }
-std::string JsonTerminal::getMyCurrency() { return config_.currency; }
-std::string JsonTerminal::getTerminalID() { return config_.terminalId; }
-std::string JsonTerminal::getMerchantID() { return config_.merchantId; }
-std::string JsonTerminal::getAIID() { return config_.acquirerId; }
+std::optional<bool> JsonTerminal::PINBypassAllowed() {
+  return config_.pinBypass;
+}
+std::string JsonTerminal::getMyCountry() {
+  return config_.country;
+}
+std::string JsonTerminal::getMyCurrency() {
+  return config_.currency;
+}
+std::string JsonTerminal::getTerminalID() {
+  return config_.terminalId;
+}
+std::string JsonTerminal::getMerchantID() {
+  return config_.merchantId;
+}
+std::string JsonTerminal::getAIID() {
+  return config_.acquirerId;
+}
 
 }  // namespace korvex

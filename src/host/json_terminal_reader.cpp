@@ -78,7 +78,8 @@ class ConfigReader {
  private:
   // An object holding only the known members; members starting with '_' are
   // notes and are ignored.
-  bool Object(const json& v, const std::string& path, std::initializer_list<std::string_view> known) {
+  bool Object(const json& v, const std::string& path,
+              std::initializer_list<std::string_view> known) {
     if (!v.is_object()) return Fail(path, "expected an object");
     for (const auto& item : v.items()) {
       const std::string& key = item.key();
@@ -117,8 +118,8 @@ class ConfigReader {
     const bool huge = v.is_number_unsigned() && v.get<uint64_t>() > static_cast<uint64_t>(high);
     const int64_t n = huge ? int64_t{high} + 1 : v.get<int64_t>();
     if (n < low || n > high) {
-      return Fail(path, "out of range (" + std::to_string(low) + " to " + std::to_string(high) +
-                            ")");
+      return Fail(path,
+                  "out of range (" + std::to_string(low) + " to " + std::to_string(high) + ")");
     }
     out = static_cast<int16_t>(n);
     return true;
@@ -137,7 +138,8 @@ class ConfigReader {
     }
     if (!v->is_string()) return Fail(at, "expected a numeric code");
     out = v->get<std::string>();
-    return IsDigits(out) && out.size() <= 4 ? true : Fail(at, "not a numeric code of 1 to 4 digits");
+    return IsDigits(out) && out.size() <= 4 ? true
+                                            : Fail(at, "not a numeric code of 1 to 4 digits");
   }
 
   // Hexadecimal text, returned as bytes.
@@ -263,7 +265,8 @@ class ConfigReader {
     if (!field->is_string()) return Fail(at, "expected a hexadecimal string");
     rule.aidPrefix = field->get<std::string>();
     if (rule.aidPrefix.empty() || !IsHexText(rule.aidPrefix)) return Fail(at, "not hexadecimal");
-    for (char& ch : rule.aidPrefix) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+    for (char& ch : rule.aidPrefix)
+      ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
     if (const auto it = v.find("issuer_country"); it != v.end()) {
       int16_t country = 0;
       if (!Int16(*it, Member(path, "issuer_country"), 0, 9999, country)) return false;

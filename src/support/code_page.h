@@ -10,7 +10,7 @@ namespace korvex {
 // Each UTF-8 character becomes its Windows-1257 byte; a character the code page
 // lacks, and every byte of a malformed sequence, becomes '?'.
 std::string Utf8ToCodePage(const std::string& utf8);
-// Each byte becomes its character in UTF-8; the five unassigned bytes of the
+// Each byte becomes its character in UTF-8; the twelve unassigned bytes of the
 // upper half become '?'.
 std::string CodePageToUtf8(const std::string& text);
 
