@@ -63,6 +63,7 @@ int16_t Korvex::Impl::BuildESTRecords() {
   for (size_t i = 1; i < rids.size(); ++i) {
     const std::string& rid = rids[i];
     RaiseDebugEvent(5, "Building EST Record(" + std::to_string(i) + "): RID=" + rid);
+    // A zero byte, the scheme's position, the RID, an empty field.
     std::string record =
         std::string(1, '\0') + fs + "Scheme" + std::to_string(i) + fs + rid + fs + fs;
 
@@ -74,7 +75,6 @@ int16_t Korvex::Impl::BuildESTRecords() {
       std::string keyRid;
       terminal.getERKField(index, 7, keyRid);
       if (AsciiToHex(keyRid) != rid) continue;
-      index = static_cast<int16_t>(k);
       record += terminal.getERKID(index) + ".EMV" + fs;
       ++keys;
     }

@@ -39,6 +39,7 @@ bool NumericCode(const std::string& text, std::string& code) {
 int16_t Korvex::Impl::BuildMVTRecords() {
   MVTRecords.clear();
   if (terminalObject == nullptr) return 0;
+  // A negative count is taken as an empty table: the default record alone.
   const int16_t tableRecords = terminalObject->getTableRecordCount(kMvtTable);
   const int32_t bound = (tableRecords < 0 ? 0 : tableRecords) + 1;
   MVTRecords.assign(static_cast<size_t>(bound) + 1, "");
@@ -69,8 +70,9 @@ std::string Korvex::Impl::BuildMVTRecord(int16_t& Record) {
     }
     record += Fields({IntToBytes(0), std::string(1, '\0'), LongToBytes(0), IntToBytes(0),
                       std::string(1, '\0'), std::string(1, '\0'), "\x01"});
-    for (const int16_t field : {5, 3, 4})
+    for (const int16_t field : {5, 3, 4}) {
       record += ReadField(terminal, kMvtTable, Record, field) + FS;
+    }
   }
   const std::string terminalData = BuildMVTTerminalData();
   if (terminalData.empty()) return "";
