@@ -2,9 +2,11 @@
 # newcomer needs on a fresh machine.
 JOBS ?= $(shell nproc)
 PACKAGES := cmake g++ make libasio-dev libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev
+FUZZ_PACKAGES := clang libclang-rt-14-dev
+FUZZ_SECONDS ?= 60
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: deps configure build test demo asan-test release clean format
+.PHONY: deps configure build test demo asan-test fuzz bench release clean format
 
 deps:
 	@missing=""; for p in $(PACKAGES); do \
@@ -32,6 +34,22 @@ release: deps
 
 asan-test: deps
 	cmake --preset asan && cmake --build --preset asan -j $(JOBS) && ctest --preset asan -j $(JOBS)
+
+# Each fuzz target runs for FUZZ_SECONDS from its seed corpus.
+fuzz:
+	@$(MAKE) --no-print-directory deps PACKAGES="$(PACKAGES) $(FUZZ_PACKAGES)"
+	cmake --preset fuzz && cmake --build --preset fuzz -j $(JOBS)
+	@set -e; for t in build/fuzz/fuzz/*_fuzz; do \
+	  name=$$(basename $$t _fuzz); mkdir -p build/fuzz/corpus/$$name; \
+	  echo "fuzzing $$name for $(FUZZ_SECONDS)s"; \
+	  if ! $$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 build/fuzz/corpus/$$name \
+	       fuzz/corpus/$$name > build/fuzz/$$name.log 2>&1; then \
+	    tail -n 60 build/fuzz/$$name.log; exit 1; fi; \
+	  tail -n 4 build/fuzz/$$name.log; \
+	done
+
+bench: release
+	./build/release/bench/korvex_bench
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

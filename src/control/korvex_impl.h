@@ -151,6 +151,7 @@ class Korvex::Impl : public SocketEvents, public TimerEvents {
   std::string BuildVersionRecord() const;
   void ProcessD04(const std::string& Message);
   void ProcessD05(const std::string& Message);
+  void ProcessAddReply(const std::string& Message, bool isD05);
 
   // ---- EST and MVT records (emvconfig/) -----------------------------------
   int16_t BuildESTRecords();                              // -1 ok, 0 failed

@@ -30,4 +30,12 @@ std::string Framed(const std::string& text) {
   return frame;
 }
 
+std::string MessageCode(const std::string& frame) {
+  return frame.size() > 1 ? frame.substr(1, 3) : std::string();
+}
+
+std::string MessageResult(const std::string& frame) {
+  return frame.size() > 4 ? frame.substr(4, 2) : std::string();
+}
+
 }  // namespace korvex

@@ -32,4 +32,10 @@ uint16_t CalculateCRC16(const std::string& Data, int32_t Polynomial = kCrcPolyno
 // STX + text + ETX.
 std::string Framed(const std::string& text);
 
+// Fields every received frame shares (positions count from 1 at STX): the
+// message code at 2-4 and, in most replies, a two-digit result at 5-6 with
+// "00" meaning success. Shorter frames give what they have.
+std::string MessageCode(const std::string& frame);
+std::string MessageResult(const std::string& frame);
+
 }  // namespace korvex

@@ -1,0 +1,59 @@
+// Arbitrary bytes from the router reach a connected control in any of the
+// states that wait for the PIN pad. Whatever arrives, the control must not
+// crash, hang or leave the simulated time stuck.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "control/korvex_impl.h"
+#include "korvex/sim_host.h"
+
+namespace {
+
+class NullEvents : public korvex::KorvexEvents {
+ public:
+  void InterfaceEvent(int32_t&, int32_t&, std::string&) override {}
+  void DebugEvent(int16_t&, std::string&) override {}
+};
+
+class Pad : public korvex::SimPeer {
+ public:
+  void OnPeerConnected(korvex::SimConnection& c) override { connection = &c; }
+  void OnPeerData(korvex::SimConnection&, const std::string&) override {}
+  void OnPeerClosed(korvex::SimConnection&) override { connection = nullptr; }
+  korvex::SimConnection* connection = nullptr;
+};
+
+constexpr int16_t kStates[] = {1,   100, 110, 111, 128, 152, 154, 156, 158, 160, 162, 164,
+                               210, 252, 501, 504, 508, 601, 605, 607, 609, 622, 624, 625};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 2) return 0;
+  korvex::SimHost host;
+  Pad pad;
+  host.Listen("router", 1, pad);
+  NullEvents events;
+  korvex::Korvex::Impl control(host, events);
+  control.Winsock1->SetRemoteHost("router");
+  control.Winsock1->SetRemotePort(1);
+  control.Winsock1->Connect();
+  host.RunFor(5);
+  if (pad.connection == nullptr) return 0;
+
+  control.fState = kStates[data[0] % (sizeof(kStates) / sizeof(kStates[0]))];
+  control.ChecksumMode = (data[1] & 1) ? 2 : 1;
+  // The rest arrives in pieces whose sizes the input also chooses.
+  size_t pos = 2;
+  while (pos < size && pad.connection != nullptr) {
+    const size_t piece = 1 + data[pos] % 32;
+    ++pos;
+    pad.connection->Send(std::string(reinterpret_cast<const char*>(data + pos),
+                                     std::min(piece, size - pos)));
+    pos += piece;
+    host.RunFor(1 + piece % 7);
+  }
+  host.RunFor(70000);  // let every timer row run at least once
+  return 0;
+}
