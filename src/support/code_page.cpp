@@ -1,0 +1,57 @@
+#include "support/code_page.h"
+
+#include <cstdint>
+
+namespace korvex {
+
+namespace {
+
+// Unicode of the bytes 0x80-0xFF; 0 where the code page leaves the byte unused.
+constexpr char16_t kHighHalf[128] = {
+    0x20AC, 0,      0x201A, 0,      0x201E, 0x2026, 0x2020, 0x2021,  // 80
+    0,      0x2030, 0,      0x2039, 0,      0x00A8, 0x02C7, 0x00B8,  // 88
+    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90
+    0,      0x2122, 0,      0x203A, 0,      0x00AF, 0x02DB, 0,       // 98
+    0x00A0, 0,      0x00A2, 0x00A3, 0x00A4, 0,      0x00A6, 0x00A7,  // A0
+    0x00D8, 0x00A9, 0x0156, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x00C6,  // A8
+    0x00B0, 0x00B1, 0x00B2, 0x00B3, 0x00B4, 0x00B5, 0x00B6, 0x00B7,  // B0
+    0x00F8, 0x00B9, 0x0157, 0x00BB, 0x00BC, 0x00BD, 0x00BE, 0x00E6,  // B8
+    0x0104, 0x012E, 0x0100, 0x0106, 0x00C4, 0x00C5, 0x0118, 0x0112,  // C0
+    0x010C, 0x00C9, 0x0179, 0x0116, 0x0122, 0x0136, 0x012A, 0x013B,  // C8
+    0x0160, 0x0143, 0x0145, 0x00D3, 0x014C, 0x00D5, 0x00D6, 0x00D7,  // D0
+    0x0172, 0x0141, 0x015A, 0x016A, 0x00DC, 0x017B, 0x017D, 0x00DF,  // D8
+    0x0105, 0x012F, 0x0101, 0x0107, 0x00E4, 0x00E5, 0x0119, 0x0113,  // E0
+    0x010D, 0x00E9, 0x017A, 0x0117, 0x0123, 0x0137, 0x012B, 0x013C,  // E8
+    0x0161, 0x0144, 0x0146, 0x00F3, 0x014D, 0x00F5, 0x00F6, 0x00F7,  // F0
+    0x0173, 0x0142, 0x015B, 0x016B, 0x00FC, 0x017C, 0x017E, 0x02D9,  // F8
+};
+
+}  // namespace
+
+char CodePageChar(char32_t codePoint) {
+  if (codePoint < 0x80) return static_cast<char>(codePoint);
+  for (int i = 0; i < 128; ++i) {
+    if (kHighHalf[i] != 0 && kHighHalf[i] == codePoint) return static_cast<char>(0x80 + i);
+  }
+  return '?';
+}
+
+std::string Utf16LeToCodePage(const std::string& bytes) {
+  std::string text;
+  text.reserve(bytes.size() / 2);
+  bool afterHighSurrogate = false;
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    const char16_t unit = static_cast<char16_t>(static_cast<uint8_t>(bytes[i]) |
+                                                (static_cast<uint8_t>(bytes[i + 1]) << 8));
+    const bool highSurrogate = unit >= 0xD800 && unit <= 0xDBFF;
+    const bool lowSurrogate = unit >= 0xDC00 && unit <= 0xDFFF;
+    // A whole surrogate pair becomes one '?', as does a stray half.
+    if (!(lowSurrogate && afterHighSurrogate)) {
+      text += highSurrogate || lowSurrogate ? '?' : CodePageChar(unit);
+    }
+    afterHighSurrogate = highSurrogate;
+  }
+  return text;
+}
+
+}  // namespace korvex
