@@ -256,8 +256,8 @@ class Parser {
       pos = SkipBlanks(text, pos);
       if (pos == text.size() || text[pos] == ';') return true;
       if (text[pos] == '\\' && SkipBlanks(text, pos + 1) == text.size()) {
-        if (++line_ == lines_.size()) return Fail("hex data continues past the end of the file");
-        text = lines_[line_];
+        if (line_ + 1 == lines_.size()) return Fail("hex data continues past the end of the file");
+        text = lines_[++line_];
         pos = 0;
         continue;
       }
