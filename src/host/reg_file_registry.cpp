@@ -52,8 +52,7 @@ bool RegFileRegistry::Reload() {
     return false;
   }
   if (!ParseRegExport(bytes, path_, tree_, error_)) {
-    // Half a file would answer some keys from stale or missing data.
-    tree_ = MemoryRegistry();
+    // OpenKey refuses everything: half a file would answer some keys wrongly.
     status_ = kRegBadFormat;
     return false;
   }

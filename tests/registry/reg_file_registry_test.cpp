@@ -47,7 +47,7 @@ TEST(RegFile, ReadsVersion5UnicodeFiles) {
       u"Windows Registry Editor Version 5.00\r\n\r\n"
       u"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Shop\\PinPads\\P1]\r\n"
       u"\"RouterHost\"=\"r\u00E4 \\\\x \\\"q\\\"\"\r\n"
-      u"\"Name\"=\"\u017D\u20AC\u4E2D\" ; comment\r\n"
+      u"\"Name\"=\"\u017D\u20AC\u4E2D\U0001F600\" ; comment\r\n"
       u"@=\"default\"\r\n"
       u"\"Port\"=dword:0000002A\r\n"
       u"; a comment line\r\n"
@@ -58,7 +58,7 @@ TEST(RegFile, ReadsVersion5UnicodeFiles) {
   ASSERT_TRUE(reg.Loaded()) << reg.Error();
   const std::string key = "SOFTWARE\\Shop\\PinPads\\P1";
   EXPECT_EQ(GetSoftwareRegString(reg, key, "RouterHost", ""), "r\xE4 \\x \"q\"");
-  EXPECT_EQ(GetSoftwareRegString(reg, key, "Name", ""), "\xDE\x80?");
+  EXPECT_EQ(GetSoftwareRegString(reg, key, "Name", ""), "\xDE\x80??");
   EXPECT_EQ(GetSoftwareRegString(reg, key, "", ""), "default");
   EXPECT_EQ(GetSoftwareRegString(reg, key, "Port", ""), "*");  // 2A 00 00 00, cut at NUL
   EXPECT_EQ(GetSoftwareRegString(reg, key, "Bin", ""), "a");
@@ -85,6 +85,9 @@ TEST(RegFile, ReadsRegedit4FilesAndDeletions) {
                                 "\"Exp\"=hex(2):25,41,00\n"
                                 "[HKLM\\SOFTWARE\\Shop\\PinPads\\P2]\n"
                                 "\"Com\"=\"4\"\n"
+                                "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Shop\\PinPads\\P2\\Sub]\n"
+                                "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Shop\\PinPads\\P20]\n"
+                                "\"Com\"=\"5\"\n"
                                 "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Shop\\PinPads\\P1]\n"
                                 "\"Com\"=-\n"
                                 "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Shop\\PinPads\\P2]\n"));
@@ -94,8 +97,9 @@ TEST(RegFile, ReadsRegedit4FilesAndDeletions) {
   EXPECT_EQ(Query(reg, key, "Exp").bytes, std::string("%A\0", 3));
   EXPECT_EQ(GetSoftwareRegString(reg, key, "Com", "gone"), "gone");
   EXPECT_EQ(GetSoftwareRegString(reg, "Shop\\PinPads\\P2", "Com", "gone"), "gone");
+  EXPECT_EQ(GetSoftwareRegString(reg, "Shop\\PinPads\\P20", "Com", "gone"), "5");
   RegHandle h = 0;
-  EXPECT_EQ(reg.OpenKey(kHkeyLocalMachine, "SOFTWARE\\Shop\\PinPads\\P2", kKeyRead, h),
+  EXPECT_EQ(reg.OpenKey(kHkeyLocalMachine, "SOFTWARE\\Shop\\PinPads\\P2\\Sub", kKeyRead, h),
             kRegFileNotFound);
   EXPECT_EQ(reg.OpenHandleCount(), 0u);
   EXPECT_EQ(log.Text(), "");  // "not found" is no failure
