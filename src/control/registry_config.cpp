@@ -15,8 +15,8 @@ int16_t Korvex::Impl::InitFromReg() {
   RegistryBackend& registry = host.Registry();
 
   Winsock1->SetRemoteHost(GetSoftwareRegString(registry, key, "RouterHost", ""));
-  ComPort = static_cast<uint8_t>(NumberInRange(GetSoftwareRegString(registry, key, "Com", "0"),
-                                               0, 255, 0));
+  ComPort = static_cast<uint8_t>(
+      NumberInRange(GetSoftwareRegString(registry, key, "Com", "0"), 0, 255, 0));
 
   std::string port = GetSoftwareRegString(registry, key, "RouterPort", "0");
   if (!IsNumeric(port)) port = "0";
@@ -29,6 +29,8 @@ int16_t Korvex::Impl::InitFromReg() {
   return 0;
 }
 
-int16_t Korvex::InitFromReg() { return impl_->InitFromReg(); }
+int16_t Korvex::InitFromReg() {
+  return impl_->InitFromReg();
+}
 
 }  // namespace korvex

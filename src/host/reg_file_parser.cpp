@@ -19,7 +19,9 @@ constexpr uint32_t kTypeBinary = 3;
 constexpr uint32_t kTypeDword = 4;
 constexpr uint32_t kTypeMultiString = 7;
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
 
 int HexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -56,10 +58,11 @@ std::string UpperAscii(std::string text) {
 
 // Full root name of "HKEY_LOCAL_MACHINE" or its short form "HKLM"; "" if unknown.
 std::string CanonicalRoot(const std::string& root) {
-  static const char* const kRoots[][2] = {
-      {"HKEY_CLASSES_ROOT", "HKCR"}, {"HKEY_CURRENT_USER", "HKCU"},
-      {"HKEY_LOCAL_MACHINE", "HKLM"}, {"HKEY_USERS", "HKU"},
-      {"HKEY_CURRENT_CONFIG", "HKCC"}};
+  static const char* const kRoots[][2] = {{"HKEY_CLASSES_ROOT", "HKCR"},
+                                          {"HKEY_CURRENT_USER", "HKCU"},
+                                          {"HKEY_LOCAL_MACHINE", "HKLM"},
+                                          {"HKEY_USERS", "HKU"},
+                                          {"HKEY_CURRENT_CONFIG", "HKCC"}};
   const std::string upper = UpperAscii(root);
   for (const auto& r : kRoots) {
     if (upper == r[0] || upper == r[1]) return r[0];
@@ -263,9 +266,9 @@ class Parser {
       }
       const int high = HexValue(text[pos]);
       if (high < 0) return Fail("bad byte in hex data");
-      int value = high;
-      if (++pos < text.size() && HexValue(text[pos]) >= 0) value = value * 16 + HexValue(text[pos++]);
-      bytes += static_cast<char>(value);
+      const int low = ++pos < text.size() ? HexValue(text[pos]) : -1;
+      if (low >= 0) ++pos;
+      bytes += static_cast<char>(low >= 0 ? high * 16 + low : high);
       pos = SkipBlanks(text, pos);
       if (pos < text.size() && text[pos] == ',') {
         ++pos;
@@ -278,8 +281,7 @@ class Parser {
   // Text types of a version 5 file hold UTF-16LE; the ANSI registry calls
   // return them in the code page, so they are stored that way.
   std::string StoredText(uint32_t type, const std::string& bytes) const {
-    const bool text =
-        type == kTypeString || type == kTypeExpandString || type == kTypeMultiString;
+    const bool text = type == kTypeString || type == kTypeExpandString || type == kTypeMultiString;
     if (!unicodeStrings_ || !text || bytes.size() % 2 != 0) return bytes;
     return Utf16LeToCodePage(bytes);
   }

@@ -39,7 +39,9 @@ bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& rea
 
 }  // namespace
 
-RegFileRegistry::RegFileRegistry(std::string path) : path_(std::move(path)) { Reload(); }
+RegFileRegistry::RegFileRegistry(std::string path) : path_(std::move(path)) {
+  Reload();
+}
 
 bool RegFileRegistry::Reload() {
   tree_ = MemoryRegistry();
@@ -71,7 +73,9 @@ int32_t RegFileRegistry::QueryValue(RegHandle key, const std::string& valueName,
   return tree_.QueryValue(key, valueName, type, data, size);
 }
 
-int32_t RegFileRegistry::CloseKey(RegHandle key) { return tree_.CloseKey(key); }
+int32_t RegFileRegistry::CloseKey(RegHandle key) {
+  return tree_.CloseKey(key);
+}
 
 std::unique_ptr<RegistryBackend> RegistryFromEnvironment(std::string* loadError) {
   if (loadError != nullptr) loadError->clear();

@@ -21,7 +21,9 @@ std::string NativePath(const std::string& path) {
   return out;
 }
 
-char Upper(char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); }
+char Upper(char c) {
+  return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+}
 
 // Wildcard match as the download folder expects it: case-insensitive, "*" any
 // run of characters, "?" exactly one.

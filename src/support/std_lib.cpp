@@ -20,7 +20,9 @@ std::string SignedHandle(RegHandle root) {
   return std::to_string(static_cast<int32_t>(static_cast<uint32_t>(root)));
 }
 
-std::string CutAtNul(const std::string& bytes) { return bytes.substr(0, bytes.find('\0')); }
+std::string CutAtNul(const std::string& bytes) {
+  return bytes.substr(0, bytes.find('\0'));
+}
 
 std::string Lower(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -40,7 +42,9 @@ LocalDateTime SystemLocalNow() {
                        tm.tm_hour,        tm.tm_min,     tm.tm_sec};
 }
 
-bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+bool IsLeapYear(int year) {
+  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
 
 int DaysInMonth(int year, int month) {
   static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -101,8 +105,8 @@ std::string GetRegString(RegistryBackend& registry, RegHandle root, const std::s
   if (status != kRegSuccess) {
     if (status != kRegBadKey && status != kRegFileNotFound) {
       LogError(kRegistryErrorNumber,
-               "RegQueryValueEx andis vea " + std::to_string(status) + ", hkey=" +
-                   SignedHandle(root) + ", key=" + valueName + " asukoht=" + subKey,
+               "RegQueryValueEx andis vea " + std::to_string(status) +
+                   ", hkey=" + SignedHandle(root) + ", key=" + valueName + " asukoht=" + subKey,
                "GetRegString");
     }
     return fallback;
@@ -151,15 +155,17 @@ std::string DefaultErrorLogPath() {
          LibraryStem(library.filename().string()) + ".err";
 }
 
-void SetErrorLogPath(const std::string& path) { LogPathOverride() = path; }
+void SetErrorLogPath(const std::string& path) {
+  LogPathOverride() = path;
+}
 
 std::string ErrorLogPath() {
   return LogPathOverride().empty() ? DefaultErrorLogPath() : LogPathOverride();
 }
 
 std::string DateText(const LocalDateTime& value) {
-  static const char* const kMonths[] = {"jaanuar", "veebruar", "m\xE4rts",    "aprill",
-                                        "mai",     "juuni",    "juuli",       "august",
+  static const char* const kMonths[] = {"jaanuar",   "veebruar", "m\xE4rts", "aprill",
+                                        "mai",       "juuni",    "juuli",    "august",
                                         "september", "oktoober", "november", "detsember"};
   if (!IsValidDateTime(value)) return "";
   char text[48];

@@ -66,7 +66,7 @@ TEST_F(InitFromRegTest, NumbersOutsideTheirRulesBecomeZero) {
     int comPort;
     int32_t remotePort;
   } cases[] = {
-      {"7", "12a", 7, 0},   {"300", "4001", 0, 4001}, {"-1", "99999999999", 0, 0},
+      {"7", "12a", 7, 0},     {"300", "4001", 0, 4001}, {"-1", "99999999999", 0, 0},
       {"abc", " 80 ", 0, 80}, {"255", "&H10", 255, 16},
   };
   for (const auto& c : cases) {

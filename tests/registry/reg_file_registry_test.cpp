@@ -43,17 +43,17 @@ Raw Query(RegistryBackend& reg, const std::string& key, const std::string& name)
 
 TEST(RegFile, ReadsVersion5UnicodeFiles) {
   TempDir dir;
-  const std::string path = dir.Write("shop.reg", Utf16File(
-      u"Windows Registry Editor Version 5.00\r\n\r\n"
-      u"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Shop\\PinPads\\P1]\r\n"
-      u"\"RouterHost\"=\"r\u00E4 \\\\x \\\"q\\\"\"\r\n"
-      u"\"Name\"=\"\u017D\u20AC\u4E2D\U0001F600\" ; comment\r\n"
-      u"@=\"default\"\r\n"
-      u"\"Port\"=dword:0000002A\r\n"
-      u"; a comment line\r\n"
-      u"\"Bin\"=hex:61,00,62,\\\r\n"
-      u"  63\r\n"
-      u"\"Exp\"=hex(2):25,00,41,00,00,00\r\n"));
+  const std::string path =
+      dir.Write("shop.reg", Utf16File(u"Windows Registry Editor Version 5.00\r\n\r\n"
+                                      u"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Shop\\PinPads\\P1]\r\n"
+                                      u"\"RouterHost\"=\"r\u00E4 \\\\x \\\"q\\\"\"\r\n"
+                                      u"\"Name\"=\"\u017D\u20AC\u4E2D\U0001F600\" ; comment\r\n"
+                                      u"@=\"default\"\r\n"
+                                      u"\"Port\"=dword:0000002A\r\n"
+                                      u"; a comment line\r\n"
+                                      u"\"Bin\"=hex:61,00,62,\\\r\n"
+                                      u"  63\r\n"
+                                      u"\"Exp\"=hex(2):25,00,41,00,00,00\r\n"));
   RegFileRegistry reg(path);
   ASSERT_TRUE(reg.Loaded()) << reg.Error();
   const std::string key = "SOFTWARE\\Shop\\PinPads\\P1";
@@ -136,8 +136,7 @@ TEST(RegFile, MalformedFilesFailEveryOpenAndAreLogged) {
     SCOPED_TRACE(c.text);
     EXPECT_FALSE(reg.Loaded());
     EXPECT_EQ(reg.Status(), kRegBadFormat);
-    EXPECT_EQ(reg.Error().rfind(path + ":" + std::to_string(c.line) + ": ", 0), 0u)
-        << reg.Error();
+    EXPECT_EQ(reg.Error().rfind(path + ":" + std::to_string(c.line) + ": ", 0), 0u) << reg.Error();
     EXPECT_NE(reg.Error().find(c.what), std::string::npos) << reg.Error();
     // Nothing of the file is served, not even the keys before the fault.
     EXPECT_EQ(GetSoftwareRegString(reg, "Shop", "a", "dflt"), "dflt");

@@ -71,7 +71,8 @@ TEST(GetRegString, LogsUnexpectedOpenAndReadFailures) {
   const std::regex expected(
       "<" + GetComputerNameText() + ">\tGetRegString , " + stamp +
       "\t\\(321 - RegOpenKeyEx andis vea 5, hkey=-2147483646, asukoht=SOFTWARE\\\\Locked\\) \r\n"
-      "<[^>]+>\tGetRegString , " + stamp +
+      "<[^>]+>\tGetRegString , " +
+      stamp +
       "\t\\(321 - RegQueryValueEx andis vea 234, hkey=-2147483646, key=Com "
       "asukoht=SOFTWARE\\\\Shop\\\\PinPads\\\\P1\\) \r\n");
   EXPECT_TRUE(std::regex_match(log.Text(), expected)) << log.Text();
@@ -84,9 +85,9 @@ TEST(LogError, AppendsOneExactLinePerCall) {
   LogError(-7, "first", "Proc", path, &at);
   LogError(321, "second", "Other", path, &at);
   const std::string host = "<" + GetComputerNameText() + ">\t";
-  EXPECT_EQ(dir.Read("x.err"),
-            host + "Proc , 04. m\xE4rts 2026 kell 09:05:07\t(-7 - first) \r\n" + host +
-                "Other , 04. m\xE4rts 2026 kell 09:05:07\t(321 - second) \r\n");
+  EXPECT_EQ(dir.Read("x.err"), host + "Proc , 04. m\xE4rts 2026 kell 09:05:07\t(-7 - first) \r\n" +
+                                   host +
+                                   "Other , 04. m\xE4rts 2026 kell 09:05:07\t(321 - second) \r\n");
   LogError(1, "lost", "P", dir.File("no/such/folder.err"), &at);  // swallowed
   EXPECT_FALSE(std::filesystem::exists(dir.File("no")));
 }
@@ -96,9 +97,9 @@ TEST(DateText, WritesValidDatesOnly) {
   EXPECT_EQ(DateText({1999, 12, 31, 23, 59, 59}), "31. detsember 1999");
   EXPECT_EQ(DateText({2024, 2, 29}), "29. veebruar 2024");
   EXPECT_EQ(DateText({2000, 2, 29}), "29. veebruar 2000");
-  for (const LocalDateTime& bad : {LocalDateTime{2026, 13, 1}, LocalDateTime{2026, 2, 29},
-                                   LocalDateTime{1900, 2, 29}, LocalDateTime{2026, 4, 31},
-                                   LocalDateTime{2026, 0, 1}, LocalDateTime{2026, 1, 1, 24}}) {
+  for (const LocalDateTime& bad :
+       {LocalDateTime{2026, 13, 1}, LocalDateTime{2026, 2, 29}, LocalDateTime{1900, 2, 29},
+        LocalDateTime{2026, 4, 31}, LocalDateTime{2026, 0, 1}, LocalDateTime{2026, 1, 1, 24}}) {
     EXPECT_EQ(DateText(bad), "") << bad.year << "-" << bad.month << "-" << bad.day;
   }
 }
