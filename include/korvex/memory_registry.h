@@ -19,6 +19,9 @@ class MemoryRegistry : public RegistryBackend {
   // Creates the key when missing. `type` 1 REG_SZ, 3 REG_BINARY, 4 REG_DWORD.
   void SetValue(const std::string& keyPath, const std::string& name, const std::string& bytes,
                 uint32_t type = 1);
+  // Removes the key with every key below it; missing keys are no error.
+  void DeleteKey(const std::string& keyPath);
+  void DeleteValue(const std::string& keyPath, const std::string& name);
   // Makes OpenKey of this path (or QueryValue of this value) fail with `status`;
   // used to exercise the unexpected-failure paths.
   void FailOpen(const std::string& keyPath, int32_t status);

@@ -46,6 +46,20 @@ void MemoryRegistry::SetValue(const std::string& keyPath, const std::string& nam
   keys_[Normal(keyPath)][Normal(name)] = Value{type, bytes};
 }
 
+void MemoryRegistry::DeleteKey(const std::string& keyPath) {
+  const std::string n = Normal(keyPath);
+  // A sibling such as "a\b x" sorts between "a\b" and "a\b\c" and stays.
+  for (auto it = keys_.lower_bound(n);
+       it != keys_.end() && it->first.compare(0, n.size(), n) == 0;) {
+    const bool below = it->first.size() == n.size() || it->first[n.size()] == '\\';
+    it = below ? keys_.erase(it) : std::next(it);
+  }
+}
+
+void MemoryRegistry::DeleteValue(const std::string& keyPath, const std::string& name) {
+  if (auto k = keys_.find(Normal(keyPath)); k != keys_.end()) k->second.erase(Normal(name));
+}
+
 void MemoryRegistry::FailOpen(const std::string& keyPath, int32_t status) {
   openFailures_[Normal(keyPath)] = status;
 }
@@ -86,9 +100,10 @@ int32_t MemoryRegistry::QueryValue(RegHandle key, const std::string& valueName, 
       f != queryFailures_.end()) {
     return f->second;
   }
-  const auto& values = keys_[h->second];
-  const auto v = values.find(Normal(valueName));
-  if (v == values.end()) return kRegFileNotFound;
+  const auto k = keys_.find(h->second);
+  if (k == keys_.end()) return 1018;  // ERROR_KEY_DELETED
+  const auto v = k->second.find(Normal(valueName));
+  if (v == k->second.end()) return kRegFileNotFound;
   type = v->second.type;
   const auto needed = static_cast<uint32_t>(v->second.bytes.size());
   if (data == nullptr) {

@@ -1,4 +1,4 @@
-// Windows-1257 <-> UTF-8. The lower half is ASCII; the upper half holds the
+// Windows-1257 <-> Unicode. The lower half is ASCII; the upper half holds the
 // Estonian, Latvian and Lithuanian letters and the usual punctuation.
 #include "support/code_page.h"
 
@@ -21,14 +21,6 @@ constexpr std::array<char32_t, 128> kUpperHalf = {
     0x0105, 0x012F, 0x0101, 0x0107, 0x00E4, 0x00E5, 0x0119, 0x0113, 0x010D, 0x00E9, 0x017A, 0x0117,
     0x0123, 0x0137, 0x012B, 0x013C, 0x0161, 0x0144, 0x0146, 0x00F3, 0x014D, 0x00F5, 0x00F6, 0x00F7,
     0x0173, 0x0142, 0x015B, 0x016B, 0x00FC, 0x017C, 0x017E, 0x02D9};
-
-char ToCodePage(char32_t cp) {
-  if (cp < 0x80) return static_cast<char>(cp);
-  for (size_t i = 0; i < kUpperHalf.size(); ++i) {
-    if (kUpperHalf[i] == cp) return static_cast<char>(0x80 + i);
-  }
-  return '?';
-}
 
 void AppendUtf8(std::string& out, char32_t cp) {
   if (cp < 0x80) {
@@ -86,11 +78,37 @@ char32_t DecodeUtf8(const std::string& s, size_t& pos) {
 
 }  // namespace
 
+char CodePageChar(char32_t codePoint) {
+  if (codePoint < 0x80) return static_cast<char>(codePoint);
+  for (size_t i = 0; i < kUpperHalf.size(); ++i) {
+    if (kUpperHalf[i] == codePoint) return static_cast<char>(0x80 + i);
+  }
+  return '?';
+}
+
+std::string Utf16LeToCodePage(const std::string& bytes) {
+  std::string text;
+  text.reserve(bytes.size() / 2);
+  bool afterHighSurrogate = false;
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    const char16_t unit = static_cast<char16_t>(static_cast<uint8_t>(bytes[i]) |
+                                                (static_cast<uint8_t>(bytes[i + 1]) << 8));
+    const bool highSurrogate = unit >= 0xD800 && unit <= 0xDBFF;
+    const bool lowSurrogate = unit >= 0xDC00 && unit <= 0xDFFF;
+    // A whole surrogate pair becomes one '?', as does a stray half.
+    if (!(lowSurrogate && afterHighSurrogate)) {
+      text += highSurrogate || lowSurrogate ? '?' : CodePageChar(unit);
+    }
+    afterHighSurrogate = highSurrogate;
+  }
+  return text;
+}
+
 std::string Utf8ToCodePage(const std::string& utf8) {
   std::string out;
   out.reserve(utf8.size());
   size_t pos = 0;
-  while (pos < utf8.size()) out += ToCodePage(DecodeUtf8(utf8, pos));
+  while (pos < utf8.size()) out += CodePageChar(DecodeUtf8(utf8, pos));
   return out;
 }
 

@@ -19,15 +19,21 @@ std::string GetRegString(RegistryBackend& registry, RegHandle root, const std::s
 std::string GetSoftwareRegString(RegistryBackend& registry, const std::string& subKey,
                                  const std::string& valueName, const std::string& fallback);
 
-// Appends one line to the log file; path "" means the default file beside the
-// library (libkorvex.so -> libkorvex.err). Never fails towards the caller.
+// Appends one line to the log file; path "" means ErrorLogPath(). `now` null
+// means the system's local time. Never fails towards the caller.
 void LogError(int32_t number, const std::string& message, const std::string& procedure,
-              const std::string& path = "");
-// The default log file path.
+              const std::string& path = "", const LocalDateTime* now = nullptr);
+// The file beside the loaded library, named after it: libkorvex.so -> libkorvex.err.
 std::string DefaultErrorLogPath();
+// Where LogError writes when given no path: the file set here, or
+// DefaultErrorLogPath() while none is set (""). For hosts whose library folder
+// is read-only, and for tests.
+void SetErrorLogPath(const std::string& path);
+std::string ErrorLogPath();
 
-// "04. märts 2026" (single-byte code page text); "" for an invalid date.
+// "04. m\xE4rts 2026" (single-byte code page text); "" for an invalid date.
 std::string DateText(const LocalDateTime& value);
+// The host name, or " <> " when the system gives none.
 std::string GetComputerNameText();
 // Joins folder and name with a backslash unless the folder ends in "\" or ":";
 // an empty folder means the current directory.

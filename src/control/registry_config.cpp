@@ -1,0 +1,36 @@
+// Where the router of this PIN pad listens, read from the registry branch
+// that the host named.
+#include "control/korvex_impl.h"
+#include "support/conversions.h"
+#include "support/std_lib.h"
+
+namespace korvex {
+
+int16_t Korvex::Impl::InitFromReg() {
+  if (fState != STATE_IDLE) return 1;
+  if (EMVRegistryKey.empty() || PinPadName.empty()) return 0;
+
+  // The host's key ends with its own backslash.
+  const std::string key = EMVRegistryKey + "PinPads\\" + PinPadName;
+  RegistryBackend& registry = host.Registry();
+
+  Winsock1->SetRemoteHost(GetSoftwareRegString(registry, key, "RouterHost", ""));
+  ComPort = static_cast<uint8_t>(
+      NumberInRange(GetSoftwareRegString(registry, key, "Com", "0"), 0, 255, 0));
+
+  std::string port = GetSoftwareRegString(registry, key, "RouterPort", "0");
+  if (!IsNumeric(port)) port = "0";
+  // A number beyond 32 bits cannot be a port; it is taken as 0 like any other
+  // unusable text, so the connection attempt reports it instead of this call
+  // failing half-way.
+  int32_t remotePort = 0;
+  if (!ToLong(port, remotePort)) remotePort = 0;
+  Winsock1->SetRemotePort(remotePort);
+  return 0;
+}
+
+int16_t Korvex::InitFromReg() {
+  return impl_->InitFromReg();
+}
+
+}  // namespace korvex

@@ -1,0 +1,18 @@
+// The text of a registry export file, read into a MemoryRegistry.
+#pragma once
+
+#include <string>
+
+#include "korvex/memory_registry.h"
+
+namespace korvex {
+
+// Parses the file's bytes: "Windows Registry Editor Version 5.00" text in
+// UTF-16LE with a byte-order mark, or "REGEDIT4" text in the single-byte code
+// page. Text is kept in the code page Windows-1257. On the first error returns
+// false with "<fileName>:<line>: <what is wrong>" in `error`; `into` may then
+// hold part of the file.
+bool ParseRegExport(const std::string& bytes, const std::string& fileName, MemoryRegistry& into,
+                    std::string& error);
+
+}  // namespace korvex

@@ -1,0 +1,166 @@
+#include "support/files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+
+namespace korvex {
+
+namespace {
+
+// Download paths are joined with backslashes; the file system here wants "/".
+std::string NativePath(const std::string& path) {
+  std::string out = path;
+  std::replace(out.begin(), out.end(), '\\', '/');
+  return out;
+}
+
+char Upper(char c) {
+  return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+}
+
+// Wildcard match as the download folder expects it: case-insensitive, "*" any
+// run of characters, "?" exactly one.
+bool WildcardMatch(const std::string& pattern, const std::string& name) {
+  size_t p = 0, n = 0, starP = std::string::npos, starN = 0;
+  while (n < name.size()) {
+    if (p < pattern.size() && pattern[p] == '*') {
+      starP = p++;
+      starN = n;
+    } else if (p < pattern.size() && (pattern[p] == '?' || Upper(pattern[p]) == Upper(name[n]))) {
+      ++p;
+      ++n;
+    } else if (starP != std::string::npos) {
+      p = starP + 1;
+      n = ++starN;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '*') ++p;
+  return p == pattern.size();
+}
+
+// "*.*" means every entry, names without a dot included.
+bool MatchesEntry(const std::string& pattern, const std::string& name) {
+  return pattern == "*.*" || WildcardMatch(pattern, name);
+}
+
+bool LessIgnoringCase(const std::string& a, const std::string& b) {
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                      [](char x, char y) { return Upper(x) < Upper(y); });
+}
+
+int16_t ErrorStatus(int error, std::string* errorText) {
+  if (errorText != nullptr) *errorText = std::strerror(error);
+  return static_cast<int16_t>(error);
+}
+
+// Reads exactly count bytes from offset, retrying short reads.
+int ReadAt(int fd, off_t offset, size_t count, std::string& data) {
+  data.assign(count, '\0');
+  size_t done = 0;
+  while (done < count) {
+    const ssize_t n = pread(fd, data.data() + done, count - done, offset + done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return errno;
+    if (n == 0) break;  // the file shrank meanwhile
+    done += static_cast<size_t>(n);
+  }
+  data.resize(done);
+  return 0;
+}
+
+int WriteAll(int fd, const std::string& data) {
+  size_t done = 0;
+  while (done < data.size()) {
+    const ssize_t n = write(fd, data.data() + done, data.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return errno;
+    done += static_cast<size_t>(n);
+  }
+  return 0;
+}
+
+// An ordinary file: not a folder or device, and not hidden (a dot name).
+bool IsOrdinaryFile(const std::string& path) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  const size_t slash = path.rfind('/');
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  return !name.empty() && name[0] != '.';
+}
+
+}  // namespace
+
+int32_t ListFiles(const std::string& pattern, std::vector<std::string>& names) {
+  names.assign(1, "");
+  const std::string native = NativePath(pattern);
+  const size_t slash = native.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : native.substr(0, slash + 1);
+  const std::string wildcard = slash == std::string::npos ? native : native.substr(slash + 1);
+  if (wildcard.empty()) return 0;
+
+  DIR* dir = opendir(folder.c_str());
+  if (dir == nullptr) return 0;
+  std::vector<std::string> found;
+  while (const dirent* entry = readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    if (MatchesEntry(wildcard, name)) found.push_back(name);
+  }
+  closedir(dir);
+  // Directory order is arbitrary here; sorted names keep runs repeatable.
+  std::sort(found.begin(), found.end(), LessIgnoringCase);
+  names.insert(names.end(), found.begin(), found.end());
+  return static_cast<int32_t>(found.size());
+}
+
+int16_t ReadFilePart(const std::string& path, int32_t start, int32_t count, std::string& data,
+                     std::string& errorText) {
+  data.clear();
+  errorText.clear();
+  const std::string native = NativePath(path);
+  if (!IsOrdinaryFile(native)) {
+    errorText = "File not found";
+    return -1;
+  }
+  if (count == 0) return 0;
+  if (start < 1) start = 1;
+
+  const int fd = open(native.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return ErrorStatus(errno, &errorText);
+  struct stat st {};
+  int error = fstat(fd, &st) != 0 ? errno : 0;
+  const int64_t length = st.st_size;
+  if (error == 0 && start <= length) {
+    const int64_t available = length - start + 1;
+    const int64_t wanted = count < 0 ? available : std::min<int64_t>(count, available);
+    error = ReadAt(fd, start - 1, static_cast<size_t>(wanted), data);
+  }
+  close(fd);
+  if (error != 0) {
+    data.clear();
+    return ErrorStatus(error, &errorText);
+  }
+  return 0;
+}
+
+int16_t WriteFileBytes(const std::string& path, const std::string& data) {
+  const std::string native = NativePath(path);
+  // A missing file is fine; any other trouble shows when the file is opened.
+  unlink(native.c_str());
+  const int fd = open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return ErrorStatus(errno, nullptr);
+  int error = WriteAll(fd, data);
+  if (close(fd) != 0 && error == 0) error = errno;
+  return error == 0 ? 0 : ErrorStatus(error, nullptr);
+}
+
+}  // namespace korvex

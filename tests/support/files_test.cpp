@@ -1,0 +1,80 @@
+#include "support/files.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "harness/temp_dir.h"
+#include "support/std_lib.h"
+
+namespace korvex {
+namespace {
+
+using testing::TempDir;
+using Names = std::vector<std::string>;
+
+TEST(ListFiles, MatchesWildcardsInTheLastPartOnly) {
+  TempDir dir;
+  for (const char* name : {"b.EMV", "a.emv", "c.emv", "d.txt", "dd.txt", "noext"}) {
+    dir.Write(name, "x");
+  }
+  std::filesystem::create_directory(dir.File("folder.emv"));
+  Names names{"stale"};
+
+  // Download paths are joined with backslashes.
+  EXPECT_EQ(ListFiles(dir.path() + "\\*.EMV", names), 4);
+  EXPECT_EQ(names, (Names{"", "a.emv", "b.EMV", "c.emv", "folder.emv"}));
+  EXPECT_EQ(ListFiles(dir.path() + "/?.txt", names), 1);
+  EXPECT_EQ(names, (Names{"", "d.txt"}));
+  EXPECT_EQ(ListFiles(dir.path() + "/*.*", names), 7);  // names without a dot too
+  EXPECT_EQ(ListFiles(dir.path() + "/*.bin", names), 0);
+  EXPECT_EQ(names, Names{""});
+  EXPECT_EQ(ListFiles(dir.path() + "/missing/*", names), 0);
+  EXPECT_EQ(names, Names{""});
+}
+
+TEST(ReadFilePart, CutsTheCountToTheFileAndReportsMissingFiles) {
+  TempDir dir;
+  const std::string path = dir.Write("ten.bin", std::string("0123\0"
+                                                            "56789",
+                                                            10));
+  std::string data = "stale", error = "stale";
+
+  EXPECT_EQ(ReadFilePart(path, 5, 100, data, error), 0);
+  EXPECT_EQ(data, std::string("\0"
+                              "56789",
+                              6));
+  EXPECT_EQ(error, "");
+  EXPECT_EQ(ReadFilePart(path, 11, 5, data, error), 0);
+  EXPECT_EQ(data, "");
+  EXPECT_EQ(ReadFilePart(path, 1, -1, data, error), 0);
+  EXPECT_EQ(data.size(), 10u);
+  EXPECT_EQ(ReadFilePart(path, 0, 3, data, error), 0);
+  EXPECT_EQ(data, "012");
+  EXPECT_EQ(ReadFilePart(path, 2, 0, data, error), 0);
+  EXPECT_EQ(data, "");
+
+  dir.Write(".hidden", "abc");
+  for (const std::string& absent : {dir.File("nope"), dir.path(), dir.File(".hidden")}) {
+    EXPECT_EQ(ReadFilePart(absent, 1, 1, data, error), -1) << absent;
+    EXPECT_EQ(error, "File not found");
+  }
+}
+
+TEST(WriteFileBytes, ReplacesTheFileAndReportsSystemErrors) {
+  TempDir dir;
+  dir.Write("x.bin", std::string(100, 'a'));
+  const std::string data("\x01\0\xFF", 3);
+  EXPECT_EQ(WriteFileBytes(BuildPath(dir.path(), "x.bin"), data), 0);
+  EXPECT_EQ(dir.Read("x.bin"), data);
+  EXPECT_EQ(WriteFileBytes(dir.File("empty.bin"), ""), 0);
+  EXPECT_TRUE(std::filesystem::exists(dir.File("empty.bin")));
+
+  EXPECT_EQ(WriteFileBytes(dir.File("missing/x.bin"), data), ENOENT);
+  std::filesystem::create_directory(dir.File("sub"));
+  EXPECT_NE(WriteFileBytes(dir.File("sub"), data), 0);
+  EXPECT_TRUE(std::filesystem::is_directory(dir.File("sub")));
+}
+
+}  // namespace
+}  // namespace korvex
