@@ -32,8 +32,8 @@ TEST(Connection, EachPurposeSendsTheLineCommandThenItsFirstRequest) {
     const std::string connecting = "Connecting... State=" + std::to_string(row.connectIn);
     EXPECT_EQ(link.Take(), (Events{DE(5, connecting), DE(8, "PinPad connected!")} + row.trace));
     // The line command is its own write, ahead of the frame.
-    using Writes = std::vector<std::pair<int64_t, std::string>>;
-    EXPECT_EQ(link.Writes(), (Writes{{1, kLine}, {1, row.frame}}));
+    using Timed = std::vector<std::pair<int64_t, std::string>>;
+    EXPECT_EQ(link.Writes(), (Timed{{1, kLine}, {1, row.frame}}));
     EXPECT_EQ(link.control.fState, row.next);
     EXPECT_TRUE(link.TimerOn(3000));
     if (row.connectIn == 135) {
