@@ -23,12 +23,21 @@ inline const std::string kAck = "\x06";
 inline const std::string kNak = "\x15";
 inline const std::string kEnq = "\x05";
 inline const std::string kEot = "\x04";
+inline const std::string kStx = "\x02";
+// STX, text, ETX and the check bytes given, as a frame appears on the wire.
+inline std::string Wired(const std::string& text, const std::string& check = "") {
+  return kStx + text + "\x03" + check;
+}
 
-inline RecordedEvent Arrived(const std::string& d) { return DE(2, "Data Arrived:'" + d + "'"); }
+inline RecordedEvent Arrived(const std::string& d) {
+  return DE(2, "Data Arrived:'" + d + "'");
+}
 inline RecordedEvent ArrivedMeanwhile(const std::string& d) {
   return DE(2, "Data Arrived during previous message processing:'" + d + "'");
 }
-inline RecordedEvent Eaten(const std::string& u) { return DE(3, "EatMessage: Message='" + u + "'"); }
+inline RecordedEvent Eaten(const std::string& u) {
+  return DE(3, "EatMessage: Message='" + u + "'");
+}
 inline RecordedEvent Dispatched(const std::string& f) {
   return DE(4, "ProcessMessage: Message='" + f + "'");
 }
@@ -39,9 +48,13 @@ inline RecordedEvent Sent(const std::string& m, int32_t timeout, int checksum) {
 inline RecordedEvent AckAt(int state) {
   return DE(5, "<ACK> received at State=" + std::to_string(state));
 }
-inline RecordedEvent Timeout() { return DE(8, "TIMEOUT!!!!!!!!!!!"); }
+inline RecordedEvent Timeout() {
+  return DE(8, "TIMEOUT!!!!!!!!!!!");
+}
 // The answer to a good frame: trace, then the ACK through SendMessage.
-inline Events AckSent() { return {DE(5, "Sending ACK"), Sent(kAck, 0, 0)}; }
+inline Events AckSent() {
+  return {DE(5, "Sending ACK"), Sent(kAck, 0, 0)};
+}
 inline Events operator+(Events a, const Events& b) {
   a.insert(a.end(), b.begin(), b.end());
   return a;

@@ -7,9 +7,9 @@ namespace korvex::testing {
 namespace {
 
 TEST(AckTable, PlainRowsMoveToTheNextStateAndRestartTheTimer) {
-  for (int16_t s : {109, 127, 151, 153, 155, 157, 159, 161, 163, 201, 203, 209,
-                    251, 253, 255, 259, 261, 265, 267, 270, 271, 272, 273, 276,
-                    277, 281, 283, 301, 503, 505, 507, 600, 602, 620, 623}) {
+  for (int16_t s :
+       {109, 127, 151, 153, 155, 157, 159, 161, 163, 201, 203, 209, 251, 253, 255, 259, 261, 265,
+        267, 270, 271, 272, 273, 276, 277, 281, 283, 301, 503, 505, 507, 600, 602, 620, 623}) {
     PadLink link;
     link.Connect(s, 3000);
     link.control.NakCount = 2;
@@ -28,9 +28,9 @@ TEST(AckTable, RowsThatStartTheNextStep) {
     link.Connect(STATE_LOADER_START, 3000);
     link.control.RetryCount = 4;
     link.Deliver(kAck);
-    EXPECT_EQ(link.Take(), (Events{Arrived(kAck), Eaten(kAck), AckAt(129),
-                                   DE(10, "Rakenduse LoaderApp tuvastamine..."),
-                                   Sent("\x02L00\x03", 3000, 1)}));
+    EXPECT_EQ(link.Take(),
+              (Events{Arrived(kAck), Eaten(kAck), AckAt(129),
+                      DE(10, "Rakenduse LoaderApp tuvastamine..."), Sent("\x02L00\x03", 3000, 1)}));
     EXPECT_EQ(link.Wire(), "\x02L00\x03O");
     EXPECT_EQ(link.control.fState, STATE_LOADER_DETECT);
     EXPECT_EQ(link.control.RetryCount, 0);
@@ -40,8 +40,8 @@ TEST(AckTable, RowsThatStartTheNextStep) {
     link.Connect(STATE_WARM_RESET_SENT, 3000);
     link.control.WarmResetPending = true;
     link.Deliver(kAck);
-    EXPECT_EQ(link.Take(), (Events{Arrived(kAck), Eaten(kAck), AckAt(501),
-                                   Sent("\x02I050\x03", 3000, 1)}));
+    EXPECT_EQ(link.Take(),
+              (Events{Arrived(kAck), Eaten(kAck), AckAt(501), Sent("\x02I050\x03", 3000, 1)}));
     EXPECT_EQ(link.Wire(), "\x02I050\x03\x7F");
     EXPECT_EQ(link.control.fState, STATE_WARM_RESET_I050);
     EXPECT_FALSE(link.control.WarmResetPending);

@@ -16,10 +16,14 @@ TEST(Connection, EachPurposeSendsTheLineCommandThenItsFirstRequest) {
     std::string frame;
   };
   const Row rows[] = {
-      {100, 600, {DE(10, "Rakenduse EMVApp tuvastamine..."), Sent("\x02P01\x03", 3000, 1)},
+      {100,
+       600,
+       {DE(10, "Rakenduse EMVApp tuvastamine..."), Sent("\x02P01\x03", 3000, 1)},
        "\x02P01\x03R"},
-      {125, 127, {Sent("\x02" "D0303001" "\x03", 3000, 1)}, "\x02" "D0303001" "\x03" "v"},
-      {135, 137, {DE(10, "K\xE4ivitan EMVApp..."), Sent("\x02L0302\x03", 3000, 1)},
+      {125, 127, {Sent(Wired("D0303001"), 3000, 1)}, Wired("D0303001", "v")},
+      {135,
+       137,
+       {DE(10, "K\xE4ivitan EMVApp..."), Sent("\x02L0302\x03", 3000, 1)},
        "\x02L0302\x03N"},
   };
   for (const Row& row : rows) {
@@ -61,7 +65,7 @@ TEST(Connection, ConnectingAgainClosesTheOpenConnectionFirst) {
   link.host.RunFor(5);
   EXPECT_EQ(link.pad.closes, 1);
   EXPECT_EQ(link.host.ConnectionCount(), 2);
-  EXPECT_EQ(link.Wire(), kLine + "\x02" "D0303001" "\x03" "v");
+  EXPECT_EQ(link.Wire(), kLine + Wired("D0303001", "v"));
 }
 
 TEST(Connection, RouterCloseIsReportedAndLeavesStateAndTimer) {
@@ -85,10 +89,9 @@ TEST(Connection, SocketErrorIsReportedAndTheConnectTimerRunsOn) {
   link.control.Winsock1->SetRemotePort(4002);  // nobody listens there
   link.control.ConnectRouter(STATE_CONNECT_TEST);
   link.host.RunFor(9999);
-  EXPECT_EQ(link.Take(),
-            (Events{DE(5, "Connecting... State=100"),
-                    DE(10, "Winsock error: 10061 - Connection is forcefully rejected"),
-                    IE(3, 10061, "Connection is forcefully rejected")}));
+  EXPECT_EQ(link.Take(), (Events{DE(5, "Connecting... State=100"),
+                                 DE(10, "Winsock error: 10061 - Connection is forcefully rejected"),
+                                 IE(3, 10061, "Connection is forcefully rejected")}));
   EXPECT_EQ(link.control.fState, STATE_CONNECT_TEST);
   EXPECT_EQ(link.control.Winsock1->State(), sckClosed);
   link.host.RunFor(1);

@@ -95,7 +95,8 @@ std::string Soup(std::mt19937& rng, int mode, int units) {
     const std::string text = kCodes[pick(10)] + printable(pick(8) == 0 ? pick(300) : pick(12));
     const std::string frame = std::string(1, si ? SI : STX) + text + (si ? SO : ETX);
     switch (pick(6)) {
-      case 0: case 1: soup += frame + Check(frame, mode); break;
+      case 0:
+      case 1: soup += frame + Check(frame, mode); break;
       case 2: soup += frame + std::string(size_t(mode), '\x7F'); break;  // bad check
       case 3: soup += "\x06\x15\x05\x04"[pick(4)]; break;
       case 4: soup += garbage(1 + pick(16)); break;

@@ -8,17 +8,20 @@
 namespace korvex::testing {
 namespace {
 
-const std::string kReady = "\x02" "P010002" "\x03" "P";
-const std::string kC99 = "\x02" "C99" "\x03" "@";
-const std::string kC99x = "\x02" "C99x" "\x03" "8";
-const std::string kBad = "\x02" "C99" "\x03" "A";  // LRC should be "@"
-const std::string kD03 = "\x02" "D0303001" "\x03" "v";
+const std::string kReady = Wired("P010002", "P");
+const std::string kC99 = Wired("C99", "@");
+const std::string kC99x = Wired("C99x", "8");
+const std::string kBad = Wired("C99", "A");  // LRC should be "@"
+const std::string kD03 = Wired("D0303001", "v");
 
 // A good frame with no handler: ACKed, then reported with code 11.
 Events AckedUnknown(const std::string& f) {
-  return AckSent() + Events{Eaten(f), Dispatched(f), IE(1, 11, "ProcessMessage: Message='" + f + "'")};
+  return AckSent() +
+         Events{Eaten(f), Dispatched(f), IE(1, 11, "ProcessMessage: Message='" + f + "'")};
 }
-Events Naked() { return {DE(5, "Sending NAK"), Sent(kNak, 0, 0)}; }
+Events Naked() {
+  return {DE(5, "Sending NAK"), Sent(kNak, 0, 0)};
+}
 Events NakedWithEot() {
   return Naked() + Events{DE(5, "Sending EOT"), Sent(kEot, 0, 0), IE(1, 19, "")};
 }
@@ -41,13 +44,13 @@ TEST_F(PadLinkTest, SplitFrameIsHandledOnceWhenItsCheckByteArrives) {
 
 TEST_F(PadLinkTest, MergedFramesAreHandledInOrderAndStrayBytesDropped) {
   Connect(STATE_EMVAPP_READY);
-  const std::string data = "zz\x04" + kC99 + "\x04q" + kC99x + "\x02" "C9";
+  const std::string data = "zz\x04" + kC99 + "\x04q" + kC99x + kStx + "C9";
   Deliver(data);
   EXPECT_EQ(Take(), Events{Arrived(data)} + AckedUnknown(kC99) + AckedUnknown(kC99x));
   EXPECT_EQ(Wire(), kAck + kAck);
-  EXPECT_EQ(control.ReceiveBuffer, "\x02" "C9");  // waits for its ETX
+  EXPECT_EQ(control.ReceiveBuffer, kStx + "C9");  // waits for its ETX
   Deliver("9\x03");
-  EXPECT_EQ(control.ReceiveBuffer, "\x02" "C99\x03");  // and for its check byte
+  EXPECT_EQ(control.ReceiveBuffer, kStx + "C99\x03");  // and for its check byte
   Deliver("@");
   EXPECT_EQ(Take(), (Events{Arrived("9\x03"), Arrived("@")} + AckedUnknown(kC99)));
   EXPECT_EQ(control.ReceiveBuffer, "");
@@ -67,7 +70,7 @@ TEST_F(PadLinkTest, BadFramesAreNakedAndTheThirdInARowAlsoGetsEot) {
   EXPECT_EQ(Wire(), kNak + kNak + kNak + kEot + kNak + kEot);
   Deliver(kEnq);
   EXPECT_EQ(Take(), (Events{Arrived(kEnq)} + AckedUnknown(kC99) +
-                        Events{Eaten(kEnq), DE(8, "<ENQ> received at State=601")}));
+                     Events{Eaten(kEnq), DE(8, "<ENQ> received at State=601")}));
   Deliver(kBad);  // the good frame started the count again
   EXPECT_EQ(Take(), Events{Arrived(kBad)} + Naked());
 }
@@ -77,7 +80,7 @@ TEST_F(PadLinkTest, ReceivedNaksResendTheLastMessageUntilTheFifth) {
   control.SendD03Request();
   Forget();
   const Events resent = {Eaten(kNak), DE(8, "<NAK> received at State=127"),
-                         Sent("\x02" "D0303001" "\x03", 5000, 1)};
+                         Sent(Wired("D0303001"), 5000, 1)};
   for (int i = 0; i < 4; ++i) {
     Deliver(kNak);
     EXPECT_EQ(Take(), Events{Arrived(kNak)} + resent) << i;
@@ -96,7 +99,7 @@ TEST_F(PadLinkTest, ReceivedNaksResendTheLastMessageUntilTheFifth) {
   control.ChecksumMode = 2;
   Forget();
   Deliver(kNak);
-  EXPECT_EQ(Wire(), "\x02" "D0303001" "\x03" "\xDC\xE7");
+  EXPECT_EQ(Wire(), Wired("D0303001", "\xDC\xE7"));
 }
 
 TEST_F(PadLinkTest, SentAndReceivedNaksShareOneCounter) {
@@ -147,18 +150,18 @@ TEST_F(PadLinkTest, AckMovesToTheReplyStateAndRestartsTheRequestTimer) {
 TEST_F(PadLinkTest, CrcModeNeedsBothCheckBytesAndSiSoFramesAreAccepted) {
   Connect(STATE_EMVAPP_READY);
   control.ChecksumMode = 2;
-  Deliver("\x02" "C99" "\x03" "\x29");
+  Deliver(Wired("C99", "\x29"));
   EXPECT_EQ(Wire(), "");
   Deliver("\x63");
-  const std::string crcFrame = "\x02" "C99" "\x03" "\x29\x63";
-  EXPECT_EQ(Take(), (Events{Arrived("\x02" "C99" "\x03" "\x29"), Arrived("\x63")} +
-                        AckedUnknown(crcFrame)));
-  Deliver("\x02" "C99" "\x03" "\x29\x64");
+  const std::string crcFrame = Wired("C99", "\x29\x63");
+  EXPECT_EQ(Take(),
+            (Events{Arrived(Wired("C99", "\x29")), Arrived("\x63")} + AckedUnknown(crcFrame)));
+  Deliver(Wired("C99", "\x29\x64"));
   EXPECT_EQ(Wire(), kAck + kNak);
 
   control.ChecksumMode = 1;
   Forget();
-  const std::string siFrame = "\x0F" "C99" "\x0E" "M";
+  const std::string siFrame = std::string(1, SI) + "C99\x0EM";
   Deliver(siFrame);
   EXPECT_EQ(Take(), Events{Arrived(siFrame)} + AckedUnknown(siFrame));
 }
@@ -190,13 +193,13 @@ TEST_F(PadLinkTest, DataArrivingDuringAHandlersYieldIsHandledAfterIt) {
     if (bytes == kAck && !answered) c.Send(kC99);
     answered = true;
   };
-  const std::string m81 = "\x02" "81.*" "\x03" "\x0E";
+  const std::string m81 = Wired("81.*", "\x0E");
   pad.Send(m81);
   host.RunFor(1);
   EXPECT_EQ(Take(), (Events{Arrived(m81)} + AckSent() +
-                        Events{Eaten(m81), Dispatched(m81), ArrivedMeanwhile(kC99),
-                               DE(5, "Msg 81 at state=252"), DE(5, "Sending ACK")} +
-                        AckedUnknown(kC99)));
+                     Events{Eaten(m81), Dispatched(m81), ArrivedMeanwhile(kC99),
+                            DE(5, "Msg 81 at state=252"), DE(5, "Sending ACK")} +
+                     AckedUnknown(kC99)));
   EXPECT_EQ(Wire(), kAck + kAck + kAck);
   EXPECT_EQ(control.fState, STATE_CHIP_CARD_SEEN);
   EXPECT_EQ(control.ReceiveGuard, 0);

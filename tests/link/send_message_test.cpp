@@ -7,12 +7,12 @@
 namespace korvex::testing {
 namespace {
 
-const std::string kAbc = "\x02" "abc" "\x03";
+const std::string kAbc = Wired("abc");
 
 TEST_F(PadLinkTest, SendMessageAppendsTheBlockCheckAndArmsTheTimer) {
   Connect(STATE_D03_SENT);
   control.SendMessage(kAbc, 3000, 1);
-  EXPECT_EQ(Wire(), "\x02" "abc" "\x03" "c");  // LRC 61^62^63^03 = 63
+  EXPECT_EQ(Wire(), Wired("abc", "c"));  // LRC 61^62^63^03 = 63
   EXPECT_EQ(control.LastSentMessage, kAbc);
   EXPECT_TRUE(TimerOn(3000));
   EXPECT_EQ(Take(), Events{Sent(kAbc, 3000, 1)});
@@ -24,7 +24,7 @@ TEST_F(PadLinkTest, SendMessageAppendsTheBlockCheckAndArmsTheTimer) {
   Forget();
   control.SendMessage(kAbc, 3000, 2);  // CRC-16 over 61 62 63 03, high byte first
   control.SendMessage(kAbc, 3000, 7);  // no check for any other frame type
-  EXPECT_EQ(Wire(), "\x02" "abc" "\x03" "\xD9\xB6" "\x02" "abc" "\x03");
+  EXPECT_EQ(Wire(), Wired("abc", "\xD9\xB6") + Wired("abc"));
 
   // A control character with timeout 0 stops the reply timer for good.
   Forget();
@@ -56,8 +56,9 @@ TEST_F(PadLinkTest, SendMessageWithoutConnectionSendsNothingAndKeepsTheTimer) {
   control.LastSentMessage = "before";
   int32_t timeout = 70000;
   control.SendMessage(kAbc, timeout, 1);
-  EXPECT_EQ(Take(), (Events{Sent(kAbc, 70000, 1),
-                            IE(1, 1, "No connection at SendMessage(). State=127, Socket.State=0")}));
+  EXPECT_EQ(Take(),
+            (Events{Sent(kAbc, 70000, 1),
+                    IE(1, 1, "No connection at SendMessage(). State=127, Socket.State=0")}));
   EXPECT_EQ(Wire(), "");
   EXPECT_EQ(control.LastSentMessage, "before");
   EXPECT_TRUE(TimerOn(2000));

@@ -12,12 +12,12 @@ void ExpectRepeatedError(int16_t state, int32_t code, const std::string& text) {
   SCOPED_TRACE(state);
   PadLink link;
   link.Connect(state, 3000);
-  link.control.ReceiveBuffer = "\x02" "ab";
+  link.control.ReceiveBuffer = kStx + "ab";
   for (int expiry = 0; expiry < 2; ++expiry) {
     link.host.RunFor(3000);
     EXPECT_EQ(link.Take(), (Events{Timeout(), IE(1, code, text)}));
     EXPECT_EQ(link.control.ReceiveBuffer, "");
-    link.control.ReceiveBuffer = "\x02" "ab";
+    link.control.ReceiveBuffer = kStx + "ab";
   }
   EXPECT_EQ(link.control.fState, state);
   EXPECT_EQ(link.Wire(), "");
@@ -53,8 +53,8 @@ TEST(TimeoutTable, RetriedRequestsGiveUpAfterFiveResends) {
     std::string trace, frame, failure;
   };
   const Row rows[] = {
-      {109, &Korvex::Impl::DetectLoaderApp, "Rakenduse LoaderApp tuvastamine...",
-       "\x02L00\x03O", "LoaderApp switch failed."},
+      {109, &Korvex::Impl::DetectLoaderApp, "Rakenduse LoaderApp tuvastamine...", "\x02L00\x03O",
+       "LoaderApp switch failed."},
       {137, &Korvex::Impl::StartEMVApp, "K\xE4ivitan EMVApp...", "\x02L0302\x03N",
        "EMVApp switch failed."},
   };
@@ -109,26 +109,35 @@ TEST(TimeoutTable, StepRows) {
     std::string wire;
   };
   const Row rows[] = {
-      {601, 602, {DE(8, "LoaderApp suggested."), DE(10, "Rakenduse LoaderApp tuvastamine..."),
-                  Sent("\x02L00\x03", 3000, 1)}, "\x02L00\x03O"},
-      {605, 131, {DE(10, "K\xE4ivitan \"Download mode\""), Sent("\x02L0202\x03", 3000, 1)},
+      {601,
+       602,
+       {DE(8, "LoaderApp suggested."), DE(10, "Rakenduse LoaderApp tuvastamine..."),
+        Sent("\x02L00\x03", 3000, 1)},
+       "\x02L00\x03O"},
+      {605,
+       131,
+       {DE(10, "K\xE4ivitan \"Download mode\""), Sent("\x02L0202\x03", 3000, 1)},
        "\x02L0202\x03O"},
-      {625, 131, {DE(10, "K\xE4ivitan \"Download mode\""), Sent("\x02L0202\x03", 3000, 1)},
+      {625,
+       131,
+       {DE(10, "K\xE4ivitan \"Download mode\""), Sent("\x02L0202\x03", 3000, 1)},
        "\x02L0202\x03O"},
-      {608, 604, {DE(10, "K\xE4ivitan EMVApp..."), Sent("\x02L0302\x03", 3000, 1)},
+      {608,
+       604,
+       {DE(10, "K\xE4ivitan EMVApp..."), Sent("\x02L0302\x03", 3000, 1)},
        "\x02L0302\x03N"},
       {210, 209, {Sent("\x02I050\x03", 3000, 1)}, "\x02I050\x03\x7F"},
   };
   for (const Row& row : rows) {
     PadLink link;
     link.Connect(row.state, 500);
-    link.control.ReceiveBuffer = "\x02" "I0";
+    link.control.ReceiveBuffer = kStx + "I0";
     link.host.RunFor(500);
     EXPECT_EQ(link.Take(), Events{Timeout()} + row.trace);
     EXPECT_EQ(link.Wire(), row.wire);
     EXPECT_EQ(link.control.fState, row.next);
     // Only the chip-reader poll keeps what has arrived so far.
-    EXPECT_EQ(link.control.ReceiveBuffer, row.state == 210 ? "\x02" "I0" : "") << row.state;
+    EXPECT_EQ(link.control.ReceiveBuffer, row.state == 210 ? kStx + "I0" : "") << row.state;
   }
 }
 
@@ -138,8 +147,8 @@ TEST(TimeoutTable, TrackMessageStatesRepeatABareAckAndTheChipStateWaits) {
     link.Connect(s, 200);
     link.control.LastSentMessage = kEnq;
     link.host.RunFor(400);
-    EXPECT_EQ(link.Take(), (Events{Timeout(), DE(5, "Sending ACK"), Timeout(),
-                                   DE(5, "Sending ACK")}));
+    EXPECT_EQ(link.Take(),
+              (Events{Timeout(), DE(5, "Sending ACK"), Timeout(), DE(5, "Sending ACK")}));
     EXPECT_EQ(link.Wire(), kAck + kAck);
     EXPECT_EQ(link.control.LastSentMessage, kEnq);
   }

@@ -49,12 +49,12 @@ TEST_F(PadLinkTest, SilentApplicationIsSwitchedBackThroughTheLoader) {
   EXPECT_EQ(control.fState, STATE_EMVAPP_READY);
   EXPECT_EQ(events.Interfaces(), Events{IE(0, 1107, "EmvApp is ready")});
   EXPECT_EQ(Writes(), (Timed{{t0, kP01},
-                              {t0 + 3001, "\x02L00\x03O"},
-                              {kd0, kAck},
-                              {kd0 + 500, "\x02L0302\x03N"},
-                              {kd0 + 502, kAck},
-                              {kd0 + 502, kP01},
-                              {kd0 + 504, kAck}}));
+                             {t0 + 3001, "\x02L00\x03O"},
+                             {kd0, kAck},
+                             {kd0 + 500, "\x02L0302\x03N"},
+                             {kd0 + 502, kAck},
+                             {kd0 + 502, kP01},
+                             {kd0 + 504, kAck}}));
 }
 
 TEST_F(PadLinkTest, DetectionRepliesInTheWrongStateOrShape) {

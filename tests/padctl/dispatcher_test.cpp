@@ -31,9 +31,11 @@ TEST_F(PadLinkTest, DownloadRequestIsTakenOnlyWhileWaitingForIt) {
   EXPECT_EQ(control.DownloadBlockSize, 99);
   EXPECT_EQ(control.fState, STATE_EMVAPP_READY);
 
-  const std::pair<const char*, int32_t> rows[] = {
-      {"VFI", 248}, {"VFI,1,2,3,4,5,6", 248}, {"VFI,1,2,3,4,5,6,1024", 1024},
-      {"VFI,1,2,3,4,5,6,1k", 248}, {"VFI,1,2,3,4,5,6,,512", 248}};
+  const std::pair<const char*, int32_t> rows[] = {{"VFI", 248},
+                                                  {"VFI,1,2,3,4,5,6", 248},
+                                                  {"VFI,1,2,3,4,5,6,1024", 1024},
+                                                  {"VFI,1,2,3,4,5,6,1k", 248},
+                                                  {"VFI,1,2,3,4,5,6,,512", 248}};
   for (const auto& [text, size] : rows) {
     control.fState = STATE_DOWNLOAD_WAIT;
     control.DownloadBlockSize = 99;
@@ -46,7 +48,7 @@ TEST_F(PadLinkTest, DownloadRequestIsTakenOnlyWhileWaitingForIt) {
 
 TEST_F(PadLinkTest, CardReaderMessageAnswersWithASecondAckAndNakWithEnq) {
   Connect(STATE_CHIP_START_ACKED, 60000);
-  const std::string chip = "\x02" "81.*" "\x03" "\x0E";
+  const std::string chip = Wired("81.*", "\x0E");
   Deliver(chip);
   EXPECT_EQ(Take(), (Received(chip) + Events{DE(5, "Msg 81 at state=252"), DE(5, "Sending ACK")}));
   EXPECT_EQ(Wire(), kAck + kAck);

@@ -7,8 +7,8 @@
 namespace korvex::testing {
 namespace {
 
-const std::string k72 = "\x02" "72" "\x03";
-const std::string k72Wire = k72 + "\x06";  // its LRC happens to be the ACK byte
+const std::string k72 = Wired("72");
+const std::string k72Wire = k72 + "\x06";      // its LRC happens to be the ACK byte
 const std::string kI050 = "\x02I050\x03\x7F";  // request, and the "no card" answer
 const std::string kI051 = "\x02I051\x03\x7E";
 const std::string kI02 = "\x02I02\x03H";
@@ -45,7 +45,8 @@ TEST(WarmReset, WithoutConnectionCompletesAtOnce) {
 TEST_F(PadLinkTest, WarmResetWhenIdleWithNoCardInTheReader) {
   Connect(STATE_IDLE);
   EXPECT_EQ(control.WarmReset(), 0);
-  EXPECT_EQ(Take(), (Events{kRequested, DE(6, "Warm Reset by State=STATE_IDLE"), Sent(k72, 3000, 1)}));
+  EXPECT_EQ(Take(),
+            (Events{kRequested, DE(6, "Warm Reset by State=STATE_IDLE"), Sent(k72, 3000, 1)}));
   EXPECT_EQ(control.fState, STATE_WARM_RESET_SENT);
   Deliver(kAck);
   Deliver(kAck);
@@ -96,9 +97,9 @@ TEST(WarmReset, BusyPinPadDefersTheReset) {
   EXPECT_EQ(link.Wire(), "");
   const std::string ready = WithLrc("P010002");
   link.Deliver(ready);
-  EXPECT_EQ(link.Take(), (Received(ready) + Events{IE(1, 27, ""), kRequested,
-                                                  DE(6, "Warm Reset by common case"),
-                                                  Sent(k72, 3000, 1)}));
+  EXPECT_EQ(link.Take(),
+            (Received(ready) + Events{IE(1, 27, ""), kRequested, DE(6, "Warm Reset by common case"),
+                                      Sent(k72, 3000, 1)}));
   EXPECT_EQ(link.control.fState, STATE_WARM_RESET_SENT);
 }
 
@@ -110,9 +111,9 @@ TEST(WarmReset, PendingResetIsCarriedOutByTheNextHandledMessage) {
     const std::string f = WithLrc(text);
     link.Deliver(f);
     const Events announced = text[0] == 'I' ? Events{} : Events{IE(1, 27, "")};
-    EXPECT_EQ(link.Take(), (Received(f) + announced +
-                               Events{kRequested, DE(6, "Warm Reset by common case"),
-                                      Sent(k72, 3000, 1)}));
+    EXPECT_EQ(link.Take(),
+              (Received(f) + announced +
+               Events{kRequested, DE(6, "Warm Reset by common case"), Sent(k72, 3000, 1)}));
   }
 }
 
@@ -124,8 +125,8 @@ TEST_F(PadLinkTest, WarmResetDecidesOnTheStateFoundAfterItsYield) {
   pad.Send(ready);
   EXPECT_EQ(control.WarmReset(), 0);
   EXPECT_EQ(Take(), (Events{kRequested} + Received(ready) +
-                        Events{DE(10, "EMVApp tuvastatud"), IE(0, 1107, "EmvApp is ready"),
-                               DE(6, "Warm Reset by common case"), Sent(k72, 3000, 1)}));
+                     Events{DE(10, "EMVApp tuvastatud"), IE(0, 1107, "EmvApp is ready"),
+                            DE(6, "Warm Reset by common case"), Sent(k72, 3000, 1)}));
 }
 
 TEST_F(PadLinkTest, CardStatusAnswersInTheWrongShapeOrState) {
@@ -133,8 +134,9 @@ TEST_F(PadLinkTest, CardStatusAnswersInTheWrongShapeOrState) {
   for (const char* text : {"I052", "I05", "I0501"}) {
     const std::string f = WithLrc(text);
     Deliver(f);
-    EXPECT_EQ(Take(), Received(f) + Events{IE(1, 25, "Function='ProcessI05'; State=504; Message='" +
-                                                        f + "'.")});
+    EXPECT_EQ(
+        Take(),
+        Received(f) + Events{IE(1, 25, "Function='ProcessI05'; State=504; Message='" + f + "'.")});
   }
   control.fState = STATE_EMVAPP_READY;
   Deliver(kI050);
@@ -148,7 +150,7 @@ TEST_F(PadLinkTest, CardStatusAnswersInTheWrongShapeOrState) {
 
 TEST_F(PadLinkTest, ColdResetDropsEverythingSilently) {
   Connect(STATE_CHIP_START_ACKED, 60000);
-  control.ReceiveBuffer = "\x02" "C0";
+  control.ReceiveBuffer = kStx + "C0";
   control.LastSentMessage = kAck;
   control.NakCount = 2;
   control.WarmResetPending = true;
