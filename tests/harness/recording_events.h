@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,23 @@ struct RecordedEvent {
 
   bool operator==(const RecordedEvent&) const = default;
 };
+
+// Readable failure output: control bytes and the code page's upper half as \xNN.
+inline void PrintTo(const RecordedEvent& e, std::ostream* os) {
+  *os << (e.kind == RecordedEvent::Interface ? "IE(" : "DE(") << e.type;
+  if (e.kind == RecordedEvent::Interface) *os << ", " << e.code;
+  *os << ", \"";
+  for (unsigned char c : e.text) {
+    if (c >= 0x20 && c < 0x7F) {
+      *os << c;
+    } else {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02X", c);
+      *os << hex;
+    }
+  }
+  *os << "\")";
+}
 
 inline RecordedEvent IE(int32_t type, int32_t code, std::string text) {
   return {RecordedEvent::Interface, type, code, std::move(text)};

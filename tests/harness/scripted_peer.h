@@ -1,7 +1,9 @@
 // A PIN pad played by the test: it records what reaches it and answers only
-// what the test tells it to.
+// what the test tells it to. Its frames carry block checks computed here, not
+// by the link under test.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -9,6 +11,19 @@
 #include "link/framing.h"
 
 namespace korvex::testing {
+
+// XOR of every byte after the start character, the end character included.
+inline char TestLrc(const std::string& frameWithoutCheck) {
+  uint8_t x = 0;
+  for (size_t i = 1; i < frameWithoutCheck.size(); ++i) x ^= uint8_t(frameWithoutCheck[i]);
+  return char(x);
+}
+
+// STX, text, ETX and a good LRC, as the PIN pad writes a frame.
+inline std::string WithLrc(const std::string& text) {
+  const std::string f = std::string(1, STX) + text + std::string(1, ETX);
+  return f + TestLrc(f);
+}
 
 class ScriptedPeer : public SimPeer {
  public:
@@ -28,11 +43,7 @@ class ScriptedPeer : public SimPeer {
   void Send(const std::string& bytes) {
     if (connection) connection->Send(bytes);
   }
-  // A frame with a good LRC.
-  void SendFrame(const std::string& text) {
-    std::string f = Framed(text);
-    Send(f + static_cast<char>(CalculateLRC(f)));
-  }
+  void SendFrame(const std::string& text) { Send(WithLrc(text)); }
   void SendAck() { Send(std::string(1, ACK)); }
 
   SimConnection* connection = nullptr;
@@ -41,11 +52,5 @@ class ScriptedPeer : public SimPeer {
   int closes = 0;
   std::function<void(SimConnection&, const std::string&)> onData;
 };
-
-// The frame as it appears on the wire with its LRC.
-inline std::string WithLrc(const std::string& text) {
-  std::string f = Framed(text);
-  return f + static_cast<char>(CalculateLRC(f));
-}
 
 }  // namespace korvex::testing
