@@ -31,6 +31,9 @@ void Korvex::Impl::ProcessP01(const std::string& Message) {
                      Message.compare(6, 2, "02") == 0;
   if (!ready) {
     RaiseInterfaceEvent(1, 44, StateReport("ProcessP01", Message));
+    // Acknowledging the reply stopped the timer; re-arm it so that the state's
+    // timeout follows (in 601: the loader suggestion) instead of a dead stop.
+    RestartTimer(3000);
     return;
   }
   RaiseDebugEvent(10, "EMVApp tuvastatud");

@@ -65,6 +65,11 @@ TEST_F(PadLinkTest, DetectionRepliesInTheWrongStateOrShape) {
     EXPECT_EQ(Take().back(), IE(1, 44, "Function='ProcessP01'; State=601; Message='" + f + "'."));
     EXPECT_EQ(control.fState, STATE_APP_DETECT_ACKED);
   }
+  // The refusal does not leave the control waiting forever: the state's
+  // timeout follows and suggests the loader.
+  host.RunFor(3000);
+  EXPECT_EQ(control.fState, STATE_LOADER_SUGGESTED);
+  EXPECT_TRUE(Wire().ends_with("\x02L00\x03O"));
   control.fState = STATE_LOADER_DETECT;  // KD0 before the ACK of "L00"
   const std::pair<const char*, std::string> rows[] = {
       {"KD0", "ProcessKD0"}, {"P00", "ProcessP00"}, {"P010002", "ProcessP01"}};
