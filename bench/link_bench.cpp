@@ -42,7 +42,7 @@ void BM_ReceiveFrames(benchmark::State& state) {
   korvex::Korvex::Impl control(host, events);
   control.Winsock1->SetRemoteHost("router");
   control.Winsock1->SetRemotePort(1);
-  control.Winsock1->Connect();
+  control.ConnectRouter(korvex::STATE_CONNECT_TEST);  // a connection the control asked for
   host.RunFor(5);
   std::string burst;
   for (int i = 0; i < state.range(0); ++i) burst += WithLrc("X99" + std::to_string(i));

@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   korvex::Korvex::Impl control(host, events);
   control.Winsock1->SetRemoteHost("router");
   control.Winsock1->SetRemotePort(1);
-  control.Winsock1->Connect();
+  control.ConnectRouter(korvex::STATE_CONNECT_TEST);  // a connection the control asked for
   host.RunFor(5);
   if (pad.connection == nullptr) return 0;
 
