@@ -33,8 +33,8 @@ struct SimWireRecord {
 
 // Behaviour of one direction of every simulated connection.
 struct SimLinkOptions {
-  int64_t latencyMs = 1;  // from write to arrival
-  size_t chunkSize = 0;   // split each write into pieces of this size (0: whole)
+  int64_t latencyMs = 1;   // from write to arrival
+  size_t chunkSize = 0;    // split each write into pieces of this size (0: whole)
   int64_t chunkGapMs = 0;  // extra delay between consecutive pieces
   // Offsets in the direction's byte stream (counted from 0 per connection)
   // whose byte arrives inverted.
@@ -44,7 +44,7 @@ struct SimLinkOptions {
   uint32_t seed = 1;
 };
 
-// The peer's end of an accepted connection.
+// The peer's end of an accepted connection; valid as long as the host.
 class SimConnection {
  public:
   virtual ~SimConnection() = default;
@@ -126,6 +126,8 @@ class SimHost : public Host {
   std::map<uint64_t, int64_t> eventTimes_;
   std::map<std::pair<std::string, int32_t>, SimPeer*> listeners_;
   std::vector<SimWireRecord> wireLog_;
+  // Every connection ever accepted: peers may keep their handle after a close.
+  std::vector<std::shared_ptr<Link>> links_;
   int nextConnection_ = 1;
   MemoryRegistry registry_;
   LocalDateTime localStart_{2026, 3, 4, 12, 0, 0};

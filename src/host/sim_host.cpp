@@ -16,11 +16,13 @@ struct SimHost::Link : SimConnection, std::enable_shared_from_this<SimHost::Link
   std::weak_ptr<SocketCore> control;
   bool controlOpen = true;
   bool peerOpen = true;
-  uint64_t offset[2] = {0, 0};       // 0: control -> peer, 1: peer -> control
+  uint64_t offset[2] = {0, 0};  // 0: control -> peer, 1: peer -> control
   int64_t lastDelivery[2] = {0, 0};
   std::mt19937 rng[2];
 
-  void Send(const std::string& bytes) override { host->Transmit(shared_from_this(), SimSide::Peer, bytes); }
+  void Send(const std::string& bytes) override {
+    host->Transmit(shared_from_this(), SimSide::Peer, bytes);
+  }
   void Close() override { host->CloseFrom(shared_from_this(), SimSide::Peer); }
   bool IsOpen() const override { return peerOpen; }
   int Id() const override { return id; }
@@ -52,10 +54,14 @@ class SimSocket : public Socket {
 
   void Connect() override {
     if (core_->state != sckClosed) {
-      // As the classic control does: an error event, the socket unchanged.
+      // As the classic control does: an error event, the socket unchanged. A
+      // Close before it is delivered voids it like any other pending event.
       auto weak = std::weak_ptr<SimHost::SocketCore>(core_);
-      core_->host->Schedule(0, [weak] {
-        if (auto c = weak.lock()) c->events->OnError(40020, "Invalid operation at current state");
+      core_->host->Schedule(0, [weak, attempt = core_->attempt] {
+        auto c = weak.lock();
+        if (c && c->attempt == attempt) {
+          c->events->OnError(40020, "Invalid operation at current state");
+        }
       });
       return;
     }
@@ -143,7 +149,9 @@ class SimTimer : public Timer {
   std::shared_ptr<TimerCore> core_;
 };
 
-char Invert(char c) { return static_cast<char>(~static_cast<unsigned char>(c)); }
+char Invert(char c) {
+  return static_cast<char>(~static_cast<unsigned char>(c));
+}
 
 }  // namespace
 
@@ -203,7 +211,8 @@ void SimHost::RunFor(int64_t ms) {
     if (events_.empty() || events_.begin()->first.first > target) break;
     now_ = events_.begin()->first.first;
   }
-  now_ = target;
+  // An event may itself have run the clock past the target.
+  now_ = std::max(now_, target);
 }
 
 bool SimHost::RunUntil(const std::function<bool()>& done, int64_t maxMs) {
@@ -211,7 +220,7 @@ bool SimHost::RunUntil(const std::function<bool()>& done, int64_t maxMs) {
   while (!done()) {
     if (RunOneDue()) continue;
     if (events_.empty() || events_.begin()->first.first > limit) {
-      now_ = limit;
+      now_ = std::max(now_, limit);
       return done();
     }
     now_ = events_.begin()->first.first;
@@ -228,9 +237,9 @@ LocalDateTime SimHost::LocalNow() const {
   const auto d = floor<days>(t);
   const year_month_day ymd{d};
   const hh_mm_ss hms{t - d};
-  return LocalDateTime{int(ymd.year()), int(unsigned(ymd.month())), int(unsigned(ymd.day())),
-                       int(hms.hours().count()), int(hms.minutes().count()),
-                       int(hms.seconds().count())};
+  return LocalDateTime{
+      int(ymd.year()),          int(unsigned(ymd.month())), int(unsigned(ymd.day())),
+      int(hms.hours().count()), int(hms.minutes().count()), int(hms.seconds().count())};
 }
 
 void SimHost::Listen(const std::string& host, int32_t port, SimPeer& peer) {
@@ -262,8 +271,9 @@ void SimHost::StartConnect(const std::shared_ptr<SocketCore>& core) {
     if (!c || c->attempt != attempt || c->state != sckConnecting) return;
     const auto l = listeners_.find({c->remoteHost, c->remotePort});
     if (l == listeners_.end()) {
-      const bool hostKnown = std::any_of(listeners_.begin(), listeners_.end(),
-                                         [&](const auto& e) { return e.first.first == c->remoteHost; });
+      const bool hostKnown = std::any_of(listeners_.begin(), listeners_.end(), [&](const auto& e) {
+        return e.first.first == c->remoteHost;
+      });
       c->state = sckError;
       if (hostKnown) {
         c->events->OnError(10061, "Connection is forcefully rejected");
@@ -279,6 +289,7 @@ void SimHost::StartConnect(const std::shared_ptr<SocketCore>& core) {
     link->control = c;
     link->rng[0].seed(toPeer.seed + static_cast<uint32_t>(link->id));
     link->rng[1].seed(toControl.seed + static_cast<uint32_t>(link->id));
+    links_.push_back(link);
     c->link = link;
     c->state = sckConnected;
     Log(SimSide::Control, SimWireRecord::Open, link->id, "");
