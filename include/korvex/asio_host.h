@@ -38,7 +38,8 @@ class AsioHost : public Host {
   int64_t NowMs() const override;
   LocalDateTime LocalNow() const override;
   RegistryBackend& Registry() override { return *registry_; }
-  // Replaces the registry (an empty MemoryRegistry at first).
+  // Replaces the registry. At first it is the registry export file named by
+  // KORVEX_REGISTRY, or an empty registry when the variable is not set.
   void SetRegistry(std::unique_ptr<RegistryBackend> registry);
 
   // The loop. Each call waits for Asio and delivers queued events one at a

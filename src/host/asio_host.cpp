@@ -8,7 +8,7 @@
 #include "host/asio_event_queue.h"
 #include "host/asio_socket.h"
 #include "host/asio_timer.h"
-#include "korvex/memory_registry.h"
+#include "korvex/reg_file_registry.h"
 
 namespace korvex {
 
@@ -18,7 +18,7 @@ struct AsioHost::WorkGuard {
 };
 
 AsioHost::AsioHost()
-    : registry_(std::make_unique<MemoryRegistry>()),
+    : registry_(RegistryFromEnvironment()),
       queue_(std::make_unique<AsioEventQueue>()),
       io_(std::make_unique<asio::io_context>(1)),
       work_(std::make_unique<WorkGuard>(*io_)) {}
