@@ -3,10 +3,10 @@
 // real router can sit between the control and the emulator.
 #pragma once
 
-#include <asio.hpp>
 #include <functional>
 #include <memory>
 
+#include "emulator/adapters/asio_include.h"
 #include "emulator/core/emulator.h"
 
 namespace korvex::emu {

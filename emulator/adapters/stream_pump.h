@@ -5,12 +5,12 @@
 // `onDone` runs.
 #pragma once
 
-#include <asio.hpp>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <string>
 
+#include "emulator/adapters/asio_include.h"
 #include "emulator/adapters/steady_clock_ms.h"
 #include "emulator/core/emulator.h"
 

@@ -2,11 +2,11 @@
 // served one at a time, each opening with the router's serial command.
 #pragma once
 
-#include <asio.hpp>
 #include <functional>
 #include <memory>
 #include <string>
 
+#include "emulator/adapters/asio_include.h"
 #include "emulator/adapters/stream_pump.h"
 #include "emulator/core/emulator.h"
 

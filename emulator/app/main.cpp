@@ -2,12 +2,12 @@
 // integrators and tests. It serves router connections one at a time and keeps
 // the pad's state across them (and, with --state-dir, across runs).
 #include <CLI/CLI.hpp>
-#include <asio.hpp>
 #include <csignal>
 #include <iostream>
 #include <memory>
 #include <string>
 
+#include "emulator/adapters/asio_include.h"
 #include "emulator/adapters/tcp_server.h"
 #include "emulator/core/emulator.h"
 #include "emulator/scenario/scenario.h"

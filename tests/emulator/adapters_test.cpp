@@ -4,9 +4,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <asio.hpp>
-
 #include "control/korvex_impl.h"
+#include "emulator/adapters/asio_include.h"
 #include "emulator/adapters/sim_pinpad.h"
 #include "emulator/adapters/stream_pinpad.h"
 #include "harness/recording_events.h"
