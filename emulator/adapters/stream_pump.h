@@ -1,0 +1,123 @@
+// Runs one connection of the emulator over an Asio byte stream (a TCP socket
+// or a file descriptor) in real time: reads feed the core, due output is
+// written in order, a steady timer wakes the core at its next deadline. When
+// the stream ends, or a fault asks for a close, the core is disconnected and
+// `onDone` runs.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "emulator/adapters/asio_include.h"
+#include "emulator/adapters/steady_clock_ms.h"
+#include "emulator/core/emulator.h"
+
+namespace korvex::emu {
+
+template <typename Stream>
+class StreamPump : public std::enable_shared_from_this<StreamPump<Stream>> {
+ public:
+  StreamPump(Stream stream, Emulator& core, ConnectOptions options)
+      : stream_(std::move(stream)),
+        timer_(stream_.get_executor()),
+        core_(core),
+        options_(options) {}
+
+  // Called after every batch of work (the executable prints and saves there).
+  std::function<void()> onActivity;
+  std::function<void()> onDone;
+
+  void Start() {
+    core_.Connect(SteadyNowMs(), options_);
+    Read();
+    Pump();
+  }
+
+  // Ends the connection from our side.
+  void Stop() { Finish(); }
+
+ private:
+  void Read() {
+    auto self = this->shared_from_this();
+    stream_.async_read_some(asio::buffer(buffer_), [self](std::error_code ec, size_t n) {
+      if (self->done_) return;
+      if (ec) {
+        self->Finish();
+        return;
+      }
+      self->core_.Receive(std::string(self->buffer_.data(), n), SteadyNowMs());
+      self->Pump();
+      if (!self->closing_) self->Read();
+    });
+  }
+
+  void Pump() {
+    if (done_) return;
+    const int64_t now = SteadyNowMs();
+    for (auto& piece : core_.TakeOutput(now)) writes_.push_back(std::move(piece));
+    if (core_.CloseRequested()) closing_ = true;
+    Write();
+    ArmTimer(now);
+    if (onActivity) onActivity();
+  }
+
+  void Write() {
+    if (writing_ || done_) return;
+    if (writes_.empty()) {
+      if (closing_) Finish();
+      return;
+    }
+    writing_ = true;
+    auto self = this->shared_from_this();
+    asio::async_write(stream_, asio::buffer(writes_.front()), [self](std::error_code ec, size_t) {
+      self->writing_ = false;
+      if (self->done_) return;
+      if (ec) {
+        self->Finish();
+        return;
+      }
+      self->writes_.pop_front();
+      self->Write();
+    });
+  }
+
+  void ArmTimer(int64_t now) {
+    const auto next = core_.NextDeadline();
+    if (!next) {
+      timer_.cancel();
+      return;
+    }
+    timer_.expires_after(std::chrono::milliseconds(std::max<int64_t>(0, *next - now)));
+    auto self = this->shared_from_this();
+    timer_.async_wait([self](std::error_code ec) {
+      if (ec || self->done_) return;
+      self->core_.Poll(SteadyNowMs());
+      self->Pump();
+    });
+  }
+
+  void Finish() {
+    if (done_) return;
+    done_ = true;
+    timer_.cancel();
+    std::error_code ignored;
+    stream_.close(ignored);
+    core_.Disconnect(SteadyNowMs());
+    if (onActivity) onActivity();
+    if (onDone) onDone();
+  }
+
+  Stream stream_;
+  asio::steady_timer timer_;
+  Emulator& core_;
+  ConnectOptions options_;
+  std::array<char, 4096> buffer_{};
+  std::deque<std::string> writes_;
+  bool writing_ = false;
+  bool closing_ = false;
+  bool done_ = false;
+};
+
+}  // namespace korvex::emu

@@ -1,0 +1,149 @@
+// korvex-pinpad: an emulated PIN pad behind an emulated TCP/COM router, for
+// integrators and tests. It serves router connections one at a time and keeps
+// the pad's state across them (and, with --state-dir, across runs).
+#include <CLI/CLI.hpp>
+#include <csignal>
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "emulator/adapters/asio_include.h"
+#include "emulator/adapters/tcp_server.h"
+#include "emulator/core/emulator.h"
+#include "emulator/scenario/scenario.h"
+#include "emulator/scenario/state_file.h"
+
+namespace {
+
+using namespace korvex::emu;
+
+constexpr int kBadInput = 2;
+
+struct Options {
+  std::string listen = "127.0.0.1:4001";
+  std::string scenario;
+  std::string stateDir;
+  bool pace = false;
+  bool transcript = false;
+};
+
+// HOST:PORT resolved to one endpoint; throws std::runtime_error.
+asio::ip::tcp::endpoint ResolveListen(asio::io_context& io, const std::string& text) {
+  const size_t colon = text.rfind(':');
+  const std::string host = colon == std::string::npos ? "" : text.substr(0, colon);
+  const std::string port = colon == std::string::npos ? "" : text.substr(colon + 1);
+  if (host.empty() || port.empty() || port.size() > 5 ||
+      port.find_first_not_of("0123456789") != std::string::npos || std::stoi(port) > 65535) {
+    throw std::runtime_error("--listen: expected HOST:PORT, got \"" + text + "\"");
+  }
+  asio::ip::tcp::resolver resolver(io);
+  std::error_code ec;
+  const auto results = resolver.resolve(host, port, asio::ip::resolver_base::numeric_service, ec);
+  if (ec || results.empty()) throw std::runtime_error("--listen: cannot resolve " + host);
+  return results.begin()->endpoint();
+}
+
+// The scenario and the saved state; exits with kBadInput on a bad file.
+bool LoadInputs(const Options& o, Scenario& s) {
+  if (!o.scenario.empty()) {
+    try {
+      s = LoadScenario(o.scenario);
+    } catch (const ScenarioError& e) {
+      std::cerr << o.scenario << ": " << e.what() << "\n";
+      return false;
+    }
+  }
+  if (!o.stateDir.empty()) {
+    try {
+      if (LoadStateDir(o.stateDir, s.state)) {
+        std::cout << "state loaded from " << StateFilePath(o.stateDir) << "\n";
+      }
+    } catch (const ScenarioError& e) {
+      std::cerr << StateFilePath(o.stateDir) << ": " << e.what() << "\n";
+      return false;
+    }
+  }
+  if (o.pace) s.config.link.pace = true;
+  return true;
+}
+
+// Saves the pad's state when it changed since the last save.
+class StateSaver {
+ public:
+  StateSaver(const std::string& dir, const Emulator& core) : dir_(dir), core_(core) {}
+  void SaveIfChanged() {
+    if (!dir_.empty() && core_.Pad().Revision() != saved_) Save();
+  }
+  void Save() {
+    if (dir_.empty()) return;
+    try {
+      SaveStateDir(dir_, core_.Pad().State());
+      saved_ = core_.Pad().Revision();
+    } catch (const std::exception& e) {
+      std::cerr << "cannot save the pad's state: " << e.what() << "\n";
+    }
+  }
+
+ private:
+  std::string dir_;
+  const Emulator& core_;
+  uint64_t saved_ = 0;
+};
+
+int Run(const Options& o) {
+  Scenario s;
+  if (!LoadInputs(o, s)) return kBadInput;
+  Emulator core(s.config, s.state);
+  if (o.transcript) {
+    core.GetTranscript().listener = [](const TranscriptEntry& e) {
+      std::cout << FormatEntry(e) << std::endl;
+    };
+  }
+  asio::io_context io;
+  std::unique_ptr<TcpServer> server;
+  try {
+    server = std::make_unique<TcpServer>(io, core, ResolveListen(io, o.listen));
+  } catch (const std::exception& e) {
+    std::cerr << "cannot listen at " << o.listen << ": " << e.what() << "\n";
+    return kBadInput;
+  }
+  StateSaver saver(o.stateDir, core);
+  server->onActivity = [&saver] { saver.SaveIfChanged(); };
+  server->Start();
+  const auto endpoint = server->LocalEndpoint();
+  std::cout << "listening on " << endpoint.address().to_string() << ":" << endpoint.port()
+            << std::endl;
+
+  asio::signal_set signals(io, SIGINT, SIGTERM);
+  signals.async_wait([&](std::error_code, int) {
+    server->Stop();
+    io.stop();
+  });
+  io.run();
+  saver.Save();
+  if (!core.Violations().empty()) {
+    std::cerr << core.Violations().size() << " protocol violation(s) recorded:\n"
+              << core.ViolationSummary();
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options o;
+  CLI::App app{"Emulated PIN pad behind a TCP/COM router"};
+  app.add_option("--listen", o.listen, "HOST:PORT to listen at; port 0 picks a free one")
+      ->capture_default_str();
+  app.add_option("--scenario", o.scenario, "scenario file (JSON)");
+  app.add_option("--state-dir", o.stateDir, "folder keeping the pad's state across runs");
+  app.add_flag("--pace", o.pace, "send every byte at the line's baud rate");
+  app.add_flag("--transcript", o.transcript, "print every unit on the line as it passes");
+  CLI11_PARSE(app, argc, argv);
+  try {
+    return Run(o);
+  } catch (const std::exception& e) {
+    std::cerr << "korvex-pinpad: " << e.what() << "\n";
+    return 1;
+  }
+}

@@ -1,0 +1,160 @@
+#include "emulator/core/emulator.h"
+
+#include <algorithm>
+
+#include "emulator/core/wire_text.h"
+#include "emulator/messages/standard_messages.h"
+
+namespace korvex::emu {
+
+Emulator::Emulator(EmulatorConfig config, PadState state)
+    : config_(std::move(config)), pad_(std::move(state)), faults_(config_.faults) {
+  RegisterStandardMessages(handlers_);
+}
+
+Emulator::~Emulator() = default;
+
+void Emulator::Connect(int64_t nowMs, ConnectOptions options) {
+  Advance(nowMs);
+  if (session_) {
+    Note("connection replaced by a new one");
+    Disconnect(nowMs);
+  }
+  session_ = std::make_unique<Session>();
+  session_->id = nextSessionId_++;
+  session_->options = options;
+  Note("connection opened; pad runs the " + AppName(pad_.App()) + " application");
+  if (!options.routerFront) {
+    session_->lineBaud = options.baud;
+    OnRouterDecision();
+  }
+}
+
+void Emulator::Disconnect(int64_t nowMs) {
+  Advance(nowMs);
+  if (!session_) return;
+  timeline_.Cancel(session_->ackTimer);
+  if (session_->pending) Note("frame dropped with the connection: " + *session_->pending);
+  session_.reset();
+  Note("connection closed");
+}
+
+void Emulator::Receive(const std::string& bytes, int64_t nowMs) {
+  Advance(nowMs);
+  if (!session_) {
+    Note("bytes outside any connection ignored: " + DescribeBytes(bytes));
+    return;
+  }
+  if (session_->closeRequested) return;
+  std::string line = bytes;
+  if (session_->options.routerFront && session_->router.GetState() == RouterFront::State::Waiting) {
+    line = session_->router.Feed(bytes);
+    if (session_->router.GetState() != RouterFront::State::Waiting) OnRouterDecision();
+  }
+  session_->in.Write(line, now_);
+  Advance(nowMs);
+}
+
+void Emulator::Poll(int64_t nowMs) {
+  Advance(nowMs);
+}
+
+std::vector<std::string> Emulator::TakeOutput(int64_t nowMs) {
+  Advance(nowMs);
+  if (!session_) return {};
+  return session_->out.TakeDue(nowMs);
+}
+
+std::optional<int64_t> Emulator::NextDeadline() const {
+  std::optional<int64_t> next = timeline_.Next();
+  if (session_) {
+    for (auto due : {session_->in.NextDue(), session_->out.NextDue()}) {
+      if (due && (!next || *due < *next)) next = due;
+    }
+  }
+  return next;
+}
+
+void Emulator::Advance(int64_t nowMs) {
+  for (;;) {
+    const auto input = session_ ? session_->in.NextDue() : std::nullopt;
+    const auto timer = timeline_.Next();
+    if (input && *input <= nowMs && (!timer || *input <= *timer)) {
+      now_ = std::max(now_, *input);
+      for (auto& piece : session_->in.TakeDue(*input)) Deliver(std::move(piece));
+      continue;
+    }
+    if (!timeline_.RunOne(nowMs)) break;
+  }
+  now_ = std::max(now_, nowMs);
+}
+
+uint64_t Emulator::After(int64_t delayMs, std::function<void()> action) {
+  return timeline_.At(now_ + std::max<int64_t>(0, delayMs), [this, action](int64_t at) {
+    now_ = std::max(now_, at);
+    action();
+  });
+}
+
+uint64_t Emulator::AfterInSession(int64_t delayMs, std::function<void()> action) {
+  const uint64_t id = session_ ? session_->id : 0;
+  return After(delayMs, [this, id, action] {
+    if (session_ && session_->id == id) action();
+  });
+}
+
+void Emulator::OnRouterDecision() {
+  Session& s = *session_;
+  if (!s.options.routerFront) {
+    Note("direct line at " + std::to_string(s.lineBaud) + " baud");
+  } else if (s.router.GetState() == RouterFront::State::Accepted) {
+    s.lineBaud = s.router.Setting()->baud;
+    Note("router command \"" + s.router.Command() + "\": line at " + std::to_string(s.lineBaud) +
+         " baud");
+    if (s.router.Command() != kSetComm19200 && s.router.Command() != kSetComm115200) {
+      AddViolation(s.router.Command(), "router command is neither \"" + kSetComm19200 +
+                                           "\" nor \"" + kSetComm115200 + "\"");
+    }
+  } else {
+    s.lineBaud = config_.link.routerDefaultBaud;
+    AddViolation(s.router.Command(),
+                 "connection did not start with a router command; the router keeps its "
+                 "default of " +
+                     std::to_string(s.lineBaud) + " baud");
+  }
+  s.in.SetOptions({config_.link.pace, s.lineBaud, 0, 0});
+  if (Garbled()) {
+    Note("the pad listens at " + std::to_string(AppBaud(pad_.App())) +
+         " baud: bytes in both directions arrive as garbage");
+  }
+}
+
+bool Emulator::Garbled() const {
+  return session_ && session_->lineBaud != 0 && session_->lineBaud != AppBaud(pad_.App());
+}
+
+UpdateProgress& Emulator::Progress() {
+  return session_ ? session_->progress : detachedProgress_;
+}
+
+void Emulator::AddViolation(const std::string& message, const std::string& description) {
+  violations_.push_back(Violation{now_, message, description});
+  const std::string about = message.empty() ? "" : " [" + DescribeBytes(message) + "]";
+  Note("VIOLATION: " + description + about);
+}
+
+void Emulator::Note(const std::string& text) {
+  transcript_.AddNote(now_, text);
+}
+
+std::string Emulator::ViolationSummary() const {
+  std::string out;
+  for (const auto& v : violations_) {
+    out += std::to_string(v.timeMs) + " ms: " + v.description;
+    if (!v.message.empty()) out += " [" + DescribeBytes(v.message) + "]";
+    out += "\n";
+  }
+  return out;
+}
+
+}  // namespace korvex::emu

@@ -1,0 +1,110 @@
+// The PIN-pad emulator's core. It never touches a socket or a clock: an
+// adapter hands it the bytes of the connection with the time they came,
+// takes the bytes it has to send once they are due, and calls Poll at the
+// next deadline. The pad (applications, card, tables) lives as long as the
+// emulator; connections come and go one at a time.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "emulator/core/emulator_config.h"
+#include "emulator/core/fault_plan.h"
+#include "emulator/core/frame_parser.h"
+#include "emulator/core/handler_table.h"
+#include "emulator/core/pad_services.h"
+#include "emulator/core/pin_pad.h"
+#include "emulator/core/session.h"
+#include "emulator/core/timeline.h"
+#include "emulator/core/transcript.h"
+#include "emulator/core/violation.h"
+
+namespace korvex::emu {
+
+class Emulator : private PadServices {
+ public:
+  // The handler table starts with the standard messages (RegisterStandardMessages).
+  explicit Emulator(EmulatorConfig config = {}, PadState state = {});
+  ~Emulator() override;
+  Emulator(const Emulator&) = delete;
+  Emulator& operator=(const Emulator&) = delete;
+
+  // The line, as the adapter sees it. Each call first runs whatever fell due
+  // up to nowMs. A new connection while one is open replaces it.
+  void Connect(int64_t nowMs, ConnectOptions options = {});
+  void Receive(const std::string& bytes, int64_t nowMs);
+  void Disconnect(int64_t nowMs);
+  void Poll(int64_t nowMs);
+  // The earliest time something falls due (may be <= now when output waits).
+  std::optional<int64_t> NextDeadline() const;
+  // The pieces of output due by nowMs; each is one write.
+  std::vector<std::string> TakeOutput(int64_t nowMs);
+  // A fault asked for the connection to be closed: the adapter closes it and
+  // calls Disconnect.
+  bool CloseRequested() const { return session_ && session_->closeRequested; }
+  bool Connected() const { return session_ != nullptr; }
+
+  // Inspection and set-up.
+  PinPad& Pad() override { return pad_; }
+  const PinPad& Pad() const { return pad_; }
+  Transcript& GetTranscript() { return transcript_; }
+  const Transcript& GetTranscript() const { return transcript_; }
+  const std::vector<Violation>& Violations() const { return violations_; }
+  // Violations as text, one per line, for test messages.
+  std::string ViolationSummary() const;
+  HandlerTable& Handlers() { return handlers_; }
+  const EmulatorConfig& Config() const override { return config_; }
+  // The application in force now (line rate and check follow it).
+  PadApp App() const { return pad_.App(); }
+
+ private:
+  // PadServices, for the handlers.
+  int64_t Now() const override { return now_; }
+  UpdateProgress& Progress() override;
+  void Reply(const std::string& text) override;
+  uint64_t After(int64_t delayMs, std::function<void()> action) override;
+  void Cancel(uint64_t id) override { timeline_.Cancel(id); }
+  void AddViolation(const std::string& message, const std::string& description) override;
+  void Note(const std::string& text) override;
+
+  // Time and input.
+  void Advance(int64_t nowMs);
+  // A timer that does nothing once its connection has gone.
+  uint64_t AfterInSession(int64_t delayMs, std::function<void()> action);
+  void OnRouterDecision();
+  void Deliver(std::string bytes);
+  bool Deaf() const;
+  bool Garbled() const;
+  void HandleUnit(const WireUnit& unit);
+  void HandleFrame(const std::string& text);
+  void HandleControlUnit(const WireUnit& unit);
+  void Dispatch(const std::string& text, const std::string& failStatus);
+  int64_t ProcessingDelay(const std::string& text) const;
+
+  // The pad's side of the link.
+  void Write(const std::string& bytes, const std::string& decoded);
+  void SendNext();
+  void Transmit();
+  void OnAck();
+  void OnNak();
+  void Resend(const std::string& why);
+  void DropPending(const std::string& why);
+
+  EmulatorConfig config_;
+  PinPad pad_;
+  FaultPlan faults_;
+  HandlerTable handlers_;
+  Timeline timeline_;
+  Transcript transcript_;
+  std::vector<Violation> violations_;
+  std::unique_ptr<Session> session_;
+  UpdateProgress detachedProgress_;
+  uint64_t nextSessionId_ = 1;
+  int64_t now_ = 0;
+  std::optional<int64_t> stalledUntil_;
+};
+
+}  // namespace korvex::emu

@@ -1,0 +1,140 @@
+// The pad reading its line: garbling at a wrong rate, deafness while an
+// application starts or a stall lasts, units, faults on incoming frames and
+// the dispatch of requests to their handlers.
+#include <limits>
+
+#include "emulator/core/emulator.h"
+#include "emulator/core/wire_text.h"
+#include "link/framing.h"
+
+namespace korvex::emu {
+
+bool Emulator::Deaf() const {
+  return IsStarting(pad_.App()) || (stalledUntil_ && now_ < *stalledUntil_);
+}
+
+void Emulator::Deliver(std::string bytes) {
+  if (Garbled()) {
+    for (char& c : bytes) c = Garble(c);
+    if (!session_->garbleReported) {
+      session_->garbleReported = true;
+      AddViolation("", "bytes sent at " + std::to_string(session_->lineBaud) +
+                           " baud to a pad listening at " + std::to_string(AppBaud(pad_.App())) +
+                           " baud");
+    }
+  }
+  Session& s = *session_;
+  s.parser.SetMode(AppCheckMode(pad_.App()));
+  auto units = s.parser.Feed(bytes);
+  for (const auto& unit : units) {
+    if (!session_ || session_->closeRequested) return;
+    if (Deaf()) {
+      const std::string why = IsStarting(pad_.App()) ? AppName(pad_.App()) : "stalled";
+      transcript_.Add({now_, Direction::ToPad, unit.bytes,
+                       DescribeBytes(unit.bytes) + "  (not read: pad " + why + ")"});
+      continue;
+    }
+    HandleUnit(unit);
+  }
+  if (Deaf() && session_) session_->parser.Reset();
+}
+
+void Emulator::HandleUnit(const WireUnit& unit) {
+  const CheckMode mode = session_->parser.Mode();
+  const bool frame = unit.kind == WireUnit::Frame || unit.kind == WireUnit::BadFrame;
+  std::string text = frame ? DescribeFrame(unit.bytes, mode) : DescribeBytes(unit.bytes);
+  if (unit.kind == WireUnit::BadFrame) text += "  (bad check)";
+  if (unit.kind == WireUnit::Garbage) text += "  (garbage, ignored)";
+  transcript_.Add({now_, Direction::ToPad, unit.bytes, text});
+  switch (unit.kind) {
+    case WireUnit::Ack: OnAck(); break;
+    case WireUnit::Nak: OnNak(); break;
+    case WireUnit::Enq:
+    case WireUnit::Eot: HandleControlUnit(unit); break;
+    case WireUnit::BadFrame: Write(std::string(1, NAK), "<NAK>"); break;
+    case WireUnit::Garbage: break;
+    case WireUnit::Frame: HandleFrame(unit.text); break;
+  }
+}
+
+void Emulator::HandleControlUnit(const WireUnit& unit) {
+  if (const MessageHandler* h = handlers_.Find(unit.bytes, pad_.App())) {
+    h->handle(unit.bytes, *this);
+    return;
+  }
+  if (unit.kind == WireUnit::Eot && session_->pending) {
+    DropPending("EOT from the control");
+    return;
+  }
+  Note(DescribeBytes(unit.bytes) + " ignored by the " + AppName(pad_.App()) + " application");
+}
+
+void Emulator::HandleFrame(const std::string& text) {
+  const IncomingFaults f = faults_.OnIncoming(text);
+  if (f.stall) {
+    stalledUntil_ =
+        f.stall->durationMs > 0 ? now_ + f.stall->durationMs : std::numeric_limits<int64_t>::max();
+    Note("fault: pad stalls" + (f.stall->durationMs > 0
+                                    ? " for " + std::to_string(f.stall->durationMs) + " ms"
+                                    : std::string(" for good")));
+    return;
+  }
+  if (f.close) {
+    session_->closeRequested = true;
+    Note("fault: connection closed instead of an answer");
+    return;
+  }
+  if (f.nak) {
+    Note("fault: good frame answered with NAK and dropped");
+    Write(std::string(1, NAK), "<NAK>");
+    return;
+  }
+  if (f.dropAck) {
+    Note("fault: ACK not sent");
+  } else {
+    Write(std::string(1, ACK), "<ACK>");
+  }
+  const std::string failStatus = f.failStatus ? f.failStatus->status : "";
+  const int64_t delay = ProcessingDelay(text);
+  if (delay <= 0) {
+    Dispatch(text, failStatus);
+  } else {
+    After(delay, [this, text, failStatus] { Dispatch(text, failStatus); });
+  }
+}
+
+int64_t Emulator::ProcessingDelay(const std::string& text) const {
+  const MessageHandler* h = handlers_.Find(text, pad_.App());
+  const auto& per = config_.delays.perMessageMs;
+  const auto d = h ? per.find(h->code) : per.end();
+  return d != per.end() ? d->second : config_.delays.processingMs;
+}
+
+void Emulator::Dispatch(const std::string& text, const std::string& failStatus) {
+  const MessageHandler* h = handlers_.Find(text, pad_.App());
+  if (h == nullptr) {
+    AddViolation(text, handlers_.Known(text)
+                           ? "not taken by the " + AppName(pad_.App()) + " application"
+                           : "unknown message");
+    return;
+  }
+  if (!failStatus.empty()) {
+    if (h->failureReply) {
+      Note("fault: answering status " + failStatus);
+      Reply(h->failureReply(failStatus, *this));
+    } else {
+      Note("fault: status " + failStatus + " cannot be answered to this request; ignored");
+    }
+    return;
+  }
+  if (h->validate) {
+    if (auto rejection = h->validate(text, *this)) {
+      AddViolation(text, rejection->description);
+      if (h->failureReply) Reply(h->failureReply(rejection->status, *this));
+      return;
+    }
+  }
+  h->handle(text, *this);
+}
+
+}  // namespace korvex::emu

@@ -1,0 +1,93 @@
+// The pad's side of the link: ACK and NAK out, and its own frames, one at a
+// time, each waiting for the control's ACK and resent after a NAK or a
+// missing ACK up to the resend limit.
+#include "emulator/core/emulator.h"
+#include "emulator/core/wire_text.h"
+
+namespace korvex::emu {
+
+void Emulator::Write(const std::string& bytes, const std::string& decoded) {
+  if (!session_) return;
+  std::string wire = bytes;
+  std::string text = decoded;
+  if (Garbled()) {
+    for (char& c : wire) c = Garble(c);
+    text += "  (garbled on the line)";
+  }
+  session_->out.SetOptions(
+      {config_.link.pace, AppBaud(pad_.App()), config_.link.chunkSize, config_.link.chunkGapMs});
+  transcript_.Add({now_, Direction::FromPad, wire, text});
+  session_->out.Write(wire, now_);
+}
+
+void Emulator::Reply(const std::string& text) {
+  if (!session_ || session_->closeRequested) {
+    Note("no connection: frame lost: " + DescribeBytes(text));
+    return;
+  }
+  session_->queue.push_back(text);
+  if (!session_->pending) SendNext();
+}
+
+void Emulator::SendNext() {
+  if (!session_ || session_->pending || session_->queue.empty()) return;
+  session_->pending = session_->queue.front();
+  session_->queue.pop_front();
+  session_->resends = 0;
+  Transmit();
+}
+
+void Emulator::Transmit() {
+  const std::string text = *session_->pending;
+  const CheckMode mode = AppCheckMode(pad_.App());
+  std::string frame = EncodeFrame(text, mode);
+  std::string decoded = DescribeFrame(frame, mode);
+  if (faults_.CorruptOutgoing(text)) {
+    frame.back() = static_cast<char>(frame.back() ^ 0x5A);
+    decoded = DescribeFrame(frame, mode) + "  (check spoilt on purpose)";
+  }
+  Write(frame, decoded);
+  const int64_t timeout = config_.delays.ackTimeoutMs;
+  session_->ackTimer = AfterInSession(timeout, [this, text, timeout] {
+    AddViolation(text, "frame not acknowledged within " + std::to_string(timeout) + " ms");
+    Resend("no ACK");
+  });
+}
+
+void Emulator::OnAck() {
+  if (!session_->pending) {
+    Note("ACK with no frame waiting for it");
+    return;
+  }
+  timeline_.Cancel(session_->ackTimer);
+  session_->pending.reset();
+  SendNext();
+}
+
+void Emulator::OnNak() {
+  if (!session_->pending) {
+    Note("NAK with no frame waiting for it: nothing to resend");
+    return;
+  }
+  timeline_.Cancel(session_->ackTimer);
+  Resend("NAK");
+}
+
+void Emulator::Resend(const std::string& why) {
+  if (session_->resends >= config_.link.resendLimit) {
+    DropPending("given up after " + std::to_string(session_->resends) + " resends");
+    return;
+  }
+  ++session_->resends;
+  Note("resend " + std::to_string(session_->resends) + " after " + why);
+  Transmit();
+}
+
+void Emulator::DropPending(const std::string& why) {
+  timeline_.Cancel(session_->ackTimer);
+  Note("frame dropped (" + why + "): " + DescribeBytes(*session_->pending));
+  session_->pending.reset();
+  SendNext();
+}
+
+}  // namespace korvex::emu

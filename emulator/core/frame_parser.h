@@ -1,0 +1,47 @@
+// The PIN pad's reading of the byte stream from the control: single ACK, NAK,
+// ENQ and EOT characters, and STX ... ETX frames followed by their block check.
+// In CRC mode a frame whose text starts with "W" is a download data block: it
+// carries a 2-byte length and a 4-byte offset and no ETX, so its end is found
+// by length. Anything else is garbage up to the next recognised character.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "emulator/core/check_mode.h"
+
+namespace korvex::emu {
+
+struct WireUnit {
+  enum Kind { Ack, Nak, Enq, Eot, Frame, BadFrame, Garbage };
+  Kind kind = Garbage;
+  std::string bytes;  // the unit as it came off the line
+  std::string text;   // Frame and BadFrame: the bytes between STX and ETX
+};
+
+class FrameParser {
+ public:
+  // A frame still open after this many bytes is dropped as garbage, so a lost
+  // ETX cannot swallow the rest of the connection.
+  static constexpr size_t kMaxFrame = 4096;
+
+  explicit FrameParser(CheckMode mode = CheckMode::Lrc) : mode_(mode) {}
+
+  void SetMode(CheckMode mode) { mode_ = mode; }
+  CheckMode Mode() const { return mode_; }
+  // Appends bytes and returns every unit now complete, in order.
+  std::vector<WireUnit> Feed(const std::string& bytes);
+  void Reset() { buffer_.clear(); }
+  bool Pending() const { return !buffer_.empty(); }
+
+ private:
+  // Length of the frame at the front of the buffer, 0 while incomplete.
+  size_t FrameLength() const;
+  WireUnit TakeFrame(size_t length);
+  WireUnit TakeGarbage();
+
+  CheckMode mode_;
+  std::string buffer_;
+};
+
+}  // namespace korvex::emu

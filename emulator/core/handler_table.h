@@ -1,0 +1,52 @@
+// Requests by message code. A handler serves the requests whose text starts
+// with its code in the applications it lists; the longest code wins, so a
+// later message can claim a longer prefix without touching what is here.
+// Single control characters (ENQ, EOT) may have handlers too, keyed by the
+// one-character code.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "emulator/core/pad_app.h"
+#include "emulator/core/pad_services.h"
+
+namespace korvex::emu {
+
+// A request refused by its handler: the status answered and the reason.
+struct Rejection {
+  std::string status;
+  std::string description;
+};
+
+struct MessageHandler {
+  std::string code;
+  AppSet apps;
+  // Layout and state check; nullopt when the request may be handled.
+  std::function<std::optional<Rejection>(const std::string& text, PadServices&)> validate;
+  std::function<void(const std::string& text, PadServices&)> handle;
+  // The reply carrying a failure status; unset for requests answered without
+  // a status (their failures go unanswered).
+  std::function<std::string(const std::string& status, PadServices&)> failureReply;
+};
+
+class HandlerTable {
+ public:
+  // A handler with the same code and an overlapping application replaces the
+  // earlier one.
+  void Add(MessageHandler handler);
+  // The handler for this text in this application.
+  const MessageHandler* Find(const std::string& text, PadApp app) const;
+  // Whether any application has a handler for this text.
+  bool Known(const std::string& text) const;
+
+ private:
+  std::vector<MessageHandler> handlers_;
+};
+
+// failureReply for replies made of a code and the status.
+std::function<std::string(const std::string&, PadServices&)> StatusReply(std::string code);
+
+}  // namespace korvex::emu

@@ -1,0 +1,32 @@
+// What a message handler may do to the pad and its line.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "emulator/core/emulator_config.h"
+#include "emulator/core/pin_pad.h"
+#include "emulator/core/update_progress.h"
+
+namespace korvex::emu {
+
+class PadServices {
+ public:
+  virtual ~PadServices() = default;
+
+  virtual int64_t Now() const = 0;
+  virtual PinPad& Pad() = 0;
+  virtual const EmulatorConfig& Config() const = 0;
+  // Progress of the table update on the current connection.
+  virtual UpdateProgress& Progress() = 0;
+  // Queues a frame to the control; it waits for the control's ACK in turn.
+  virtual void Reply(const std::string& text) = 0;
+  // Pad-level timer: it survives the connection.
+  virtual uint64_t After(int64_t delayMs, std::function<void()> action) = 0;
+  virtual void Cancel(uint64_t id) = 0;
+  virtual void AddViolation(const std::string& message, const std::string& description) = 0;
+  virtual void Note(const std::string& text) = 0;
+};
+
+}  // namespace korvex::emu

@@ -1,0 +1,68 @@
+#include "emulator/core/serial_line.h"
+
+#include <algorithm>
+
+namespace korvex::emu {
+
+char Garble(char byte) {
+  const auto b = static_cast<unsigned char>(byte);
+  return static_cast<char>(0x80 | ((b * 0x25 + 0x4B) & 0x7F));
+}
+
+int64_t ByteTimeUs(int baud) {
+  return baud > 0 ? (10 * 1000000LL + baud - 1) / baud : 0;
+}
+
+void SerialLine::Write(const std::string& bytes, int64_t nowMs) {
+  if (bytes.empty()) return;
+  if (!options_.pace) {
+    Push(nowMs, bytes);
+    return;
+  }
+  const int64_t perByte = ByteTimeUs(options_.baud);
+  std::string piece;
+  int64_t pieceDue = -1;
+  for (char c : bytes) {
+    busyUntilUs_ = std::max(busyUntilUs_, nowMs * 1000) + perByte;
+    const int64_t due = (busyUntilUs_ + 999) / 1000;
+    if (due != pieceDue && !piece.empty()) {
+      Push(pieceDue, piece);
+      piece.clear();
+    }
+    pieceDue = due;
+    piece += c;
+  }
+  Push(pieceDue, piece);
+}
+
+void SerialLine::Push(int64_t dueMs, const std::string& bytes) {
+  const size_t chunk = options_.chunkSize == 0 ? bytes.size() : options_.chunkSize;
+  int64_t due = std::max(dueMs, lastDueMs_);
+  for (size_t pos = 0; pos < bytes.size(); pos += chunk) {
+    if (pos > 0) due += options_.chunkGapMs;
+    pieces_.push_back(LinePiece{due, bytes.substr(pos, chunk)});
+  }
+  lastDueMs_ = due;
+}
+
+std::vector<std::string> SerialLine::TakeDue(int64_t nowMs) {
+  std::vector<std::string> out;
+  while (!pieces_.empty() && pieces_.front().dueMs <= nowMs) {
+    out.push_back(std::move(pieces_.front().bytes));
+    pieces_.pop_front();
+  }
+  return out;
+}
+
+std::optional<int64_t> SerialLine::NextDue() const {
+  if (pieces_.empty()) return std::nullopt;
+  return pieces_.front().dueMs;
+}
+
+void SerialLine::Clear() {
+  pieces_.clear();
+  busyUntilUs_ = 0;
+  lastDueMs_ = 0;
+}
+
+}  // namespace korvex::emu

@@ -1,0 +1,43 @@
+// One connection to the pad: the router's command at its head, the line rate
+// it set, both directions of the line, the frame parser, the pad's frames
+// waiting for the control's ACK, and the table update's progress.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <string>
+
+#include "emulator/core/frame_parser.h"
+#include "emulator/core/router_front.h"
+#include "emulator/core/serial_line.h"
+#include "emulator/core/update_progress.h"
+
+namespace korvex::emu {
+
+struct ConnectOptions {
+  // A TCP connection through the router starts with the router's command; a
+  // direct serial line has none and runs at `baud`.
+  bool routerFront = true;
+  int baud = 19200;
+};
+
+struct Session {
+  uint64_t id = 0;
+  ConnectOptions options;
+  RouterFront router;
+  int lineBaud = 0;  // 0 until the router command is read
+  bool garbleReported = false;
+  FrameParser parser;
+  SerialLine in;   // control -> pad
+  SerialLine out;  // pad -> control
+  UpdateProgress progress;
+
+  std::deque<std::string> queue;       // frames waiting for their turn
+  std::optional<std::string> pending;  // frame sent, its ACK awaited
+  int resends = 0;
+  uint64_t ackTimer = 0;
+  bool closeRequested = false;
+};
+
+}  // namespace korvex::emu

@@ -1,0 +1,38 @@
+#include "emulator/core/transcript.h"
+
+#include <cstdio>
+
+namespace korvex::emu {
+
+std::string FormatEntry(const TranscriptEntry& entry) {
+  const char* arrow = entry.direction == Direction::ToPad     ? "control -> pad"
+                      : entry.direction == Direction::FromPad ? "pad -> control"
+                                                              : "note          ";
+  char head[48];
+  std::snprintf(head, sizeof head, "%10lld ms  %s  ", static_cast<long long>(entry.timeMs), arrow);
+  return head + entry.text;
+}
+
+void Transcript::Add(TranscriptEntry entry) {
+  entries_.push_back(std::move(entry));
+  if (listener) listener(entries_.back());
+}
+
+void Transcript::AddNote(int64_t timeMs, std::string text) {
+  Add(TranscriptEntry{timeMs, Direction::Note, "", std::move(text)});
+}
+
+std::string Transcript::Dump() const {
+  std::string out;
+  for (const auto& e : entries_) out += FormatEntry(e) + "\n";
+  return out;
+}
+
+bool Transcript::Contains(const std::string& piece) const {
+  for (const auto& e : entries_) {
+    if (e.text.find(piece) != std::string::npos) return true;
+  }
+  return false;
+}
+
+}  // namespace korvex::emu

@@ -1,0 +1,98 @@
+#include "emulator/scenario/state_file.h"
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "emulator/scenario/json_fields.h"
+#include "emulator/scenario/scenario.h"
+
+namespace korvex::emu {
+namespace {
+
+using namespace json_fields;
+namespace fs = std::filesystem;
+
+json HexList(const std::vector<std::string>& records) {
+  json list = json::array();
+  for (const auto& r : records) list.push_back(json{{"hex", ToHex(r)}});
+  return list;
+}
+
+void ReadList(const json& j, const std::string& path, std::vector<std::string>& into) {
+  if (!j.is_array()) Fail(path, "expected an array of records");
+  into.clear();
+  for (size_t i = 0; i < j.size(); ++i)
+    into.push_back(Bytes(j[i], path + "[" + std::to_string(i) + "]"));
+}
+
+}  // namespace
+
+std::string StateFilePath(const std::string& dir) {
+  return (fs::path(dir) / kStateFileName).string();
+}
+
+std::string StateToJson(const PadState& state) {
+  json j;
+  j["application"] = AppName(SettledApp(state.app));
+  const auto records = [&](int table) {
+    const auto t = state.tables.find(table);
+    return t == state.tables.end() ? std::vector<std::string>{} : t->second;
+  };
+  j["est"] = HexList(records(kEstTable));
+  j["mvt"] = HexList(records(kMvtTable));
+  const auto version = records(kVersionTable);
+  j["version"] = version.empty() ? json(nullptr) : json{{"hex", ToHex(version.front())}};
+  return j.dump(2) + "\n";
+}
+
+void StateFromJson(const std::string& jsonText, PadState& state) {
+  json j;
+  try {
+    j = json::parse(jsonText);
+  } catch (const json::parse_error& e) {
+    Fail("", std::string("not valid JSON: ") + e.what());
+  }
+  ExpectObject(j, "", {"application", "est", "mvt", "version"});
+  if (j.contains("application")) {
+    const auto app = AppFromName(Text(j["application"], "application"));
+    if (!app || (*app != PadApp::Payment && *app != PadApp::Loader)) {
+      Fail("application", "expected \"payment\" or \"loader\"");
+    }
+    state.app = *app;
+  }
+  if (j.contains("est")) ReadList(j["est"], "est", state.tables[kEstTable]);
+  if (j.contains("mvt")) ReadList(j["mvt"], "mvt", state.tables[kMvtTable]);
+  if (j.contains("version")) {
+    auto& version = state.tables[kVersionTable];
+    version.clear();
+    if (!j["version"].is_null()) version.push_back(Bytes(j["version"], "version"));
+  }
+}
+
+bool LoadStateDir(const std::string& dir, PadState& state) {
+  const fs::path file = StateFilePath(dir);
+  if (!fs::exists(file)) return false;
+  std::ifstream in(file, std::ios::binary);
+  if (!in) throw ScenarioError("", "cannot read " + file.string());
+  std::ostringstream text;
+  text << in.rdbuf();
+  StateFromJson(text.str(), state);
+  return true;
+}
+
+void SaveStateDir(const std::string& dir, const PadState& state) {
+  std::error_code ec;
+  fs::create_directories(dir, ec);
+  const fs::path file = StateFilePath(dir);
+  const fs::path temp = fs::path(dir) / (std::string(kStateFileName) + ".tmp");
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    out << StateToJson(state);
+    if (!out) throw std::runtime_error("cannot write " + temp.string());
+  }
+  fs::rename(temp, file, ec);
+  if (ec) throw std::runtime_error("cannot replace " + file.string() + ": " + ec.message());
+}
+
+}  // namespace korvex::emu

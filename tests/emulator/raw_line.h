@@ -1,0 +1,88 @@
+// The control's end of the line, played byte by byte by the test against the
+// emulator's core in a clock the test advances.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "emulator/core/emulator.h"
+#include "emulator/core/router_front.h"
+#include "link/framing.h"
+
+namespace korvex::emu::testing {
+
+inline const std::string kAck(1, ACK);
+inline const std::string kNak(1, NAK);
+inline const std::string kEot(1, EOT);
+
+inline FaultRule Rule(FaultKind kind, std::string message, int occurrence = 1, int count = 1) {
+  FaultRule rule;
+  rule.kind = kind;
+  rule.message = std::move(message);
+  rule.occurrence = occurrence;
+  rule.count = count;
+  return rule;
+}
+
+inline std::string Frame(const std::string& text, CheckMode mode = CheckMode::Lrc) {
+  return EncodeFrame(text, mode);
+}
+
+class RawLine {
+ public:
+  explicit RawLine(EmulatorConfig config = {}, PadState state = {})
+      : emu(std::move(config), std::move(state)) {}
+  // Connected at once with the router command.
+  RawLine(EmulatorConfig config, PadState state, const std::string& command)
+      : RawLine(std::move(config), std::move(state)) {
+    Connect(command);
+  }
+
+  // Opens a connection and sends the router command (none when empty).
+  void Connect(const std::string& command = kSetComm19200) {
+    emu.Connect(now);
+    if (!command.empty()) Send(command);
+    Collect();
+  }
+  void Disconnect() { emu.Disconnect(now); }
+  void Send(const std::string& bytes) {
+    emu.Receive(bytes, now);
+    Collect();
+  }
+  void SendFrame(const std::string& text, CheckMode mode = CheckMode::Lrc) {
+    Send(Frame(text, mode));
+  }
+  void Ack() { Send(kAck); }
+  // Advances the clock by ms, waking the core at each of its deadlines.
+  void Run(int64_t ms) {
+    const int64_t target = now + ms;
+    for (auto due = emu.NextDeadline(); due && *due <= target; due = emu.NextDeadline()) {
+      now = std::max(now, *due);
+      emu.Poll(now);
+      Collect();
+    }
+    now = target;
+    emu.Poll(now);
+    Collect();
+  }
+  // Everything the pad sent since the last Take.
+  std::string Take() { return std::exchange(out, std::string()); }
+
+  Emulator emu;
+  int64_t now = 0;
+  std::string out;
+  std::vector<std::pair<int64_t, std::string>> pieces;  // time and bytes of each write
+
+ private:
+  void Collect() {
+    for (auto& piece : emu.TakeOutput(now)) {
+      out += piece;
+      pieces.emplace_back(now, piece);
+    }
+  }
+};
+
+}  // namespace korvex::emu::testing
