@@ -6,7 +6,7 @@
 #include <functional>
 #include <memory>
 
-#include "emulator/adapters/asio_include.h"
+#include <asio.hpp>
 #include "emulator/core/emulator.h"
 
 namespace korvex::emu {

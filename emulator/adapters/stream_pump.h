@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "emulator/adapters/asio_include.h"
+#include <asio.hpp>
 #include "emulator/adapters/steady_clock_ms.h"
 #include "emulator/core/emulator.h"
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "emulator/adapters/asio_include.h"
+#include <asio.hpp>
 #include "emulator/adapters/stream_pump.h"
 #include "emulator/core/emulator.h"
 

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "emulator/adapters/asio_include.h"
+#include <asio.hpp>
 #include "emulator/adapters/tcp_server.h"
 #include "emulator/core/emulator.h"
 #include "emulator/scenario/scenario.h"

@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 #include "control/korvex_impl.h"
-#include "emulator/adapters/asio_include.h"
+#include <asio.hpp>
 #include "emulator/adapters/sim_pinpad.h"
 #include "emulator/adapters/stream_pinpad.h"
 #include "harness/recording_events.h"
