@@ -14,7 +14,7 @@ std::string BytesToUtf8(std::string_view bytes);
 
 // The inverse: each character U+00nn back to byte n. Returns false with a
 // message in `error` for a character above U+00FF or for bytes that are not
-// UTF-8; `bytes` is then unspecified.
+// UTF-8; `bytes` then holds nothing useful.
 bool Utf8ToBytes(std::string_view utf8, std::string& bytes, std::string& error);
 
 }  // namespace korvex::cli
