@@ -1,0 +1,190 @@
+#include "cli/bridge_methods.h"
+
+#include <exception>
+#include <limits>
+
+#include "cli/byte_text.h"
+
+namespace korvex::cli {
+
+namespace {
+
+struct IntegerRange {
+  int64_t min, max;
+};
+
+IntegerRange RangeOf(ArgKind kind) {
+  switch (kind) {
+    case ArgKind::kInteger:
+      return {std::numeric_limits<int16_t>::min(), std::numeric_limits<int16_t>::max()};
+    case ArgKind::kLong:
+      return {std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()};
+    default: return {0, std::numeric_limits<uint8_t>::max()};  // Byte
+  }
+}
+
+// An integer argument in the kind's range; "" or the complaint.
+std::string CheckInteger(ArgKind kind, const Json& v, BridgeArgs::Value& out) {
+  if (!v.is_number_integer()) return "must be an integer";
+  const IntegerRange range = RangeOf(kind);
+  const bool tooBig = v.is_number_unsigned() ? v.get<uint64_t>() > uint64_t(range.max)
+                                             : v.get<int64_t>() > range.max;
+  if (tooBig || (!v.is_number_unsigned() && v.get<int64_t>() < range.min)) {
+    return "is out of range " + std::to_string(range.min) + ".." + std::to_string(range.max);
+  }
+  out = v.get<int64_t>();
+  return "";
+}
+
+std::string CheckArgument(ArgKind kind, const Json& v, BridgeArgs::Value& out) {
+  switch (kind) {
+    case ArgKind::kInteger:
+    case ArgKind::kLong:
+    case ArgKind::kByte: return CheckInteger(kind, v, out);
+    case ArgKind::kDouble:
+      if (!v.is_number()) return "must be a number";
+      out = v.get<double>();
+      return "";
+    case ArgKind::kBoolean:
+      if (!v.is_boolean()) return "must be true or false";
+      out = v.get<bool>();
+      return "";
+    case ArgKind::kText: {
+      if (!v.is_string()) return "must be a string";
+      std::string bytes, error;
+      if (!Utf8ToBytes(v.get_ref<const std::string&>(), bytes, error)) {
+        return "is not a byte text: " + error;
+      }
+      out = std::move(bytes);
+      return "";
+    }
+  }
+  return "has an unknown kind";
+}
+
+std::string CountText(size_t n) {
+  if (n == 0) return "no arguments";
+  return std::to_string(n) + (n == 1 ? " argument" : " arguments");
+}
+
+// The parser's message without its "[json.exception.parse_error.101] " tag.
+std::string ParseReason(const std::exception& e) {
+  const std::string what = e.what();
+  const size_t tagEnd = what.find("] ");
+  return tagEnd == std::string::npos ? what : what.substr(tagEnd + 2);
+}
+
+}  // namespace
+
+Json TextValue(const std::string& bytes) {
+  return BytesToUtf8(bytes);
+}
+
+Json ErrorAnswer(const std::string& message) {
+  return Json{{"error", message}};
+}
+
+Json MalformedLine(const std::string& reason) {
+  return ErrorAnswer("malformed line: " + reason);
+}
+
+const BridgeMethod* MethodTable::Find(std::string_view name) const {
+  for (const BridgeMethod& m : methods_) {
+    if (m.name == name) return &m;
+  }
+  return nullptr;
+}
+
+Json MethodTable::Answer(std::string_view line, BridgeTarget& target) const {
+  Json request;
+  try {
+    request = Json::parse(line);
+  } catch (const Json::parse_error& e) {
+    return MalformedLine(ParseReason(e));
+  }
+  if (!request.is_object()) return MalformedLine("expected a JSON object");
+  for (const auto& item : request.items()) {
+    if (item.key() != "call" && item.key() != "args") {
+      return MalformedLine("unknown key \"" + item.key() + "\"");
+    }
+  }
+  const auto name = request.find("call");
+  if (name == request.end() || !name->is_string()) {
+    return MalformedLine("\"call\" must be a string naming the method");
+  }
+  const auto args = request.find("args");
+  if (args != request.end() && !args->is_array()) return MalformedLine("\"args\" must be an array");
+
+  const std::string& methodName = name->get_ref<const std::string&>();
+  const BridgeMethod* method = Find(methodName);
+  if (method == nullptr) return ErrorAnswer("unknown method: " + methodName);
+  return Call(*method, args == request.end() ? Json::array() : *args, target);
+}
+
+Json MethodTable::Call(const BridgeMethod& method, const Json& args, BridgeTarget& target) const {
+  if (args.size() != method.args.size()) {
+    return ErrorAnswer(method.name + ": expects " + CountText(method.args.size()) + ", got " +
+                       std::to_string(args.size()));
+  }
+  std::vector<BridgeArgs::Value> values(args.size());
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string complaint = CheckArgument(method.args[i], args[i], values[i]);
+    if (!complaint.empty()) {
+      return ErrorAnswer(method.name + ": argument " + std::to_string(i + 1) + " " + complaint);
+    }
+  }
+  try {
+    return Json{{"return", method.call(target, BridgeArgs(std::move(values)))}};
+  } catch (const BridgeError& e) {
+    return ErrorAnswer(method.name + ": " + e.what());
+  } catch (const std::exception& e) {
+    return ErrorAnswer(method.name + ": failed: " + e.what());
+  }
+}
+
+namespace {
+
+using A = const BridgeArgs&;
+using T = BridgeTarget&;
+
+// A row for a method without a result: it answers null.
+template <class F>
+auto NoResult(F call) {
+  return [call](T t, A a) -> Json {
+    call(t, a);
+    return nullptr;
+  };
+}
+
+Json BindTerminal(T t, A) {
+  if (t.terminal == nullptr) {
+    throw BridgeError("no terminal object: start the bridge with --terminal FILE.json");
+  }
+  return t.control.setTerminalObject(*t.terminal);
+}
+
+}  // namespace
+
+const MethodTable& KorvexMethods() {
+  using K = ArgKind;
+  static const MethodTable table({
+      {"PerformConnectionTest",
+       {K::kInteger},
+       [](T t, A a) -> Json { return t.control.PerformConnectionTest(a.Integer(0)); }},
+      {"InitTransaction", {}, [](T t, A) -> Json { return t.control.InitTransaction(); }},
+      {"InitFromReg", {}, [](T t, A) -> Json { return t.control.InitFromReg(); }},
+      {"setTerminalObject", {}, BindTerminal},
+      {"WarmReset", {}, [](T t, A) -> Json { return t.control.WarmReset(); }},
+      {"ColdReset", {}, NoResult([](T t, A) { t.control.ColdReset(); })},
+      {"getState", {}, [](T t, A) -> Json { return t.control.getState(); }},
+      {"setEMVRegistryKey", {K::kText}, NoResult([](T t, A a) {
+         t.control.setEMVRegistryKey(a.Text(0));
+       })},
+      {"getName", {}, [](T t, A) -> Json { return TextValue(t.control.getName()); }},
+      {"setName", {K::kText}, NoResult([](T t, A a) { t.control.setName(a.Text(0)); })},
+      {"getHostIndex", {}, [](T t, A) -> Json { return t.control.getHostIndex(); }},
+  });
+  return table;
+}
+
+}  // namespace korvex::cli

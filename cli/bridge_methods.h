@@ -1,0 +1,96 @@
+// The host bridge's calls: one input line names a method of the control and
+// its arguments in order; the answer is {"return": value} or {"error": "..."}.
+//
+// Each method is one row of a table: its name, the kinds of its arguments and
+// the call. Arguments are checked against the kinds before the call, so a row
+// only ever sees values of the right type and width.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "korvex/korvex.h"
+#include "korvex/terminal_object.h"
+
+namespace korvex::cli {
+
+// Keys keep their insertion order, so lines read as documented.
+using Json = nlohmann::ordered_json;
+
+// Argument kinds with the host object model's widths: Integer 16-bit signed,
+// Long 32-bit signed, Byte 8-bit unsigned, Double, Boolean, and Text, a byte
+// string written as characters U+0000..U+00FF.
+enum class ArgKind { kInteger, kLong, kByte, kDouble, kBoolean, kText };
+
+// A call's arguments, already checked against the method's kinds. Asking for
+// another kind than the row declares throws std::bad_variant_access.
+class BridgeArgs {
+ public:
+  using Value = std::variant<int64_t, double, bool, std::string>;
+
+  explicit BridgeArgs(std::vector<Value> values) : values_(std::move(values)) {}
+  int16_t Integer(size_t i) const { return static_cast<int16_t>(std::get<int64_t>(values_.at(i))); }
+  int32_t Long(size_t i) const { return static_cast<int32_t>(std::get<int64_t>(values_.at(i))); }
+  uint8_t Byte(size_t i) const { return static_cast<uint8_t>(std::get<int64_t>(values_.at(i))); }
+  double Double(size_t i) const { return std::get<double>(values_.at(i)); }
+  bool Boolean(size_t i) const { return std::get<bool>(values_.at(i)); }
+  const std::string& Text(size_t i) const { return std::get<std::string>(values_.at(i)); }
+
+ private:
+  std::vector<Value> values_;
+};
+
+// What the calls work on.
+struct BridgeTarget {
+  Korvex& control;
+  TerminalObject* terminal = nullptr;  // the --terminal object; null without one
+};
+
+// A refusal by the bridge itself inside a call, answered as
+// {"error": "<method>: <what>"}.
+class BridgeError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct BridgeMethod {
+  std::string name;
+  std::vector<ArgKind> args;
+  // The result as its JSON value: null, a number, or a text through TextValue.
+  std::function<Json(BridgeTarget&, const BridgeArgs&)> call;
+};
+
+// A byte string as a JSON string, byte n as U+00nn.
+Json TextValue(const std::string& bytes);
+
+Json ErrorAnswer(const std::string& message);
+// {"error": "malformed line: <reason>"}
+Json MalformedLine(const std::string& reason);
+
+class MethodTable {
+ public:
+  explicit MethodTable(std::vector<BridgeMethod> methods) : methods_(std::move(methods)) {}
+
+  // The answer to one input line. Never throws: whatever goes wrong, including
+  // an exception from the call, becomes an error answer.
+  Json Answer(std::string_view line, BridgeTarget& target) const;
+
+  // Null for an unknown name; names are case-sensitive.
+  const BridgeMethod* Find(std::string_view name) const;
+
+ private:
+  Json Call(const BridgeMethod& method, const Json& args, BridgeTarget& target) const;
+
+  std::vector<BridgeMethod> methods_;
+};
+
+// The public methods of the Korvex control.
+const MethodTable& KorvexMethods();
+
+}  // namespace korvex::cli

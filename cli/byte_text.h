@@ -1,0 +1,20 @@
+// Texts on the bridge's JSON lines. The control's texts are byte strings; on
+// the wire byte value n travels as the character U+00nn, so every byte string
+// has exactly one JSON form and any JSON string of characters up to U+00FF is
+// exactly one byte string.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace korvex::cli {
+
+// Each byte n as the UTF-8 encoding of U+00nn.
+std::string BytesToUtf8(std::string_view bytes);
+
+// The inverse: each character U+00nn back to byte n. Returns false with a
+// message in `error` for a character above U+00FF or for bytes that are not
+// UTF-8; `bytes` then holds nothing useful.
+bool Utf8ToBytes(std::string_view utf8, std::string& bytes, std::string& error);
+
+}  // namespace korvex::cli

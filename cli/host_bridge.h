@@ -1,0 +1,21 @@
+// `korvex host`: one control on AsioHost, driven by JSON lines on standard
+// input and reporting on standard output (see cli/README.md for the protocol).
+#pragma once
+
+#include <ostream>
+#include <string>
+
+namespace korvex::cli {
+
+struct HostBridgeOptions {
+  std::string terminalPath;  // JSON terminal bound by setTerminalObject; "" for none
+  std::string registryPath;  // registry export file; "" to use KORVEX_REGISTRY
+};
+
+// Runs until the end of the input on `inputFd`, then destroys the control and
+// returns 0. Returns 2 at once, with the loader's message on `err`, when the
+// terminal or registry file cannot be used.
+int RunHostBridge(const HostBridgeOptions& options, int inputFd, std::ostream& out,
+                  std::ostream& err);
+
+}  // namespace korvex::cli

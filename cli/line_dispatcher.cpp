@@ -1,0 +1,33 @@
+#include "cli/line_dispatcher.h"
+
+namespace korvex::cli {
+
+namespace {
+
+bool IsBlank(const std::string& line) {
+  return line.find_first_not_of(" \t\r") == std::string::npos;
+}
+
+}  // namespace
+
+void LineDispatcher::OnLine(InputLine line) {
+  pending_.push_back(std::move(line));
+  if (busy_) return;
+  busy_ = true;
+  while (!pending_.empty()) {
+    const InputLine next = std::move(pending_.front());
+    pending_.pop_front();
+    Answer(next);
+  }
+  busy_ = false;
+}
+
+void LineDispatcher::Answer(const InputLine& line) {
+  if (line.tooLong) {
+    out_.Write(MalformedLine("longer than " + std::to_string(kMaxInputLine) + " bytes"));
+  } else if (!IsBlank(line.text)) {
+    out_.Write(methods_.Answer(line.text, target_));
+  }
+}
+
+}  // namespace korvex::cli

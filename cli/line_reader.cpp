@@ -1,0 +1,68 @@
+#include "cli/line_reader.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace korvex::cli {
+
+std::vector<InputLine> LineSplitter::Feed(std::string_view bytes) {
+  std::vector<InputLine> lines;
+  while (!bytes.empty()) {
+    const size_t newline = bytes.find('\n');
+    const std::string_view piece = bytes.substr(0, newline);
+    if (!overflowed_) {
+      if (partial_.size() + piece.size() > maxLength_) {
+        overflowed_ = true;
+        partial_.clear();
+      } else {
+        partial_.append(piece);
+      }
+    }
+    if (newline == std::string_view::npos) break;
+    lines.push_back(TakeLine());
+    bytes.remove_prefix(newline + 1);
+  }
+  return lines;
+}
+
+std::optional<InputLine> LineSplitter::Finish() {
+  if (partial_.empty() && !overflowed_) return std::nullopt;
+  return TakeLine();
+}
+
+InputLine LineSplitter::TakeLine() {
+  InputLine line{std::move(partial_), overflowed_};
+  partial_.clear();
+  overflowed_ = false;
+  return line;
+}
+
+FdLineReader::FdLineReader(int fd, size_t maxLength, std::function<void(InputLine)> onLine,
+                           std::function<void(const std::string&)> onEnd)
+    : fd_(fd), splitter_(maxLength), onLine_(std::move(onLine)), onEnd_(std::move(onEnd)) {
+  thread_ = std::thread([this] { Run(); });
+}
+
+FdLineReader::~FdLineReader() {
+  if (thread_.joinable()) thread_.join();
+}
+
+void FdLineReader::Run() {
+  char buffer[4096];
+  std::string error;
+  for (;;) {
+    const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) error = std::strerror(errno);
+    if (n <= 0) break;
+    for (InputLine& line : splitter_.Feed(std::string_view(buffer, size_t(n)))) {
+      onLine_(std::move(line));
+    }
+  }
+  if (auto last = splitter_.Finish()) onLine_(std::move(*last));
+  onEnd_(error);
+}
+
+}  // namespace korvex::cli

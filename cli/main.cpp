@@ -1,0 +1,62 @@
+// korvex: the command-line tool around the Korvex PIN-pad control.
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <iostream>
+
+#include "cli/host_bridge.h"
+
+namespace {
+
+constexpr char kHostFooter[] = R"(
+Protocol: one JSON object per line on standard input,
+  {"call": "MethodName", "args": [...]}
+with the control's arguments in order. setTerminalObject takes no argument: it
+binds the --terminal object. Standard output carries one JSON object per line:
+  {"return": value}                      for each call (null when no result)
+  {"error": "..."}                       for a malformed line or bad call
+  {"event": "InterfaceEvent", "type": T, "code": C, "text": "..."}
+  {"event": "DebugEvent", "level": L, "text": "..."}
+Events raised by a call come before its return line; events from the PIN pad
+and the timer are written whenever they happen. Texts are byte strings: byte n
+travels as the character U+00nn. End of input closes the connection and exits 0.
+
+Example:
+  {"call": "setName", "args": ["P1"]}
+  {"call": "setEMVRegistryKey", "args": ["Software\\Shop\\"]}
+  {"call": "InitFromReg", "args": []}
+  {"call": "setTerminalObject", "args": []}
+  {"call": "PerformConnectionTest", "args": [1]}
+
+Exit status: 0 at end of input, 2 when the terminal or registry file is broken.)";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app("Drive a PIN pad through the Korvex control.", "korvex");
+  app.require_subcommand(1);
+  app.footer("Run 'korvex SUBCOMMAND --help' for the options of a subcommand.");
+
+  korvex::cli::HostBridgeOptions hostOptions;
+  CLI::App* host = app.add_subcommand(
+      "host", "Bridge for a POS program in any language: JSON lines in, JSON lines out.");
+  host->add_option("--terminal", hostOptions.terminalPath,
+                   "Terminal configuration (JSON) bound by setTerminalObject")
+      ->type_name("FILE.json");
+  host->add_option("--registry", hostOptions.registryPath,
+                   "Registry export file with the PIN pad's router address "
+                   "(default: the file named by KORVEX_REGISTRY)")
+      ->type_name("FILE.reg");
+  host->footer(kHostFooter);
+
+  CLI::App* demo = app.add_subcommand("demo", "Watch an emulated PIN pad come up.");
+
+  CLI11_PARSE(app, argc, argv);
+
+  if (*host) return korvex::cli::RunHostBridge(hostOptions, STDIN_FILENO, std::cout, std::cerr);
+  if (*demo) {
+    std::cerr << "korvex demo: not available yet\n";
+    return 3;
+  }
+  return 1;
+}
