@@ -4,6 +4,7 @@
 #include <CLI/CLI.hpp>
 #include <iostream>
 
+#include "cli/demo.h"
 #include "cli/host_bridge.h"
 
 namespace {
@@ -49,14 +50,19 @@ int main(int argc, char** argv) {
       ->type_name("FILE.reg");
   host->footer(kHostFooter);
 
-  CLI::App* demo = app.add_subcommand("demo", "Watch an emulated PIN pad come up.");
+  korvex::cli::DemoOptions demoOptions;
+  CLI::App* demo = app.add_subcommand(
+      "demo", "Watch an emulated PIN pad come up and get its EMV tables, over real TCP.");
+  demo->add_option("--trace", demoOptions.traceLevel,
+                   "Also print DebugEvents of this level and above (2 raw data .. 10 progress)")
+      ->type_name("N")
+      ->check(CLI::Range(1, 10));
+  demo->add_flag("--pace", demoOptions.pace,
+                 "Pace every byte at the emulated line's baud rate, as a real pad would");
 
   CLI11_PARSE(app, argc, argv);
 
   if (*host) return korvex::cli::RunHostBridge(hostOptions, STDIN_FILENO, std::cout, std::cerr);
-  if (*demo) {
-    std::cerr << "korvex demo: not available yet\n";
-    return 3;
-  }
+  if (*demo) return korvex::cli::RunDemo(demoOptions, std::cout, std::cerr);
   return 1;
 }

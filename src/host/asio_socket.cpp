@@ -83,6 +83,10 @@ struct Connection : std::enable_shared_from_this<Connection> {
         [self = shared_from_this()](const asio::error_code& ec, const tcp::endpoint&) {
           if (self->silent) return;
           if (ec) return self->Fail(ec);
+          // The protocol is lock-step single bytes and short frames; waiting
+          // to coalesce them would cost a delayed-ACK round trip each.
+          asio::error_code ignored;
+          self->socket.set_option(tcp::no_delay(true), ignored);
           self->Emit([](SocketCore& c) {
             c.state = sckConnected;
             c.events.OnConnect();

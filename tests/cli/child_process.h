@@ -90,6 +90,11 @@ class ChildProcess {
     }
   }
 
+  // Asks the child to end, as Ctrl-C or a service manager would.
+  void Terminate() {
+    if (pid_ > 0 && !status_) kill(pid_, SIGTERM);
+  }
+
   // The exit status, or kStillRunning when the child has not exited within
   // `timeout`.
   int Wait(std::chrono::milliseconds timeout) {

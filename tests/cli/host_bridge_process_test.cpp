@@ -7,7 +7,8 @@
 #include <filesystem>
 
 #include "cli/child_process.h"
-#include "cli/fake_pin_pad.h"
+#include "hash/secure_hash.h"
+#include "korvex/json_terminal.h"
 #include "harness/temp_dir.h"
 
 namespace korvex::testing {
@@ -18,10 +19,12 @@ using Lines = std::vector<std::string>;
 using ::testing::ElementsAre;
 using ::testing::StartsWith;
 
-std::string Tool() {
+std::string BuildFile(const std::string& relative) {
   const char* dir = std::getenv("KORVEX_BUILD_DIR");
-  return std::string(dir != nullptr ? dir : "build/dev") + "/cli/korvex";
+  return std::string(dir != nullptr ? dir : "build/dev") + "/" + relative;
 }
+
+std::string Tool() { return BuildFile("cli/korvex"); }
 
 std::string SourceFile(const std::string& relative) {
   return (std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / relative)
@@ -98,14 +101,54 @@ TEST(HostBridgeProcessTest, BrokenConfigurationFilesStopTheBridgeWithTheirMessag
   }
 }
 
-TEST(HostBridgeProcessTest, ConnectionTestReportsTheReadyApplicationWhileWaitingForInput) {
-  FakePinPad pad;
+// The emulated PIN pad as its own process, listening where the registry
+// file says; its port is the one it prints.
+struct PinPadProcess {
+  ChildProcess process;
+  int port = 0;
+
+  explicit PinPadProcess(const std::string& scenario)
+      : process({BuildFile("emulator/korvex-pinpad"), "--listen", "127.0.0.1:0", "--scenario",
+                 scenario},
+                EnvironmentWith("KORVEX_REGISTRY", nullptr)) {
+    const std::string prefix = "listening on 127.0.0.1:";
+    while (auto line = process.ReadLine(10s)) {
+      if (line->rfind(prefix, 0) == 0) {
+        port = std::stoi(line->substr(prefix.size()));
+        return;
+      }
+    }
+  }
+};
+
+// A pad whose version record names the example terminal's key set but older
+// tables, so that initialisation rebuilds the tables without a key download.
+std::string OldTablesScenario(TempDir& dir) {
+  std::string error;
+  auto terminal = JsonTerminal::Load(SourceFile("examples/terminal.json"), error);
+  EXPECT_NE(terminal, nullptr) << error;
+  std::string ids;
+  for (int16_t k = 1; terminal && k <= terminal->getERKCount(); ++k) ids += terminal->getERKID(k);
+  const std::string fs = "\\u001c";
+  auto repeat = [](const std::string& s, int n) {
+    std::string out;
+    while (n-- > 0) out += s;
+    return out;
+  };
+  return dir.Write("scenario.json", "{\"application\": \"payment\", \"version\": \"" +
+                                        repeat(fs, 5) + "OLDTABLES000" + repeat(fs, 7) +
+                                        SHA1Hex(ids).substr(0, 30) + repeat(fs, 6) + "\"}");
+}
+
+TEST(HostBridgeProcessTest, DrivesTheEmulatedPinPadFromConnectionTestToInitCompleted) {
   TempDir dir;
+  PinPadProcess pad(OldTablesScenario(dir));
+  ASSERT_NE(pad.port, 0) << pad.process.Errors();
   const std::string reg =
       dir.Write("pads.reg",
                 "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Shop\\PinPads\\P1]\r\n"
                 "\"RouterHost\"=\"127.0.0.1\"\r\n\"RouterPort\"=\"" +
-                    std::to_string(pad.Port()) + "\"\r\n");
+                    std::to_string(pad.port) + "\"\r\n");
   auto bridge =
       StartBridge({"--terminal", SourceFile("examples/terminal.json"), "--registry", reg});
   ASSERT_TRUE(bridge->Started());
@@ -122,16 +165,21 @@ TEST(HostBridgeProcessTest, ConnectionTestReportsTheReadyApplicationWhileWaiting
             R"({"return":0})");
 
   // No more input: the outcome arrives from the socket on its own.
-  const std::string ready =
-      R"({"event":"InterfaceEvent","type":0,"code":1107,"text":"EmvApp is ready"})";
-  const Lines later = ReadThrough(*bridge, [&](const std::string& l) { return l == ready; });
-  EXPECT_EQ(later.back(), ready) << ::testing::PrintToString(later);
+  auto awaitEvent = [&](const std::string& event) {
+    const Lines later = ReadThrough(*bridge, [&](const std::string& l) { return l == event; });
+    EXPECT_EQ(later.back(), event) << ::testing::PrintToString(later);
+  };
+  awaitEvent(R"({"event":"InterfaceEvent","type":0,"code":1107,"text":"EmvApp is ready"})");
   EXPECT_EQ(Call(*bridge, R"({"call":"getState","args":[]})").back(), R"({"return":111})");
+
+  // The tables differ: every record is deleted, rebuilt and the version saved.
+  EXPECT_EQ(Call(*bridge, R"({"call":"InitTransaction","args":[]})").back(), R"({"return":0})");
+  awaitEvent(R"({"event":"InterfaceEvent","type":0,"code":1100,"text":"Init completed"})");
 
   bridge->CloseInput();
   EXPECT_EQ(bridge->Wait(10s), 0);
-  EXPECT_TRUE(pad.WaitUntilClosed(10s));
-  EXPECT_EQ(pad.Received().rfind(FakePinPad::Request(), 0), 0u);
+  pad.process.Terminate();
+  EXPECT_EQ(pad.process.Wait(10s), 0);
 }
 
 }  // namespace
