@@ -13,8 +13,8 @@ TEST(ConnectionTest, PaymentApplicationRunning) {
   rig.Ready();
   EXPECT_EQ(rig.Requests(), Texts{"P01"});
   EXPECT_EQ(rig.events.Interfaces(), Events{IE(0, 1107, "EmvApp is ready")});
-  EXPECT_EQ(rig.Trace({8, 10}), (Texts{"PinPad connected!", "Rakenduse EMVApp tuvastamine...",
-                                       "EMVApp tuvastatud"}));
+  EXPECT_EQ(rig.Trace({8, 10}),
+            (Texts{"PinPad connected!", "Rakenduse EMVApp tuvastamine...", "EMVApp tuvastatud"}));
   EXPECT_TRUE(rig.host.Written(SimSide::Control).starts_with("SETCOMM19200,n,8,1  \x02P01\x03"));
   rig.ExpectNoViolations();
 }
@@ -29,9 +29,8 @@ TEST(ConnectionTest, LoaderRunningIsSwitchedToThePaymentApplication) {
   EXPECT_EQ(rig.Trace({8, 10}),
             (Texts{"PinPad connected!", "Rakenduse EMVApp tuvastamine...", "TIMEOUT!!!!!!!!!!!",
                    "LoaderApp suggested.", "Rakenduse LoaderApp tuvastamine...",
-                   "Rakendus LoaderApp tuvastatud", "TIMEOUT!!!!!!!!!!!",
-                   "K\xE4ivitan EMVApp...", "Rakenduse EMVApp tuvastamine...",
-                   "EMVApp tuvastatud"}));
+                   "Rakendus LoaderApp tuvastatud", "TIMEOUT!!!!!!!!!!!", "K\xE4ivitan EMVApp...",
+                   "Rakenduse EMVApp tuvastamine...", "EMVApp tuvastatud"}));
   // 3000 ms after the ACK of the unanswered P01; 500 ms after KD0; P00 comes
   // when the payment application has started (2000 ms).
   const int64_t p01 = rig.SentAt("P01");  // the second one
@@ -59,8 +58,7 @@ TEST(ConnectionTest, SilentPadRepeatsItsErrorAtEveryExpiry) {
        IE(1, 44, "PinPad application/connection error.")},
       {emu::PadApp::Loader, "L00", 1, false, 602, IE(1, 44, "Invalid LoaderApp suggestion.")},
       {emu::PadApp::Loader, "L0302", 1, false, 604, IE(1, 44, "EMVApp switch failed.")},
-      {emu::PadApp::Loader, "P01", 2, false, 620,
-       IE(1, 44, "EMVApp not responding after switch.")},
+      {emu::PadApp::Loader, "P01", 2, false, 620, IE(1, 44, "EMVApp not responding after switch.")},
       {emu::PadApp::Payment, "D03", 1, true, 127, IE(1, 17, "PinPad timeout")},
   };
   for (const Silence& row : rows) {

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "init/init_rig.h"
+#include "link/framing.h"
 
 namespace korvex::testing {
 namespace {
@@ -33,7 +34,8 @@ TEST(Initialisation, NothingToDoAfterReconnecting) {
   EXPECT_EQ(rig.control.fState, STATE_CONNECT_INIT);
   rig.host.RunFor(100);
   EXPECT_EQ(rig.host.ConnectionCount(), 2);
-  EXPECT_EQ(rig.host.Written(SimSide::Control), "SETCOMM19200,n,8,1  \x02" "D0303001\x03v\x06");
+  EXPECT_EQ(rig.host.Written(SimSide::Control),
+            "SETCOMM19200,n,8,1  "s + STX + "D0303001" + ETX + "v" + ACK);  // "v": the LRC
   EXPECT_EQ(rig.Trace({8, 10}),
             (Texts{"############## Initialization Started... ############", "PinPad connected!"}));
   EXPECT_EQ(MaskTrace(rig), Texts{"DownloadMask=0"});
@@ -53,17 +55,19 @@ struct VersionCase {
   const char* firstTrace;  // before the loader starts; null: nothing to do
 };
 
+const char* const kKeyDownload = "K\xE4ivitan LoaderApp v\xF5tmete allalaadimiseks...";
+
 // Keys differ or no version could be read: the loader is started, found
 // after it has booted, and put in download mode. Tables alone: Table update
 // tests.
 TEST(Initialisation, VersionRecordDecidesBetweenDoneAndLoader) {
   // Fields 6 and 13 as the terminal has them, but the 13th FS missing.
-  const std::string twelve = std::string(5, '\x1C') + kReference + std::string(7, '\x1C') + kChecksum;
+  const std::string twelve =
+      std::string(5, '\x1C') + kReference + std::string(7, '\x1C') + kChecksum;
   const VersionCase rows[] = {
       {"key order", Version(kReference, kChecksum), false, true, {"DownloadMask=1"}, ""},
       {"keys and tables", Version("X", kChecksum + "X"), false, false, {"DownloadMask=3"}, ""},
-      {"never saved", std::nullopt, false, false, {},
-       "K\xE4ivitan LoaderApp v\xF5tmete allalaadimiseks..."},
+      {"never saved", std::nullopt, false, false, {}, kKeyDownload},
       {"twelve fields", twelve, false, false, {}, nullptr},
       {"empty record", std::nullopt, true, false, {}, nullptr},
   };

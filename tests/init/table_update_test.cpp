@@ -2,35 +2,23 @@
 // chain and its variants, failure statuses and records that cannot be built.
 #include <gtest/gtest.h>
 
+#include "emulator/records.h"
 #include "init/init_rig.h"
-#include "link/framing.h"
 
 namespace korvex::testing {
 namespace {
 
-const std::string kEmptyAid = FS_ "\x01" FS_ FS_ FS_ FS_;
-const std::string kTail = "\xFF\xFF\xFF\xFF" FS_ FS_;
-std::string Times(const std::string& text, int n) {
-  std::string out;
-  while (n-- > 0) out += text;
-  return out;
-}
-
-// The example terminal's EST records, written out from the record layout.
-const std::string kVisa = "\x00" FS_ "Scheme1" FS_ "A000000003" FS_ FS_ "A000000003_92.EMV" FS_
-                          "A000000003_94.EMV" FS_ ""s + Times(FS_, 13) +
-                          "A0000000031010" FS_ "\x02" FS_ "0084" FS_ "0084" FS_ "VISA CREDIT" FS_
-                          "A0000000032010" FS_ "\x02" FS_ "0084" FS_ "0084" FS_ "VISA ELECTRON" FS_ +
-                          Times(kEmptyAid, 8) + kTail;
+// The example terminal's EST records, from the emulator tests' own layout.
+const std::string kVisa = emu::testing::EstRecord(
+    1, "A000000003", {"A000000003_92", "A000000003_94"},
+    {{"A0000000031010", "VISA CREDIT"}, {"A0000000032010", "VISA ELECTRON"}});
 const std::string kMastercard =
-    "\x00" FS_ "Scheme2" FS_ "A000000004" FS_ FS_ "A000000004_05.EMV" FS_ ""s + Times(FS_, 14) +
-    "A0000000041010" FS_ "\x02" FS_ "0002" FS_ "0002" FS_ "MASTERCARD" FS_ + Times(kEmptyAid, 9) +
-    kTail;
+    emu::testing::EstRecord(2, "A000000004", {"A000000004_05"}, {{"A0000000041010", "MASTERCARD"}});
 
 // Heads of the adds and the save for the example terminal: EST records of
 // 205 and 152 bytes, the default MVT record of 193, two MVT records of 232.
-const Texts kAdds = {"D0401071205", "D0401071152", "D0402047193", "D0402047232",
-                     "D0402047232", "D0503001018060"};
+const Texts kAdds = {"D0401071205", "D0401071152", "D0402047193",
+                     "D0402047232", "D0402047232", "D0503001018060"};
 
 Texts Concat(Texts a, const Texts& b) {
   a.insert(a.end(), b.begin(), b.end());
@@ -95,9 +83,9 @@ TEST(TableUpdate, FullChainRenewsTheTablesAndTheNextInitHasNothingToDo) {
     rig.Ready();
     rig.events.Clear();
     rig.Init();
-    EXPECT_EQ(rig.Heads(), Concat({"P01", "D0303001", "D0101", "D0601000", "D0601000", "D0102",
-                                   "D0602000"},
-                                  kAdds));
+    EXPECT_EQ(
+        rig.Heads(),
+        Concat({"P01", "D0303001", "D0101", "D0601000", "D0601000", "D0102", "D0602000"}, kAdds));
     const Texts sent = rig.Requests();
     EXPECT_EQ(sent[7], "D0401071205" + kVisa);
     EXPECT_EQ(sent[8], "D0401071152" + kMastercard);
@@ -231,8 +219,8 @@ TEST(TableUpdate, RecordBuildFailureStopsSilentlyIn157) {
     rig.events.Clear();
     rig.Init();
     rig.host.RunFor(30000);
-    EXPECT_EQ(rig.Heads(), (Texts{"P01", "D0303001", "D0101", "D0601000", "D0601000", "D0102",
-                                  "D0602000"}));
+    EXPECT_EQ(rig.Heads(),
+              (Texts{"P01", "D0303001", "D0101", "D0601000", "D0601000", "D0102", "D0602000"}));
     EXPECT_TRUE(rig.events.Interfaces().empty());
     EXPECT_EQ(rig.Trace({10}).back(), "EMV Tabelid kustutatud!");
     EXPECT_EQ(rig.control.fState, STATE_MVT_DELETE_SENT);
