@@ -83,7 +83,7 @@ TEST(TableUpdate, FullChainRenewsTheTablesAndTheNextInitHasNothingToDo) {
     rig.Ready();
     rig.events.Clear();
     rig.Init();
-    EXPECT_EQ(
+    ASSERT_EQ(
         rig.Heads(),
         Concat({"P01", "D0303001", "D0101", "D0601000", "D0601000", "D0102", "D0602000"}, kAdds));
     const Texts sent = rig.Requests();
