@@ -52,14 +52,14 @@ struct VersionCase {
   bool emptyReply;                     // a version never saved answers "D0300"
   bool keysReordered;                  // the terminal lists its CA keys in another order
   Texts mask;
-  const char* firstTrace;  // before the loader starts; null: nothing to do
+  const char* firstTrace;  // the loader's first trace, "" the usual one; null: nothing to do
 };
 
 const char* const kKeyDownload = "K\xE4ivitan LoaderApp v\xF5tmete allalaadimiseks...";
 
 // Keys differ or no version could be read: the loader is started, found
-// after it has booted, and put in download mode. Tables alone: Table update
-// tests.
+// after it has booted, and put in download mode. A record too short to
+// compare leaves nothing to do. Tables alone differing: table_update_test.
 TEST(Initialisation, VersionRecordDecidesBetweenDoneAndLoader) {
   // Fields 6 and 13 as the terminal has them, but the 13th FS missing.
   const std::string twelve =
