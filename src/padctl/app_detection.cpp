@@ -31,9 +31,13 @@ void Korvex::Impl::ProcessP01(const std::string& Message) {
                      Message.compare(6, 2, "02") == 0;
   if (!ready) {
     RaiseInterfaceEvent(1, 44, StateReport("ProcessP01", Message));
-    // Acknowledging the reply stopped the timer; re-arm it so that the state's
-    // timeout follows (in 601: the loader suggestion) instead of a dead stop.
-    RestartTimer(3000);
+    // Acknowledging the reply stopped the timer. Where the P01 reply was
+    // awaited, re-arm it so that the state's timeout follows (in 601: the
+    // loader suggestion) instead of a dead stop.
+    if (fState == STATE_APP_DETECT_ACKED || fState == STATE_SWITCH_CHECK_ACKED ||
+        fState == STATE_DOWNLOAD_CHECK_ACKED) {
+      RestartTimer(3000);
+    }
     return;
   }
   RaiseDebugEvent(10, "EMVApp tuvastatud");

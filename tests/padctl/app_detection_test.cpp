@@ -70,6 +70,12 @@ TEST_F(PadLinkTest, DetectionRepliesInTheWrongStateOrShape) {
   host.RunFor(3000);
   EXPECT_EQ(control.fState, STATE_LOADER_SUGGESTED);
   EXPECT_TRUE(Wire().ends_with("\x02L00\x03O"));
+  // Outside a detection the refusal is only reported: no timeout follows.
+  control.fState = STATE_EMVAPP_READY;
+  Deliver(WithLrc("P010001"));
+  host.RunFor(10000);
+  EXPECT_EQ(Take().back(), IE(1, 44, "Function='ProcessP01'; State=111; Message='" +
+                                         WithLrc("P010001") + "'."));
   control.fState = STATE_LOADER_DETECT;  // KD0 before the ACK of "L00"
   const std::pair<const char*, std::string> rows[] = {
       {"KD0", "ProcessKD0"}, {"P00", "ProcessP00"}, {"P010002", "ProcessP01"}};
