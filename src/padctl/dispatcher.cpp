@@ -37,7 +37,7 @@ const Route kRoutes[] = {
 
 void Korvex::Impl::ProcessMessage(const std::string& Message) {
   RaiseDebugEvent(4, "ProcessMessage: Message='" + Message + "'");
-  const std::string code = Message.size() > 1 ? Message.substr(1, 3) : std::string();
+  const std::string code = MessageCode(Message);
   for (const Route& route : kRoutes) {
     if (code == route.code) {
       (this->*route.handler)(Message);

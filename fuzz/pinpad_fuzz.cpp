@@ -1,0 +1,34 @@
+// Whatever a control sends, the emulated PIN pad must answer or refuse it
+// without crashing: bytes arrive in pieces the input chooses, with time
+// passing between them.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "emulator/core/emulator.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 1) return 0;
+  korvex::emu::PadState state;
+  state.app = (data[0] & 1) ? korvex::emu::PadApp::Loader : korvex::emu::PadApp::Payment;
+  state.card.present = (data[0] & 2) != 0;
+  korvex::emu::Emulator pad({}, state);
+  int64_t now = 0;
+  pad.Connect(now);
+  pad.Receive("SETCOMM19200,n,8,1  ", now);
+  size_t pos = 1;
+  while (pos < size) {
+    const size_t piece = 1 + data[pos] % 24;
+    ++pos;
+    pad.Receive(std::string(reinterpret_cast<const char*>(data + pos), std::min(piece, size - pos)),
+                now);
+    pos += piece;
+    now += 1 + static_cast<int64_t>(piece) * 50;
+    pad.Poll(now);
+    pad.TakeOutput(now);
+  }
+  pad.Poll(now + 60000);
+  pad.TakeOutput(now + 60000);
+  pad.Disconnect(now + 60001);
+  return 0;
+}
