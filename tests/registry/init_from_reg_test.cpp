@@ -20,7 +20,6 @@ class InitFromRegTest : public ::testing::Test {
   void Set(const std::string& name, const std::string& value) {
     host.registry().SetValue("HKEY_LOCAL_MACHINE\\SOFTWARE\\Shop\\PinPads\\P1", name, value + '\0');
   }
-  // Router host, router port and COM port as the control holds them.
   std::string Settings() const {
     return control.Winsock1->RemoteHost() + ":" + std::to_string(control.Winsock1->RemotePort()) +
            " com " + std::to_string(control.ComPort);
