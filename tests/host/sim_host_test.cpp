@@ -59,9 +59,9 @@ TEST(SimHostTime, TimerRestartsRepeatsAndStops) {
   timer->SetEnabled(true);  // 500: counts from here
   host.RunFor(250);
   timer->SetInterval(100);  // 750: restarts the countdown
-  host.RunFor(100);
-  timer->SetEnabled(true);  // already on: no restart
   host.RunFor(150);
+  timer->SetEnabled(true);  // 900, already on: no restart
+  host.RunFor(100);
   timer->SetEnabled(false);  // 1000
   host.RunFor(1000);
   timer->SetEnabled(true);  // 2000

@@ -6,11 +6,11 @@ namespace korvex {
 namespace {
 
 TEST(Texts, YesNoFollowsTheFirstKnownLanguageOfTheCard) {
-  // "eten", "ET", "fr" skipped then "et"; "enet", "fr" alone, empty, odd length.
+  // "eten", "ET", "fr" skipped then "et"; "enet", "fr" alone, empty, odd hex, odd "etx".
   for (const char* et : {"6574656E", "4554", "66726574"}) {
     EXPECT_EQ(YesNoTexts(et), "Ei   Jah") << et;
   }
-  for (const char* en : {"656E6574", "6672", "", "65746"}) {
+  for (const char* en : {"656E6574", "6672", "", "65746", "657478"}) {
     EXPECT_EQ(YesNoTexts(en), "No   Yes") << en;
   }
 }
