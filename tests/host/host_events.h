@@ -1,5 +1,4 @@
-// Socket and timer event sinks for the host tests: each event becomes one line
-// of text, with the host's time when the test wants it.
+// Socket and timer event sinks for the host tests; socket events become lines.
 #pragma once
 
 #include <functional>
@@ -10,8 +9,7 @@
 
 namespace korvex::testing {
 
-class SocketLog : public SocketEvents {
- public:
+struct SocketLog : SocketEvents {
   void OnConnect() override { Add("connect"); }
   void OnClose() override { Add("close"); }
   void OnDataArrival(int32_t bytesTotal) override {
@@ -21,24 +19,14 @@ class SocketLog : public SocketEvents {
   void OnError(int32_t Number, const std::string& Description) override {
     Add("error " + std::to_string(Number) + " " + Description);
   }
-
-  bool Has(const std::string& line) const {
-    for (const auto& l : lines) {
-      if (l == line) return true;
-    }
-    return false;
-  }
+  void Add(const std::string& line) { lines.push_back(stamp ? stamp() + " " + line : line); }
 
   std::vector<std::string> lines;
   std::function<void(int32_t)> onData;
   std::function<std::string()> stamp;  // prefix for each line, e.g. the virtual time
-
- private:
-  void Add(const std::string& line) { lines.push_back(stamp ? stamp() + " " + line : line); }
 };
 
-class TickLog : public TimerEvents {
- public:
+struct TickLog : TimerEvents {
   void OnTimer() override {
     ++ticks;
     if (onTick) onTick();

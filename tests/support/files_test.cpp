@@ -35,15 +35,11 @@ TEST(ListFiles, MatchesWildcardsInTheLastPartOnly) {
 
 TEST(ReadFilePart, CutsTheCountToTheFileAndReportsMissingFiles) {
   TempDir dir;
-  const std::string path = dir.Write("ten.bin", std::string("0123\0"
-                                                            "56789",
-                                                            10));
+  const std::string path = dir.Write("ten.bin", std::string("0123\0x6789", 10));
   std::string data = "stale", error = "stale";
 
   EXPECT_EQ(ReadFilePart(path, 5, 100, data, error), 0);
-  EXPECT_EQ(data, std::string("\0"
-                              "56789",
-                              6));
+  EXPECT_EQ(data, std::string("\0x6789", 6));
   EXPECT_EQ(error, "");
   EXPECT_EQ(ReadFilePart(path, 11, 5, data, error), 0);
   EXPECT_EQ(data, "");

@@ -5,32 +5,25 @@
 namespace korvex {
 namespace {
 
-TEST(YesNoTexts, FirstKnownLanguageOfTheCardWins) {
-  EXPECT_EQ(YesNoTexts("6574656E"), "Ei   Jah");  // "eten"
-  EXPECT_EQ(YesNoTexts("656E6574"), "No   Yes");  // "enet"
-  EXPECT_EQ(YesNoTexts("4554"), "Ei   Jah");      // upper-case "ET"
-  EXPECT_EQ(YesNoTexts("66726574"), "Ei   Jah");  // "fr" skipped, then "et"
-  EXPECT_EQ(YesNoTexts("6672"), "No   Yes");
-  EXPECT_EQ(YesNoTexts(""), "No   Yes");
-  EXPECT_EQ(YesNoTexts("65746"), "No   Yes");
+TEST(Texts, YesNoFollowsTheFirstKnownLanguageOfTheCard) {
+  // "eten", "ET", "fr" skipped then "et"; "enet", "fr" alone, empty, odd hex, odd "etx".
+  for (const char* et : {"6574656E", "4554", "66726574"}) {
+    EXPECT_EQ(YesNoTexts(et), "Ei   Jah") << et;
+  }
+  for (const char* en : {"656E6574", "6672", "", "65746", "657478"}) {
+    EXPECT_EQ(YesNoTexts(en), "No   Yes") << en;
+  }
 }
 
-TEST(ResultTexts, TableBoundariesAndGaps) {
+TEST(Texts, ResultTableBoundariesAndGaps) {
   EXPECT_EQ(EmvResultText(0), "Operation successful");
   EXPECT_EQ(EmvResultText(10), "Chip rdr failure");
-  EXPECT_EQ(EmvResultText(11), "");
-  EXPECT_EQ(EmvResultText(23), "Card removed");
   EXPECT_EQ(EmvResultText(49), "App not yet effective");
-  EXPECT_EQ(EmvResultText(64), "Explicit selec reqd");
   EXPECT_EQ(EmvResultText(78), "Card inserted");
-  EXPECT_EQ(EmvResultText(79), "");
-  EXPECT_EQ(EmvResultText(96), "");
   EXPECT_EQ(EmvResultText(97), "Unrecog return");
   EXPECT_EQ(EmvResultText(99), "Failure");
-  EXPECT_EQ(EmvResultText(100), "");
-  EXPECT_EQ(EmvResultText(-1), "");
+  for (int gap : {-1, 11, 79, 96, 100}) EXPECT_EQ(EmvResultText(gap), "") << gap;
   EXPECT_EQ(TableResultText(3), "Response has more packets");
-  EXPECT_EQ(TableResultText(11), "Table limit reached");
   EXPECT_EQ(TableResultText(12), "Field limit reached");
   EXPECT_EQ(TableResultText(13), "");
   EXPECT_EQ(TableResultText(99), "Internal failure");
