@@ -1,0 +1,89 @@
+// The bridge's lines without a process: texts as U+00nn, the method table and
+// the order of the answers.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "cli/bridge_methods.h"
+#include "cli/byte_text.h"
+#include "cli/line_dispatcher.h"
+#include "harness/recording_events.h"
+#include "korvex/sim_host.h"
+
+namespace korvex::cli {
+namespace {
+
+TEST(ByteTextTest, EveryByteRoundTripsThroughItsOwnCharacter) {
+  std::string all, back, error;
+  for (int b = 0; b < 256; ++b) all += char(b);
+  EXPECT_EQ(BytesToUtf8(std::string("\0K\x80\xE4", 4)), std::string("\0K\xC2\x80\xC3\xA4", 6));
+  ASSERT_TRUE(Utf8ToBytes(BytesToUtf8(all), back, error)) << error;
+  EXPECT_EQ(back, all);
+  EXPECT_FALSE(Utf8ToBytes("ab\xC4\x80", back, error));
+  EXPECT_EQ(error, "character U+0100 is above U+00FF");
+}
+
+class BridgeTest : public ::testing::Test {
+ protected:
+  SimHost host;
+  korvex::testing::RecordingEvents events;
+  Korvex control{host, events};
+  BridgeTarget target{control, nullptr};
+};
+
+TEST_F(BridgeTest, EachLineGetsItsReturnOrAClearErrorThatChangesNothing) {
+  // A line and its answer, or the start of its error message.
+  using Row = std::pair<const char*, const char*>;
+  for (const auto& [line, answer] : std::initializer_list<Row>{
+           {R"({"call": "setName", "args": ["K\u00e4ivitan"]})", R"({"return":null})"},
+           {R"({"call": "getName"})", "{\"return\":\"K\xC3\xA4ivitan\"}"},
+           {R"({"call": "getState", "args": [})", "malformed line: parse error at line 1"},
+           {R"(["getState"])", "malformed line: expected a JSON object"},
+           {R"({"call": 7})", R"(malformed line: \"call\" must be a string naming the method)"},
+           {R"({"call": "setName", "args": "P2"})", R"(malformed line: \"args\" must be an array)"},
+           {R"({"call": "setName", "arg": ["P2"]})", R"(malformed line: unknown key \"arg\")"},
+           {R"({"call": "Foo", "args": []})", "unknown method: Foo"},
+           {R"({"call": "getState", "args": [1]})", "getState: expects no arguments, got 1"},
+           {R"({"call": "setName", "args": []})", "setName: expects 1 argument, got 0"},
+           {R"({"call": "setName", "args": [2]})", "setName: argument 1 must be a string"},
+           {R"({"call":"setName","args":["\u0100"]})", "setName: argument 1 is not a byte text"},
+           {R"({"call": "PerformConnectionTest", "args": [1.5]})",
+            "PerformConnectionTest: argument 1 must be an integer"},
+           {R"({"call": "PerformConnectionTest", "args": [-32769]})",
+            "PerformConnectionTest: argument 1 is out of range -32768..32767"},
+           {R"({"call": "PerformConnectionTest", "args": [18446744073709551615]})",
+            "PerformConnectionTest: argument 1 is out of range -32768..32767"},
+           {R"({"call": "setTerminalObject", "args": []})",
+            "setTerminalObject: no terminal object: start"},
+           // The widest Integer values are passed; nothing is bound yet, so refused.
+           {R"({"call": "PerformConnectionTest", "args": [-32768]})", R"({"return":1})"},
+           {R"({"call": "PerformConnectionTest", "args": [32767]})", R"({"return":1})"},
+       }) {
+    const std::string expected = answer[0] == '{' ? answer : R"({"error":")" + std::string(answer);
+    EXPECT_EQ(KorvexMethods().Answer(line, target).dump().substr(0, expected.size()), expected);
+  }
+  EXPECT_EQ(control.getName(), "K\xE4ivitan");
+}
+
+TEST_F(BridgeTest, ALineDeliveredInsideACallIsAnsweredAfterIt) {
+  using T = BridgeTarget&;
+  using A = const BridgeArgs&;
+  std::ostringstream out;
+  JsonLineWriter writer(out);
+  LineDispatcher* lines = nullptr;
+  const MethodTable table({
+      // What the host loop does when a call yields with the next line queued.
+      {"Yield",
+       {},
+       [&](T, A) -> Json { return lines->OnLine({R"({"call": "Boom"})"}), "yielded"; }},
+      // A fault inside a row is answered, not thrown at the bridge.
+      {"Boom", {}, [](T, A) -> Json { throw std::runtime_error("x"); }},
+  });
+  LineDispatcher dispatcher(table, target, writer);
+  lines = &dispatcher;
+  dispatcher.OnLine({R"({"call": "Yield"})"});
+  EXPECT_EQ(out.str(), "{\"return\":\"yielded\"}\n{\"error\":\"Boom: failed: x\"}\n");
+}
+
+}  // namespace
+}  // namespace korvex::cli
