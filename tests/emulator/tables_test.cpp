@@ -43,13 +43,13 @@ TEST(Tables, FullUpdateKeepsEveryRecordByteForByte) {
   EXPECT_EQ(Ask(line, "D0602000"), "D0600");
   EXPECT_EQ(Ask(line, AddEst(kEst1)), "D0400");
   EXPECT_EQ(Ask(line, AddEst(kEst2)), "D0400");
-  EXPECT_EQ(Ask(line, AddMvt(MvtDefault())), "D0400");
+  EXPECT_EQ(Ask(line, AddMvt(kMvtDefault)), "D0400");
   EXPECT_EQ(Ask(line, AddMvt(kMvt2)), "D0400");
   EXPECT_EQ(Ask(line, SaveVersion(kVersion)), "D0500");
 
   const PinPad& pad = line.emu.Pad();
   EXPECT_EQ(pad.Records(kEstTable), (std::vector<std::string>{kEst1, kEst2}));
-  EXPECT_EQ(pad.Records(kMvtTable), (std::vector<std::string>{MvtDefault(), kMvt2}));
+  EXPECT_EQ(pad.Records(kMvtTable), (std::vector<std::string>{kMvtDefault, kMvt2}));
   EXPECT_EQ(pad.VersionRecord(), kVersion);
   EXPECT_TRUE(line.emu.Violations().empty()) << line.emu.ViolationSummary();
 
@@ -73,7 +73,7 @@ TEST(Tables, ReplyCodesOfAddAndSaveAreConfigurable) {
   line.Connect();
   Ask(line, "D0101");
   Ask(line, "D0102");
-  EXPECT_EQ(Ask(line, AddMvt(MvtDefault())), "D0500");
+  EXPECT_EQ(Ask(line, AddMvt(kMvtDefault)), "D0500");
   EXPECT_EQ(Ask(line, SaveVersion(kVersion)), "D0400");
 }
 

@@ -41,8 +41,8 @@ std::vector<Case> Cases() {
       {"scheme version of another RID", AddEst(Replace(est, "0002", "0084")), "D0408"},
       {"key slot without .EMV", AddEst(Replace(est, "KEY1.EMV", "KEY1.BIN")), "D0408"},
       {"MVT starts without the default", AddMvt(MvtRecord("1", "2", "3")), "D0408"},
-      {"MVT terminal field changed", AddMvt(Replace(MvtDefault(), "E0B8D0", "E0B8D1")), "D0408"},
-      {"MVT country not digits", AddMvt(Replace(MvtDefault(), "0233", "02A3")), "D0408"},
+      {"MVT terminal field changed", AddMvt(Replace(kMvtDefault, "E0B8D0", "E0B8D1")), "D0408"},
+      {"MVT country not digits", AddMvt(Replace(kMvtDefault, "0233", "02A3")), "D0408"},
       {"version field 1 filled", SaveVersion("x" + VersionRecord("R", "C")), "D0508"},
       {"version record 002",
        "D0503002018" + Len3(VersionRecord("R", "C")) + VersionRecord("R", "C"), "D0510"},
@@ -81,7 +81,7 @@ TEST(Validation, WellFormedRecordsPassWithOrderRulesOff) {
   line.Connect();
   line.SendFrame(AddEst(EstRecord(1, "A000000004", {"KEY1"}, {{"A0000000041010", "x"}})));
   line.Ack();
-  line.SendFrame(AddMvt(MvtDefault()));
+  line.SendFrame(AddMvt(kMvtDefault));
   line.Ack();
   EXPECT_EQ(line.Take(), kAck + Frame("D0400") + kAck + Frame("D0400"));
   EXPECT_TRUE(line.emu.Violations().empty()) << line.emu.ViolationSummary();
