@@ -12,9 +12,9 @@
 namespace korvex::emu::testing {
 
 // Fields written "a|b|c" with '@' standing for the byte 0x00, each ended by FS.
-inline std::string Fields(std::string spec) {
-  for (char& c : spec) c = c == '|' ? FS : c == '@' ? '\0' : c;
-  return spec + FS;
+inline std::string Fields(std::string text) {
+  for (char& c : text) c = c == '|' ? FS : c == '@' ? '\0' : c;
+  return text + FS;
 }
 
 // The length in three digits (records stay below 1000 bytes).
