@@ -1,106 +1,81 @@
 // Which application answers what, and the switches between them.
 #include <gtest/gtest.h>
 
+#include "emulator/core/check_mode.h"
 #include "raw_line.h"
 
 namespace korvex::emu {
 namespace {
 
-using testing::Frame;
-using testing::kAck;
-using testing::RawLine;
+using namespace testing;
 
-RawLine Pad(PadApp app) {
-  PadState state;
-  state.app = app;
-  return RawLine(EmulatorConfig{}, state, kSetComm19200);
+struct Probe {
+  PadApp app;
+  const char* request;
+  std::string reply;  // the reply's text; empty: ACK only
+  size_t violations;
+};
+
+// Each application ignores the other's probe; any other request it does not
+// take is ACKed, left unanswered and recorded.
+TEST(Applications, EachAnswersOnlyItsOwnRequests) {
+  const Probe probes[] = {
+      {PadApp::Payment, "P01", "P010002", 0}, {PadApp::Payment, "L00", "", 0},
+      {PadApp::Loader, "L00", "KD0", 0},      {PadApp::Loader, "P01", "", 0},
+      {PadApp::Payment, "L0302", "", 1},      {PadApp::Payment, "L0202", "", 1},
+      {PadApp::Loader, "I07", "", 1},         {PadApp::Loader, "I050", "", 1},
+      {PadApp::Loader, "72", "", 1},          {PadApp::Loader, "D0101", "", 1},
+  };
+  for (const Probe& p : probes) {
+    SCOPED_TRACE(p.request);
+    RawLine line({}, {p.app, {}, {}});
+    const std::string out = line.Request(p.request);
+    line.Ack();
+    line.Run(10000);
+    EXPECT_EQ(out + line.Take(), kAck + (p.reply.empty() ? "" : Frame(p.reply)));
+    EXPECT_EQ(line.emu.App(), p.app);
+    EXPECT_EQ(line.emu.Violations().size(), p.violations) << line.emu.ViolationSummary();
+  }
 }
 
-TEST(Applications, EachIgnoresTheOthersProbeWithoutViolation) {
-  RawLine payment = Pad(PadApp::Payment);
-  payment.SendFrame("L00");
-  payment.Run(10000);
-  EXPECT_EQ(payment.Take(), kAck);
-
-  RawLine loader = Pad(PadApp::Loader);
-  loader.SendFrame("P01");
-  loader.Run(10000);
-  EXPECT_EQ(loader.Take(), kAck);
-  loader.SendFrame("L00");
-  EXPECT_EQ(loader.Take(), kAck + Frame("KD0"));
-  EXPECT_TRUE(payment.emu.Violations().empty() && loader.emu.Violations().empty());
-}
-
-TEST(Applications, L0302StartsThePaymentApplicationWhichSendsP00AfterStartUp) {
-  RawLine line = Pad(PadApp::Loader);
-  const int64_t startup = line.emu.Config().delays.paymentStartMs;
-  line.SendFrame("L0302");
-  EXPECT_EQ(line.Take(), kAck);
-  line.Run(startup / 2);
-  line.SendFrame("P01");  // not read while the application starts
-  line.Run(startup / 2 - 1);
-  EXPECT_EQ(line.Take(), "");
+// While an application starts the pad reads nothing at all.
+TEST(Applications, I07BootsTheLoaderAndL0302StartsThePaymentApplicationWithP00) {
+  RawLine line;
+  const Delays& delays = line.emu.Config().delays;
+  EXPECT_EQ(line.Request("I07"), kAck);
+  line.Run(delays.loaderBootMs - 1);
+  EXPECT_EQ(line.Request("L00"), "");
+  line.Run(1);
+  EXPECT_EQ(line.Request("L00"), kAck + Frame("KD0"));
+  line.Ack();
+  EXPECT_EQ(line.Request("L0302"), kAck);
+  line.Run(delays.paymentStartMs - 1);
+  EXPECT_EQ(line.Request("P01"), "");
   line.Run(1);
   EXPECT_EQ(line.Take(), Frame("P00"));
-  EXPECT_EQ(line.emu.App(), PadApp::Payment);
   line.Ack();
-  line.SendFrame("P01");
-  EXPECT_EQ(line.Take(), kAck + Frame("P010002"));
-  EXPECT_TRUE(line.emu.Violations().empty()) << line.emu.ViolationSummary();
-}
-
-TEST(Applications, I07IsAckedThenTheBootingLoaderIsSilent) {
-  EmulatorConfig config;
-  config.delays.loaderBootMs = 4000;
-  RawLine line(config);
-  line.Connect();
-  line.SendFrame("I07");
-  EXPECT_EQ(line.Take(), kAck);
-  for (int i = 0; i < 3; ++i) {  // the control's L00 retries while the loader boots
-    line.SendFrame("L00");
-    line.Run(1000);
-  }
-  EXPECT_EQ(line.Take(), "");
-  line.Run(1000);
-  EXPECT_EQ(line.emu.App(), PadApp::Loader);
-  line.SendFrame("L00");
-  EXPECT_EQ(line.Take(), kAck + Frame("KD0"));
+  EXPECT_EQ(line.Request("P01"), kAck + Frame("P010002"));
   EXPECT_TRUE(line.emu.Violations().empty()) << line.emu.ViolationSummary();
 }
 
 TEST(Applications, L0202PutsTheLineAt115200WithCrcFrames) {
-  RawLine line = Pad(PadApp::Loader);
+  RawLine line({}, {PadApp::Loader, {}, {}});
   line.SendFrame("L0202");
   line.Run(100);
-  EXPECT_EQ(line.Take(), kAck);  // acknowledged, no reply
+  EXPECT_EQ(line.Take(), kAck);  // no reply
   EXPECT_EQ(line.emu.App(), PadApp::Download);
   line.Disconnect();
   line.Connect(kSetComm115200);
   std::string bad = Frame("C", CheckMode::Crc);
   bad.back() ^= 1;
   line.Send(bad);
-  EXPECT_EQ(line.Take(), testing::kNak);
-  line.SendFrame("C", CheckMode::Crc);
-  EXPECT_EQ(line.Take(), kAck);
-  ASSERT_FALSE(line.emu.Violations().empty());  // no transfer handler yet
+  EXPECT_EQ(line.Take(), kNak);
+  // A data block is read by its length field, whatever control bytes it holds.
+  const std::string body = std::string("W\0\3", 3) + std::string(4, '\0') + "\3\2\4";
+  line.Send(STX + body + CheckBytes(body, CheckMode::Crc) + Frame("C", CheckMode::Crc));
+  EXPECT_EQ(line.Take(), kAck + kAck);
+  ASSERT_EQ(line.emu.Violations().size(), 2u);  // no transfer handlers yet
   EXPECT_EQ(line.emu.Violations().back().message, "C");
-}
-
-TEST(Applications, MessagesOfTheOtherApplicationAreViolations) {
-  RawLine payment = Pad(PadApp::Payment);
-  payment.SendFrame("L0302");
-  RawLine loader = Pad(PadApp::Loader);
-  loader.SendFrame("D0101");
-  loader.SendFrame("I07");
-  for (RawLine* line : {&payment, &loader}) {
-    line->Run(10000);
-    EXPECT_EQ(line->Take().find(STX), std::string::npos);  // ACKs only
-  }
-  EXPECT_EQ(payment.emu.App(), PadApp::Payment);
-  EXPECT_EQ(loader.emu.App(), PadApp::Loader);
-  ASSERT_EQ(payment.emu.Violations().size(), 1u);
-  ASSERT_EQ(loader.emu.Violations().size(), 2u);
-  EXPECT_NE(loader.emu.Violations()[0].description.find("loader"), std::string::npos);
 }
 
 }  // namespace

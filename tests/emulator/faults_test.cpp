@@ -1,110 +1,73 @@
-// Each injected fault does what it says, and only to the frames it names.
+// Each injected fault does what it says, only to the frames it names, and is
+// recorded in the transcript.
 #include <gtest/gtest.h>
+
+#include <sstream>
 
 #include "raw_line.h"
 
 namespace korvex::emu {
 namespace {
 
-using testing::Frame;
-using testing::kAck;
-using testing::kNak;
-using testing::RawLine;
-using testing::Rule;
+using namespace testing;
 
-RawLine WithFaults(std::vector<FaultRule> faults, LinkSettings link = {}) {
-  EmulatorConfig config;
-  config.faults = std::move(faults);
-  config.link = link;
-  return RawLine(config, PadState{}, kSetComm19200);
-}
+struct FaultCase {
+  FaultKind kind;
+  const char* message;
+  int occurrence;
+  int count;
+  const char* steps;   // frame texts, "+" ACK, "-" NAK, "~ms" a wait
+  std::string output;  // all the pad sent
+  const char* note;
+  bool closes = false;
+};
 
-std::string Spoilt(const std::string& text) {
-  std::string f = Frame(text);
-  f.back() ^= 0x5A;
-  return f;
-}
-
-TEST(Faults, CorruptCheckSpoilsTheChosenTransmissionsOnly) {
-  FaultRule rule = Rule(FaultKind::CorruptCheck, "P01", 2, 2);
-  RawLine line = WithFaults({rule});
-  line.SendFrame("P01");
-  line.Ack();
-  EXPECT_EQ(line.Take(), kAck + Frame("P010002"));
-  line.SendFrame("P01");
-  line.Send(kNak);
-  line.Send(kNak);
-  line.Ack();
-  EXPECT_EQ(line.Take(), kAck + Spoilt("P010002") + Spoilt("P010002") + Frame("P010002"));
-}
-
-TEST(Faults, CorruptRandomFollowsItsProbability) {
-  FaultRule always = Rule(FaultKind::CorruptRandom, "I05");
-  always.probability = 1.0;
-  RawLine line = WithFaults({always});
-  line.SendFrame("P01");
-  line.Ack();
-  line.SendFrame("I050");
-  EXPECT_EQ(line.Take(), kAck + Frame("P010002") + kAck + Spoilt("I050"));
-}
-
-TEST(Faults, NakRefusesTheChosenIncomingFrame) {
-  RawLine line = WithFaults({Rule(FaultKind::Nak, "P01", 1, 1)});
-  line.SendFrame("P01");
-  EXPECT_EQ(line.Take(), kNak);
-  line.SendFrame("P01");
-  EXPECT_EQ(line.Take(), kAck + Frame("P010002"));
-}
-
-TEST(Faults, DropAckStillHandlesTheRequest) {
-  RawLine line = WithFaults({Rule(FaultKind::DropAck, "P01")});
-  line.SendFrame("P01");
-  EXPECT_EQ(line.Take(), Frame("P010002"));
-}
-
-TEST(Faults, FailStatusAnswersTheChosenStatusWithoutActing) {
-  FaultRule rule = Rule(FaultKind::FailStatus, "I07");
-  rule.status = "05";
-  FaultRule p01 = Rule(FaultKind::FailStatus, "P01");
-  p01.status = "04";
-  RawLine line = WithFaults({rule, p01});
-  line.SendFrame("P01");
-  line.Ack();
-  EXPECT_EQ(line.Take(), kAck + Frame("P010402"));
-  line.SendFrame("I07");  // no status reply exists: ignored, and said so
-  EXPECT_EQ(line.Take(), kAck);
-  EXPECT_EQ(line.emu.App(), PadApp::Payment);
-  EXPECT_TRUE(line.emu.GetTranscript().Contains("cannot be answered"));
-}
-
-TEST(Faults, StallSilencesThePadForItsDuration) {
-  FaultRule rule = Rule(FaultKind::Stall, "P01");
-  rule.durationMs = 1000;
-  RawLine line = WithFaults({rule});
-  line.SendFrame("P01");
-  line.Run(500);
-  line.SendFrame("I050");
-  EXPECT_EQ(line.Take(), "");
-  line.Run(500);
-  line.SendFrame("P01");
-  EXPECT_EQ(line.Take(), kAck + Frame("P010002"));
-}
-
-TEST(Faults, CloseEndsTheConnectionAtTheChosenStep) {
-  RawLine line = WithFaults({Rule(FaultKind::Close, "I050", 2)});
-  line.SendFrame("I050");
-  line.Ack();
-  EXPECT_FALSE(line.emu.CloseRequested());
-  line.SendFrame("I050");
-  EXPECT_TRUE(line.emu.CloseRequested());
-  EXPECT_EQ(line.Take(), kAck + Frame("I050"));  // nothing for the second
+// Every rule fails with status "04", stalls for 1000 ms and corrupts at random always.
+TEST(Faults, EachKindHitsTheChosenFramesOnly) {
+  using enum FaultKind;
+  const std::string p01 = Frame("P010002");
+  const auto spoilt = [](std::string frame) {
+    frame.back() ^= 0x5A;  // a wrong block check
+    return frame;
+  };
+  const FaultCase cases[] = {
+      {CorruptCheck, "P01", 2, 2, "P01 + P01 - - +",
+       kAck + p01 + kAck + spoilt(p01) + spoilt(p01) + p01, "check spoilt"},
+      {CorruptRandom, "I05", 1, 1, "P01 + I050", kAck + p01 + kAck + spoilt(Frame("I050")),
+       "check spoilt"},
+      {Nak, "P01", 1, 1, "P01 P01", kNak + kAck + p01, "answered with NAK"},
+      {DropAck, "P01", 1, 1, "P01", p01, "ACK not sent"},
+      {FailStatus, "P01", 1, 1, "P01", kAck + Frame("P010402"), "answering status 04"},
+      // I07 has no status reply: it is ignored and the loader never starts.
+      {FailStatus, "I07", 1, 1, "I07 ~10000 L00", kAck + kAck, "status 04 cannot be answered"},
+      {Stall, "P01", 1, 1, "P01 ~500 I050 ~500 P01", kAck + p01, "stalls for 1000 ms"},
+      {Close, "I050", 2, 1, "I050 + I050", kAck + Frame("I050"), "connection closed", true},
+  };
+  for (const FaultCase& c : cases) {
+    SCOPED_TRACE(c.steps);
+    EmulatorConfig config;
+    config.faults = {{c.kind, c.message, c.occurrence, c.count, "04", 1000, 1.0}};
+    RawLine line(config);
+    std::istringstream steps(c.steps);
+    for (std::string step; steps >> step;) {
+      switch (step[0]) {
+        case '+': line.Ack(); break;
+        case '-': line.Send(kNak); break;
+        case '~': line.Run(std::stoll(step.substr(1))); break;
+        default: line.SendFrame(step);
+      }
+    }
+    EXPECT_EQ(line.Take(), c.output);
+    EXPECT_TRUE(line.emu.GetTranscript().Contains(c.note)) << line.emu.GetTranscript().Dump();
+    EXPECT_EQ(line.emu.CloseRequested(), c.closes);
+  }
 }
 
 TEST(Faults, ChunkedOutputArrivesInSmallPiecesWithGaps) {
-  LinkSettings link;
-  link.chunkSize = 3;
-  link.chunkGapMs = 2;
-  RawLine line = WithFaults({}, link);
+  EmulatorConfig config;
+  config.link.chunkSize = 3;
+  config.link.chunkGapMs = 2;
+  RawLine line(config);
   line.SendFrame("P01");
   line.Run(100);
   EXPECT_EQ(line.Take(), kAck + Frame("P010002"));

@@ -16,16 +16,6 @@ namespace korvex::emu::testing {
 
 inline const std::string kAck(1, ACK);
 inline const std::string kNak(1, NAK);
-inline const std::string kEot(1, EOT);
-
-inline FaultRule Rule(FaultKind kind, std::string message, int occurrence = 1, int count = 1) {
-  FaultRule rule;
-  rule.kind = kind;
-  rule.message = std::move(message);
-  rule.occurrence = occurrence;
-  rule.count = count;
-  return rule;
-}
 
 inline std::string Frame(const std::string& text, CheckMode mode = CheckMode::Lrc) {
   return EncodeFrame(text, mode);
@@ -33,15 +23,13 @@ inline std::string Frame(const std::string& text, CheckMode mode = CheckMode::Lr
 
 class RawLine {
  public:
-  explicit RawLine(EmulatorConfig config = {}, PadState state = {})
-      : emu(std::move(config), std::move(state)) {}
-  // Connected at once with the router command.
-  RawLine(EmulatorConfig config, PadState state, const std::string& command)
-      : RawLine(std::move(config), std::move(state)) {
+  // Connected at once, sending `command` first (none when empty).
+  explicit RawLine(EmulatorConfig config = {}, PadState state = {},
+                   const std::string& command = kSetComm19200)
+      : emu(std::move(config), std::move(state)) {
     Connect(command);
   }
 
-  // Opens a connection and sends the router command (none when empty).
   void Connect(const std::string& command = kSetComm19200) {
     emu.Connect(now);
     if (!command.empty()) Send(command);
@@ -52,10 +40,13 @@ class RawLine {
     emu.Receive(bytes, now);
     Collect();
   }
-  void SendFrame(const std::string& text, CheckMode mode = CheckMode::Lrc) {
-    Send(Frame(text, mode));
-  }
+  void SendFrame(const std::string& text) { Send(Frame(text)); }
   void Ack() { Send(kAck); }
+  // Sends a frame and returns everything the pad sent since the last Take.
+  std::string Request(const std::string& text) {
+    SendFrame(text);
+    return Take();
+  }
   // Advances the clock by ms, waking the core at each of its deadlines.
   void Run(int64_t ms) {
     const int64_t target = now + ms;
@@ -68,7 +59,6 @@ class RawLine {
     emu.Poll(now);
     Collect();
   }
-  // Everything the pad sent since the last Take.
   std::string Take() { return std::exchange(out, std::string()); }
 
   Emulator emu;
