@@ -1,5 +1,5 @@
 // Replies no real pad sends in the course of an update: replies in the wrong
-// state, a D01 whose count cannot be read, and GetTableInfo outside its states.
+// state, a D01 whose count cannot be read; GetTableInfo outside its states.
 #include <gtest/gtest.h>
 
 #include "harness/pad_link.h"
@@ -14,15 +14,15 @@ std::string Report(const char* handler, int state, const std::string& frame) {
          frame + "'.";
 }
 
-// The table handlers end the update (state 0); D03 keeps its state.
+// The table handlers end the update (state 0); D03 keeps its state. A
+// pending warm reset comes before the state check.
 TEST_F(PadLinkTest, RepliesInTheWrongState) {
-  struct Row {
+  const struct {
     int16_t state;
     std::string text;
     const char* handler;
     int16_t after;
-  };
-  const Row rows[] = {
+  } rows[] = {
       {151, "D0100" + kFs + "000" + kFs, "ProcessD01", 0},  // before the ACK
       {160, "D0100" + kFs + "000" + kFs, "ProcessD01", 0},
       {152, "D0600", "ProcessD06", 0},
@@ -34,7 +34,7 @@ TEST_F(PadLinkTest, RepliesInTheWrongState) {
       {127, "D0300", "ProcessD03", 127},
       {165, "D0300", "ProcessD03", 165},
   };
-  for (const Row& row : rows) {
+  for (const auto& row : rows) {
     SCOPED_TRACE(row.text + " in " + std::to_string(row.state));
     Connect(row.state);
     const std::string frame = WithLrc(row.text);
@@ -44,7 +44,6 @@ TEST_F(PadLinkTest, RepliesInTheWrongState) {
     EXPECT_EQ(Wire(), kAck);
     EXPECT_FALSE(control.TimeoutTimer->Enabled());
   }
-  // A pending warm reset comes before the state check.
   Connect(STATE_D03_ACKED);
   control.WarmResetPending = true;
   Deliver(WithLrc("D0300"));
