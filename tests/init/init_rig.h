@@ -14,6 +14,7 @@
 #include "harness/recording_events.h"
 #include "korvex/json_terminal.h"
 #include "korvex/sim_host.h"
+#include "link/framing.h"
 
 namespace korvex::testing {
 
@@ -21,16 +22,13 @@ using namespace std::string_literals;
 using Texts = std::vector<std::string>;
 using Events = std::vector<RecordedEvent>;
 
-#define FS_ "\x1C"
-
 // The example terminal's fingerprint: characters 3-8 of "A4261201" and
 // "M5261201", and SHA-1 of "A000000003_92A000000003_94A000000004_05".
 inline const std::string kReference = "261201261201";
 inline const std::string kChecksum = "78BF4B1B7783272CC0A9AFB08014E9";
 
 inline std::string Version(const std::string& reference, const std::string& checksum) {
-  return std::string(5, '\x1C') + reference + std::string(7, '\x1C') + checksum +
-         std::string(6, '\x1C');
+  return std::string(5, FS) + reference + std::string(7, FS) + checksum + std::string(6, FS);
 }
 
 inline JsonTerminal::Config ExampleTerminal() {
@@ -75,20 +73,20 @@ struct InitRig {
     ASSERT_EQ(control.PerformConnectionTest(1), 0);
     ASSERT_TRUE(host.RunUntil([&] { return control.fState == STATE_EMVAPP_READY; }, 20000));
   }
-  // InitTransaction, run until the timer is off and the pad quiet.
+  // InitTransaction with the events cleared, run until the timer is off and
+  // the pad quiet.
   void Init() {
+    events.Clear();
     ASSERT_EQ(control.InitTransaction(), 0);
     host.RunUntil([&] { return !control.TimeoutTimer->Enabled() && host.Idle(); }, 30000);
   }
 
-  // Texts of the frames the pad received (or sent), in order; heads cut
-  // after the record length of an add or save ("D0401071205").
-  Texts Requests(bool heads = false, emu::Direction from = emu::Direction::ToPad) {
+  // Texts of the frames the pad received (or sent), in order.
+  Texts Requests(emu::Direction from = emu::Direction::ToPad) {
     Texts out;
     for (const auto& e : Pad().GetTranscript().Entries()) {
       if (e.direction != from || e.bytes.size() < 3 || e.bytes[0] != '\x02') continue;
-      const std::string text = e.bytes.substr(1, e.bytes.size() - 3);
-      out.push_back(heads ? text.substr(0, text.starts_with("D05") ? 14 : 11) : text);
+      out.push_back(e.bytes.substr(1, e.bytes.size() - 3));
     }
     return out;
   }
