@@ -1,6 +1,5 @@
-// The control against the PIN-pad emulator on SimHost, bound to the example
-// terminal (two schemes, three CA keys, two table-5 records) or a variant of
-// it. Every run must leave the emulator without a protocol violation.
+// The control against the emulated PIN pad on SimHost, bound to the example
+// terminal or a variant; no run may leave an emulator violation behind.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -18,7 +17,6 @@
 
 namespace korvex::testing {
 
-using namespace std::string_literals;
 using Texts = std::vector<std::string>;
 using Events = std::vector<RecordedEvent>;
 
@@ -32,7 +30,7 @@ inline std::string Version(const std::string& reference, const std::string& chec
 }
 
 inline JsonTerminal::Config ExampleTerminal() {
-  const auto root = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path();
+  const auto root = std::filesystem::path(__FILE__).parent_path() / ".." / "..";
   std::string error;
   auto loaded = JsonTerminal::Load((root / "examples" / "terminal.json").string(), error);
   EXPECT_TRUE(loaded) << error;
@@ -63,18 +61,16 @@ struct InitRig {
     control.Winsock1->SetRemoteHost("router");
     control.Winsock1->SetRemotePort(4001);
   }
-  ~InitRig() { EXPECT_TRUE(Pad().Violations().empty()) << Pad().ViolationSummary(); }
+  ~InitRig() { EXPECT_TRUE(pad.Core().Violations().empty()) << pad.Core().ViolationSummary(); }
 
-  emu::Emulator& Pad() { return pad.Core(); }
-
-  // Binds the terminal and runs the connection test to "EmvApp is ready".
-  void Ready() {
+  // Binds the terminal and runs the connection test (to "EmvApp is ready").
+  void Ready(bool untilReady = true) {
     ASSERT_EQ(control.setTerminalObject(terminal), 0);
     ASSERT_EQ(control.PerformConnectionTest(1), 0);
-    ASSERT_TRUE(host.RunUntil([&] { return control.fState == STATE_EMVAPP_READY; }, 20000));
+    ASSERT_TRUE(!untilReady ||
+                host.RunUntil([&] { return control.fState == STATE_EMVAPP_READY; }, 20000));
   }
-  // InitTransaction with the events cleared, run until the timer is off and
-  // the pad quiet.
+  // InitTransaction on cleared events, run until the timer stops and the pad is quiet.
   void Init() {
     events.Clear();
     ASSERT_EQ(control.InitTransaction(), 0);
@@ -84,7 +80,7 @@ struct InitRig {
   // Texts of the frames the pad received (or sent), in order.
   Texts Requests(emu::Direction from = emu::Direction::ToPad) {
     Texts out;
-    for (const auto& e : Pad().GetTranscript().Entries()) {
+    for (const auto& e : pad.Core().GetTranscript().Entries()) {
       if (e.direction != from || e.bytes.size() < 3 || e.bytes[0] != '\x02') continue;
       out.push_back(e.bytes.substr(1, e.bytes.size() - 3));
     }

@@ -1,6 +1,5 @@
-// The connection test and InitTransaction against the emulated PIN pad: the
-// payment application found at once or through the loader, a pad falling
-// silent at each step, and the version record deciding what is to be done.
+// The connection test and InitTransaction against the emulated PIN pad, and
+// the version record read back deciding what is to be done.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,16 +11,15 @@
 namespace korvex::testing {
 namespace {
 
-TEST(ConnectionTest, PaymentApplicationRunning) {
-  InitRig rig;
-  rig.Ready();
-  EXPECT_EQ(rig.Requests(), Texts{"P01"});
-  EXPECT_EQ(rig.events.Interfaces(), Events{IE(0, 1107, "EmvApp is ready")});
-  EXPECT_EQ(rig.Trace(8),
+// The loader, silent to P01, is switched to the payment application.
+TEST(ConnectionTest, FindsThePaymentApplicationAtOnceOrThroughTheLoader) {
+  InitRig payment;
+  payment.Ready();
+  EXPECT_EQ(payment.Requests(), Texts{"P01"});
+  EXPECT_EQ(payment.events.Interfaces(), Events{IE(0, 1107, "EmvApp is ready")});
+  EXPECT_EQ(payment.Trace(8),
             (Texts{"PinPad connected!", "Rakenduse EMVApp tuvastamine...", "EMVApp tuvastatud"}));
-}
 
-TEST(ConnectionTest, LoaderRunningIsSwitchedToThePaymentApplication) {
   InitRig rig(StalePad(emu::PadApp::Loader));
   rig.Ready();
   EXPECT_EQ(rig.Requests(), (Texts{"P01", "L00", "L0302", "P01"}));
@@ -32,7 +30,7 @@ TEST(ConnectionTest, LoaderRunningIsSwitchedToThePaymentApplication) {
                    "LoaderApp suggested.", "Rakenduse LoaderApp tuvastamine...",
                    "Rakendus LoaderApp tuvastatud", "TIMEOUT!!!!!!!!!!!", "K\xE4ivitan EMVApp...",
                    "Rakenduse EMVApp tuvastamine...", "EMVApp tuvastatud"}));
-  EXPECT_EQ(rig.Pad().App(), emu::PadApp::Payment);
+  EXPECT_EQ(rig.pad.Core().App(), emu::PadApp::Payment);
 }
 
 // From the request the pad reads no more on, the state's error comes 3000 ms
@@ -54,12 +52,10 @@ TEST(ConnectionTest, SilentPadRepeatsItsErrorAtEveryExpiry) {
     stall.message = stalledAt;
     stall.occurrence = occurrence;
     InitRig rig(StalePad(app), config);
-    ASSERT_EQ(rig.control.setTerminalObject(rig.terminal), 0);
-    ASSERT_EQ(rig.control.PerformConnectionTest(1), 0);
+    rig.Ready(false);
     auto errors = [&] { return std::ranges::count(rig.events.all, error); };
     ASSERT_TRUE(rig.host.RunUntil([&] { return errors() == 1; }, 20000));
     const Texts sent = rig.Requests();
-    EXPECT_TRUE(sent.back().starts_with(stalledAt));
     EXPECT_EQ(rig.host.NowMs() - rig.host.WireLog().back().timeMs, 3000);
     rig.host.RunFor(5999);
     EXPECT_EQ(errors(), 2);
@@ -77,9 +73,8 @@ TEST(Initialisation, VersionRecordDecidesBetweenDoneAndLoader) {
   const char* const loader = "K\xE4ivitan LoaderApp...";
   const char* const keyDownload = "K\xE4ivitan LoaderApp v\xF5tmete allalaadimiseks...";
   const std::string same = Version(kReference, kChecksum);
-  // The pad's version record (none: never saved, the reply is "D0305"), the
-  // terminal's keys reordered, the mask traced, the loader's first trace (null:
-  // nothing to do).
+  // The pad's version record (none: never saved, "D0305"), the terminal's keys
+  // reordered, the mask traced, the loader's first trace (null: nothing to do).
   const std::tuple<const char*, std::optional<std::string>, bool, Texts, const char*> rows[] = {
       {"same", same, false, {"DownloadMask=0"}, nullptr},
       {"key order", same, true, {"DownloadMask=1"}, loader},
@@ -106,8 +101,8 @@ TEST(Initialisation, VersionRecordDecidesBetweenDoneAndLoader) {
     EXPECT_EQ(rig.control.fState, STATE_CONNECT_INIT);
     if (loaderTrace == nullptr) {
       rig.host.RunFor(100);
-      EXPECT_EQ(rig.host.Written(SimSide::Control),
-                "SETCOMM19200,n,8,1  "s + STX + "D0303001" + ETX + "v" + ACK);  // "v": the LRC
+      // On the new connection: the router command, D03 (LRC "v") and the ACK of its reply.
+      EXPECT_EQ(rig.host.Written(SimSide::Control), "SETCOMM19200,n,8,1  \002D0303001\003v\006");
       EXPECT_EQ(rig.events.Interfaces(), Events{IE(0, 1100, "Init completed")});
       EXPECT_EQ(rig.control.fState, STATE_INIT_DONE);
       EXPECT_EQ(rig.control.InitTransaction(), 1);
