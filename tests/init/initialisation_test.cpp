@@ -36,8 +36,7 @@ TEST(ConnectionTest, FindsThePaymentApplicationAtOnceOrThroughTheLoader) {
 // From the request the pad reads no more on, the state's error comes 3000 ms
 // after it (never ACKed) and again at every expiry; nothing is resent.
 TEST(ConnectionTest, SilentPadRepeatsItsErrorAtEveryExpiry) {
-  // The pad's application, the request stalled at and its occurrence, the
-  // state the control stays in and the error.
+  // Application, request stalled at and its occurrence, state kept, error.
   const std::tuple<emu::PadApp, const char*, int, int16_t, RecordedEvent> rows[] = {
       {emu::PadApp::Payment, "P01", 1, 600, IE(1, 44, "PinPad application/connection error.")},
       {emu::PadApp::Loader, "L00", 1, 602, IE(1, 44, "Invalid LoaderApp suggestion.")},
@@ -111,8 +110,8 @@ TEST(Initialisation, VersionRecordDecidesBetweenDoneAndLoader) {
       ASSERT_TRUE(rig.host.RunUntil([&] { return rig.control.fState == 131; }, 20000));
       rig.host.RunFor(1);  // L0202 reaches the pad; its ACK is still on the way
       EXPECT_EQ(rig.Requests(), (Texts{"P01", "D0303001", "I07", "L00", "L00", "L00", "L0202"}));
-      EXPECT_EQ(rig.Trace(10).front(), loaderTrace);
-      EXPECT_EQ(rig.Trace(10).back(), "K\xE4ivitan \"Download mode\"");
+      EXPECT_EQ(rig.Trace(10, "K\xE4ivitan "),
+                (Texts{loaderTrace, loader, "K\xE4ivitan \"Download mode\""}));
       EXPECT_TRUE(rig.events.Interfaces().empty());
     }
     EXPECT_EQ(rig.Trace(5, "DownloadMask="), mask);
