@@ -1,9 +1,7 @@
-// A control on SimHost bound to a terminal set up in code. The terminal is a
-// JsonTerminal over a configuration built by the test (no file, no checks),
-// logging the identity calls so that their order can be verified.
+// A control on SimHost bound to a terminal set up in code: a JsonTerminal over
+// a configuration built by the test (no file, no checks).
 #pragma once
 
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,6 +13,8 @@
 namespace korvex::testing {
 
 using namespace std::string_literals;
+using Texts = std::vector<std::string>;
+using Events = std::vector<RecordedEvent>;
 
 #define FS_ "\x1C"
 
@@ -43,46 +43,14 @@ inline JsonTerminal::Config BaseConfig() {
   return c;
 }
 
-class LoggingTerminal : public JsonTerminal {
- public:
-  using JsonTerminal::JsonTerminal;
-  std::vector<std::string> log;
-
-  int16_t getTableField(int16_t table, int16_t& record, int16_t field,
-                        std::string& value) override {
-    if (table == 1) log.push_back("table1:" + std::to_string(record) + "," + std::to_string(field));
-    return JsonTerminal::getTableField(table, record, field, value);
-  }
-  std::string getMyCountry() override { return Logged("country", JsonTerminal::getMyCountry()); }
-  std::string getMyCurrency() override { return Logged("currency", JsonTerminal::getMyCurrency()); }
-  std::string getTerminalID() override { return Logged("tid", JsonTerminal::getTerminalID()); }
-  std::string getMerchantID() override { return Logged("mid", JsonTerminal::getMerchantID()); }
-  std::string getAIID() override { return Logged("aiid", JsonTerminal::getAIID()); }
-
- private:
-  std::string Logged(const char* call, std::string value) {
-    log.push_back(call);
-    return value;
-  }
-};
-
 struct TerminalRig {
   SimHost host;
   RecordingEvents events;
-  std::unique_ptr<LoggingTerminal> terminal;
+  JsonTerminal terminal;
   Korvex::Impl control{host, events};
 
-  LoggingTerminal& Bind(JsonTerminal::Config config) {
-    terminal = std::make_unique<LoggingTerminal>(std::move(config));
-    control.terminalObject = terminal.get();
-    return *terminal;
-  }
-  std::vector<std::string> DebugTexts(int32_t level) const {
-    std::vector<std::string> out;
-    for (const auto& e : events.all) {
-      if (e.kind == RecordedEvent::Debug && e.type == level) out.push_back(e.text);
-    }
-    return out;
+  explicit TerminalRig(JsonTerminal::Config config = BaseConfig()) : terminal(std::move(config)) {
+    control.terminalObject = &terminal;
   }
 };
 

@@ -1,111 +1,121 @@
-// InitTransaction against the emulated pad: the version record it reads back
-// decides between nothing to do, the table update and the loader.
+// The connection test and InitTransaction against the emulated PIN pad, and
+// the version record read back deciding what is to be done.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <optional>
+#include <tuple>
 
 #include "init/init_rig.h"
-#include "link/framing.h"
 
 namespace korvex::testing {
 namespace {
 
-Texts MaskTrace(const InitRig& rig) {
-  Texts out;
-  for (const auto& t : rig.Trace({5})) {
-    if (t.starts_with("DownloadMask=")) out.push_back(t);
-  }
-  return out;
-}
+// The loader, silent to P01, is switched to the payment application.
+TEST(ConnectionTest, FindsThePaymentApplicationAtOnceOrThroughTheLoader) {
+  InitRig payment;
+  payment.Ready();
+  EXPECT_EQ(payment.Requests(), Texts{"P01"});
+  EXPECT_EQ(payment.events.Interfaces(), Events{IE(0, 1107, "EmvApp is ready")});
+  EXPECT_EQ(payment.Trace(8),
+            (Texts{"PinPad connected!", "Rakenduse EMVApp tuvastamine...", "EMVApp tuvastatud"}));
 
-TEST(Initialisation, NothingToDoAfterReconnecting) {
-  emu::PadState state = StalePad();
-  state.tables[emu::kVersionTable] = {Version(kReference, kChecksum)};
-  InitRig rig(state);
-  EXPECT_EQ(rig.control.InitTransaction(), 1);  // no terminal bound, no connection test
+  InitRig rig(StalePad(emu::PadApp::Loader));
   rig.Ready();
-  rig.control.Winsock1->Close();  // the connection went meanwhile
-  rig.host.RunFor(5);
-  rig.events.Clear();
-  rig.host.ClearWireLog();
-
-  ASSERT_EQ(rig.control.InitTransaction(), 0);
-  EXPECT_EQ(rig.control.fState, STATE_CONNECT_INIT);
-  rig.host.RunFor(100);
-  EXPECT_EQ(rig.host.ConnectionCount(), 2);
-  EXPECT_EQ(rig.host.Written(SimSide::Control),
-            "SETCOMM19200,n,8,1  "s + STX + "D0303001" + ETX + "v" + ACK);  // "v": the LRC
-  EXPECT_EQ(rig.Trace({8, 10}),
-            (Texts{"############## Initialization Started... ############", "PinPad connected!"}));
-  EXPECT_EQ(MaskTrace(rig), Texts{"DownloadMask=0"});
-  EXPECT_EQ(rig.events.Interfaces(), Events{IE(0, 1100, "Init completed")});
-  EXPECT_EQ(rig.control.fState, STATE_INIT_DONE);
-  EXPECT_EQ(rig.control.InitTransaction(), 1);
-  EXPECT_EQ(rig.Requests(), (Texts{"P01", "D0303001"}));
-  rig.ExpectNoViolations();
+  EXPECT_EQ(rig.Requests(), (Texts{"P01", "L00", "L0302", "P01"}));
+  EXPECT_EQ(rig.Requests(emu::Direction::FromPad), (Texts{"KD0", "P00", "P010002"}));
+  EXPECT_EQ(rig.events.Interfaces(), Events{IE(0, 1107, "EmvApp is ready")});
+  EXPECT_EQ(rig.Trace(8),
+            (Texts{"PinPad connected!", "Rakenduse EMVApp tuvastamine...", "TIMEOUT!!!!!!!!!!!",
+                   "LoaderApp suggested.", "Rakenduse LoaderApp tuvastamine...",
+                   "Rakendus LoaderApp tuvastatud", "TIMEOUT!!!!!!!!!!!", "K\xE4ivitan EMVApp...",
+                   "Rakenduse EMVApp tuvastamine...", "EMVApp tuvastatud"}));
+  EXPECT_EQ(rig.pad.Core().App(), emu::PadApp::Payment);
 }
 
-struct VersionCase {
-  const char* name;
-  std::optional<std::string> version;  // none: never saved
-  bool emptyReply;                     // a version never saved answers "D0300"
-  bool keysReordered;                  // the terminal lists its CA keys in another order
-  Texts mask;
-  const char* firstTrace;  // the loader's first trace, "" the usual one; null: nothing to do
-};
-
-const char* const kKeyDownload = "K\xE4ivitan LoaderApp v\xF5tmete allalaadimiseks...";
-
-// Keys differ or no version could be read: the loader is started, found
-// after it has booted, and put in download mode. A record too short to
-// compare leaves nothing to do. Tables alone differing: table_update_test.
-TEST(Initialisation, VersionRecordDecidesBetweenDoneAndLoader) {
-  // Fields 6 and 13 as the terminal has them, but the 13th FS missing.
-  const std::string twelve =
-      std::string(5, '\x1C') + kReference + std::string(7, '\x1C') + kChecksum;
-  const VersionCase rows[] = {
-      {"key order", Version(kReference, kChecksum), false, true, {"DownloadMask=1"}, ""},
-      {"keys and tables", Version("X", kChecksum + "X"), false, false, {"DownloadMask=3"}, ""},
-      {"never saved", std::nullopt, false, false, {}, kKeyDownload},
-      {"twelve fields", twelve, false, false, {}, nullptr},
-      {"empty record", std::nullopt, true, false, {}, nullptr},
+// From the request the pad reads no more on, the state's error comes 3000 ms
+// after it (never ACKed) and again at every expiry; nothing is resent.
+TEST(ConnectionTest, SilentPadRepeatsItsErrorAtEveryExpiry) {
+  // Application, request stalled at and its occurrence, state kept, error.
+  const std::tuple<emu::PadApp, const char*, int, int16_t, RecordedEvent> rows[] = {
+      {emu::PadApp::Payment, "P01", 1, 600, IE(1, 44, "PinPad application/connection error.")},
+      {emu::PadApp::Loader, "L00", 1, 602, IE(1, 44, "Invalid LoaderApp suggestion.")},
+      {emu::PadApp::Loader, "L0302", 1, 604, IE(1, 44, "EMVApp switch failed.")},
+      {emu::PadApp::Loader, "P01", 2, 620, IE(1, 44, "EMVApp not responding after switch.")},
   };
-  for (const VersionCase& row : rows) {
-    SCOPED_TRACE(row.name);
+  for (const auto& [app, stalledAt, occurrence, state, error] : rows) {
+    SCOPED_TRACE(stalledAt);
+    emu::EmulatorConfig config;
+    emu::FaultRule& stall = config.faults.emplace_back();
+    stall.kind = emu::FaultKind::Stall;
+    stall.message = stalledAt;
+    stall.occurrence = occurrence;
+    InitRig rig(StalePad(app), config);
+    rig.Ready(false);
+    auto errors = [&] { return std::ranges::count(rig.events.all, error); };
+    ASSERT_TRUE(rig.host.RunUntil([&] { return errors() == 1; }, 20000));
+    const Texts sent = rig.Requests();
+    EXPECT_EQ(rig.host.NowMs() - rig.host.WireLog().back().timeMs, 3000);
+    rig.host.RunFor(5999);
+    EXPECT_EQ(errors(), 2);
+    rig.host.RunFor(1);
+    EXPECT_EQ(errors(), 3);
+    EXPECT_EQ(rig.Requests(), sent);
+    EXPECT_EQ(rig.control.fState, state);
+  }
+}
+
+// Over a connection that went after the connection test. Keys differing or no
+// version read: the loader is started, found once booted, and put in download
+// mode. A record too short to compare leaves nothing to do.
+TEST(Initialisation, VersionRecordDecidesBetweenDoneAndLoader) {
+  const char* const loader = "K\xE4ivitan LoaderApp...";
+  const char* const keyDownload = "K\xE4ivitan LoaderApp v\xF5tmete allalaadimiseks...";
+  const std::string same = Version(kReference, kChecksum);
+  // The pad's version record (none: never saved, "D0305"), the terminal's keys
+  // reordered, the mask traced, the loader's first trace (null: nothing to do).
+  const std::tuple<const char*, std::optional<std::string>, bool, Texts, const char*> rows[] = {
+      {"same", same, false, {"DownloadMask=0"}, nullptr},
+      {"key order", same, true, {"DownloadMask=1"}, loader},
+      {"keys and tables", Version("X", "Y"), false, {"DownloadMask=3"}, loader},
+      {"never saved", std::nullopt, false, {}, keyDownload},
+      {"12 FS", same.substr(0, same.size() - 6), false, {}, nullptr},
+  };
+  for (const auto& [name, version, keysReordered, mask, loaderTrace] : rows) {
+    SCOPED_TRACE(name);
     emu::PadState state = StalePad();
     state.tables.erase(emu::kVersionTable);
-    if (row.version) state.tables[emu::kVersionTable] = {*row.version};
-    emu::EmulatorConfig config;
-    if (row.emptyReply) config.replies.missingVersion = emu::MissingVersion::Empty;
+    if (version) state.tables[emu::kVersionTable] = {*version};
     JsonTerminal::Config terminal = ExampleTerminal();
-    if (row.keysReordered) {
-      std::rotate(terminal.caKeys.begin(), terminal.caKeys.begin() + 2, terminal.caKeys.end());
-    }
-    InitRig rig(state, config, terminal);
+    if (keysReordered) std::ranges::rotate(terminal.caKeys, terminal.caKeys.begin() + 2);
+    InitRig rig(state, {}, terminal);
+    EXPECT_EQ(rig.control.InitTransaction(), 1);  // no terminal bound, no connection test
     rig.Ready();
+    rig.control.Winsock1->Close();
+    rig.host.RunFor(5);
+    rig.host.ClearWireLog();
     rig.events.Clear();
+
     ASSERT_EQ(rig.control.InitTransaction(), 0);
-    if (row.firstTrace == nullptr) {
+    EXPECT_EQ(rig.control.fState, STATE_CONNECT_INIT);
+    if (loaderTrace == nullptr) {
       rig.host.RunFor(100);
+      // On the new connection: the router command, D03 (LRC "v") and the ACK of its reply.
+      EXPECT_EQ(rig.host.Written(SimSide::Control), "SETCOMM19200,n,8,1  \002D0303001\003v\006");
       EXPECT_EQ(rig.events.Interfaces(), Events{IE(0, 1100, "Init completed")});
       EXPECT_EQ(rig.control.fState, STATE_INIT_DONE);
-      EXPECT_EQ(rig.Requests(), (Texts{"P01", "D0303001"}));
+      EXPECT_EQ(rig.control.InitTransaction(), 1);
     } else {
       // I07, then L00 every 3000 ms until the loader has booted (4000 ms).
       ASSERT_TRUE(rig.host.RunUntil([&] { return rig.control.fState == 131; }, 20000));
       rig.host.RunFor(1);  // L0202 reaches the pad; its ACK is still on the way
       EXPECT_EQ(rig.Requests(), (Texts{"P01", "D0303001", "I07", "L00", "L00", "L00", "L0202"}));
-      const std::string first = *row.firstTrace ? row.firstTrace : "K\xE4ivitan LoaderApp...";
-      EXPECT_EQ(rig.Trace({10}),
-                (Texts{first, "K\xE4ivitan LoaderApp...", "Rakenduse LoaderApp tuvastamine...",
-                       "Rakenduse LoaderApp tuvastamine...", "Rakenduse LoaderApp tuvastamine...",
-                       "Rakendus LoaderApp tuvastatud", "K\xE4ivitan \"Download mode\""}));
-      EXPECT_EQ(rig.SentAt("L0202") - rig.SentAt("L00"), 2 + 500);
+      EXPECT_EQ(rig.Trace(10, "K\xE4ivitan "),
+                (Texts{loaderTrace, loader, "K\xE4ivitan \"Download mode\""}));
       EXPECT_TRUE(rig.events.Interfaces().empty());
     }
-    EXPECT_EQ(MaskTrace(rig), row.mask);
-    rig.ExpectNoViolations();
+    EXPECT_EQ(rig.Trace(5, "DownloadMask="), mask);
+    EXPECT_EQ(rig.host.ConnectionCount(), 2);
   }
 }
 
