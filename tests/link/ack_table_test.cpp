@@ -7,13 +7,9 @@ namespace korvex::testing {
 namespace {
 
 TEST(AckTable, EveryRow) {
-  struct Row {
-    int16_t state, next;
-    int32_t timer;  // the reply timer afterwards; 0: off
-    Events then;    // after the ACK trace
-    std::string wire;
-  };
-  std::vector<Row> rows = {
+  // State, the state after, the reply timer's interval after (0: off), the
+  // events after the ACK trace and the bytes written.
+  std::vector<std::tuple<int16_t, int16_t, int32_t, Events, std::string>> rows = {
       // "I07" taken: look for the loader with a fresh retry count.
       {129,
        109,
@@ -29,27 +25,27 @@ TEST(AckTable, EveryRow) {
   for (int16_t s :
        {109, 127, 151, 153, 155, 157, 159, 161, 163, 201, 203, 209, 251, 253, 255, 259, 261, 265,
         267, 270, 271, 272, 273, 276, 277, 281, 283, 301, 503, 505, 507, 600, 602, 620, 623}) {
-    rows.push_back({s, int16_t(s + 1), 3000, {}, ""});
+    rows.emplace_back(s, s + 1, 3000, Events{}, "");
   }
   for (int16_t s : {0, 111, 128, 504, 1000}) {  // unexpected: reported, nothing changes
-    rows.push_back({s, s, 0, {IE(1, 8, "ACK Received at fState=" + std::to_string(s))}, ""});
+    rows.emplace_back(s, s, 0, Events{IE(1, 8, "ACK Received at fState=" + std::to_string(s))}, "");
   }
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.state);
+  for (const auto& [state, next, timer, then, wire] : rows) {
+    SCOPED_TRACE(state);
     PadLink link;
-    link.Connect(row.state, 3000);
+    link.Connect(state, 3000);
     link.control.NakCount = 2;
     link.control.RetryCount = 4;
     link.control.WarmResetPending = true;
     link.host.RunFor(2000);
     link.Deliver(kAck);
-    EXPECT_EQ(link.Take(), (Events{Arrived(kAck), Eaten(kAck), AckAt(row.state)} + row.then));
-    EXPECT_EQ(link.Wire(), row.wire);
-    EXPECT_EQ(link.control.fState, row.next);
+    EXPECT_EQ(link.Take(), (Events{Arrived(kAck), Eaten(kAck), AckAt(state)} + then));
+    EXPECT_EQ(link.Wire(), wire);
+    EXPECT_EQ(link.control.fState, next);
     EXPECT_EQ(link.control.NakCount, 0);
-    EXPECT_EQ(link.control.RetryCount, row.state == 129 ? 0 : 4);
-    EXPECT_EQ(link.control.WarmResetPending, row.state != 501);
-    EXPECT_TRUE(row.timer ? link.TimerOn(row.timer) : !link.control.TimeoutTimer->Enabled());
+    EXPECT_EQ(link.control.RetryCount, state == 129 ? 0 : 4);
+    EXPECT_EQ(link.control.WarmResetPending, state != 501);
+    EXPECT_TRUE(timer ? link.TimerOn(timer) : !link.control.TimeoutTimer->Enabled());
     link.host.RunFor(2000);  // the wait for the reply starts again at the ACK
     EXPECT_EQ(link.Take(), Events{});
   }

@@ -33,7 +33,6 @@ TEST_F(PadLinkTest, FramesAreCutFromTheStreamWhateverItsPieces) {
   EXPECT_EQ(Take(), (Events{Arrived(data)} + Unknown(kC99) + Unknown(si) +
                      Events{Arrived("9\x03"), Arrived("@")} + Unknown(kC99)));
   EXPECT_EQ(Wire(), kAck + kAck + kAck);
-  EXPECT_EQ(control.ReceiveBuffer, "");
   // CRC mode waits for both check bytes.
   control.ChecksumMode = 2;
   Deliver(Wired("C99", "\x29"));
@@ -52,7 +51,6 @@ TEST_F(PadLinkTest, BadFramesAreNakedTheThirdInARowWithEotAndNaksShareOneCounter
                         Events{Arrived(kBad)} + Naked(true) + Events{Arrived(kBad + kC99)} +
                         Naked(true));
   EXPECT_EQ(Wire(), kNak + kNak + kNak + kEot + kNak + kEot);
-  EXPECT_EQ(control.ReceiveBuffer, kC99);
   Deliver(kEnq);
   EXPECT_EQ(Take(), (Events{Arrived(kEnq)} + Unknown(kC99) +
                      Events{Eaten(kEnq), DE(8, "<ENQ> received at State=601")}));
@@ -71,7 +69,6 @@ TEST_F(PadLinkTest, EnqAndLoneEotLeaveTheReplyTimerRunningAndNaksResendUntilTheF
   host.RunFor(1000);
   Deliver(kEnq);
   Deliver(kEot);
-  EXPECT_EQ(control.ReceiveBuffer, kEot);
   host.RunFor(1998);  // 3000 ms after the request
   EXPECT_EQ(Take(), (Events{Arrived(kEnq), Eaten(kEnq), DE(8, "<ENQ> received at State=127"),
                             Arrived(kEot), kTimeout, IE(1, 17, "PinPad timeout")}));
@@ -85,7 +82,6 @@ TEST_F(PadLinkTest, EnqAndLoneEotLeaveTheReplyTimerRunningAndNaksResendUntilTheF
     Deliver(kNak);
     expected = expected + nak + Events{Sent(Wired("D0303001"), 5000, 1)};
   }
-  EXPECT_TRUE(TimerOn(5000));
   Deliver(kNak);
   EXPECT_EQ(Take(), expected + nak + Events{IE(1, 18, "NAK error at State=127")});
   EXPECT_EQ(Wire(), wire);
