@@ -7,15 +7,11 @@ namespace korvex::testing {
 namespace {
 
 TEST(AckTable, EveryRow) {
+  const Events l00 = {DE(10, "Rakenduse LoaderApp tuvastamine..."), Sent("\x02L00\x03", 3000, 1)};
   // State, the state after, the reply timer's interval after (0: off), the
   // events after the ACK trace and the bytes written.
   std::vector<std::tuple<int16_t, int16_t, int32_t, Events, std::string>> rows = {
-      // "I07" taken: look for the loader with a fresh retry count.
-      {129,
-       109,
-       3000,
-       {DE(10, "Rakenduse LoaderApp tuvastamine..."), Sent("\x02L00\x03", 3000, 1)},
-       "\x02L00\x03O"},
+      {129, 109, 3000, l00, "\x02L00\x03O"},  // "I07" taken: look for the loader afresh
       // "72" taken: the pending reset is under way; ask for the card status.
       {501, 503, 3000, {Sent("\x02I050\x03", 3000, 1)}, "\x02I050\x03\x7F"},
       {137, 622, 5000, {}, ""},  // "L0302" taken: 5000 ms for the application to restart
