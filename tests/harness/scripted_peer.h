@@ -1,9 +1,7 @@
-// A PIN pad played by the test: it records what reaches it and answers only
-// what the test tells it to. Its frames carry block checks computed here, not
-// by the link under test.
+// A PIN pad played by the test: it records what reaches it, answers only what
+// the test tells it to, and computes its frames' checks itself, not by the link.
 #pragma once
 
-#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -12,17 +10,12 @@
 
 namespace korvex::testing {
 
-// XOR of every byte after the start character, the end character included.
-inline char TestLrc(const std::string& frameWithoutCheck) {
-  uint8_t x = 0;
-  for (size_t i = 1; i < frameWithoutCheck.size(); ++i) x ^= uint8_t(frameWithoutCheck[i]);
-  return char(x);
-}
-
-// STX, text, ETX and a good LRC, as the PIN pad writes a frame.
+// STX, text, ETX and a good LRC (XOR of every byte after STX, ETX included), as
+// the PIN pad writes a frame.
 inline std::string WithLrc(const std::string& text) {
-  const std::string f = std::string(1, STX) + text + std::string(1, ETX);
-  return f + TestLrc(f);
+  char lrc = ETX;
+  for (char c : text) lrc ^= c;
+  return STX + text + ETX + lrc;
 }
 
 class ScriptedPeer : public SimPeer {
@@ -39,12 +32,9 @@ class ScriptedPeer : public SimPeer {
     if (connection == &c) connection = nullptr;
     ++closes;
   }
-
   void Send(const std::string& bytes) {
     if (connection) connection->Send(bytes);
   }
-  void SendFrame(const std::string& text) { Send(WithLrc(text)); }
-  void SendAck() { Send(std::string(1, ACK)); }
 
   SimConnection* connection = nullptr;
   std::string received;

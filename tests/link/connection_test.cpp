@@ -1,5 +1,6 @@
-// The router connection: the line command and first request per purpose, an
-// unexpected connection, reconnecting, and the router's Close and Error events.
+// The router connection: reconnecting, the line command and first request per
+// purpose (the download's is with its retries), an unexpected connection, and
+// the router's Close and Error events.
 #include <gtest/gtest.h>
 
 #include "harness/pad_link.h"
@@ -10,39 +11,26 @@ namespace {
 const std::string kLine = "SETCOMM19200,n,8,1  ";
 
 TEST(Connection, EachPurposeSendsTheLineCommandThenItsFirstRequest) {
-  struct Row {
-    int16_t connectIn, next;
-    Events trace;
-    std::string frame;
+  const std::tuple<int16_t, int16_t, const char*, const char*> rows[] = {
+      {100, 600, "Rakenduse EMVApp tuvastamine...", "P01"},
+      {125, 127, nullptr, "D0303001"},
+      {135, 137, "K\xE4ivitan EMVApp...", "L0302"},
   };
-  const Row rows[] = {
-      {100,
-       600,
-       {DE(10, "Rakenduse EMVApp tuvastamine..."), Sent("\x02P01\x03", 3000, 1)},
-       "\x02P01\x03R"},
-      {125, 127, {Sent(Wired("D0303001"), 3000, 1)}, Wired("D0303001", "v")},
-      {135,
-       137,
-       {DE(10, "K\xE4ivitan EMVApp..."), Sent("\x02L0302\x03", 3000, 1)},
-       "\x02L0302\x03N"},
-  };
-  for (const Row& row : rows) {
+  for (const auto& [connectIn, next, say, text] : rows) {
     PadLink link;
+    link.Connect(STATE_EMVAPP_READY);  // connecting again closes the open connection first
     link.control.RetryCount = 3;
-    link.control.ConnectRouter(row.connectIn);
-    EXPECT_EQ(link.control.fState, row.connectIn);
-    EXPECT_TRUE(link.TimerOn(10000));
+    link.control.ConnectRouter(connectIn);
     link.host.RunFor(5);
-    const std::string connecting = "Connecting... State=" + std::to_string(row.connectIn);
-    EXPECT_EQ(link.Take(), (Events{DE(5, connecting), DE(8, "PinPad connected!")} + row.trace));
-    // The line command is its own write, ahead of the frame.
-    using Timed = std::vector<std::pair<int64_t, std::string>>;
-    EXPECT_EQ(link.Writes(), (Timed{{1, kLine}, {1, row.frame}}));
-    EXPECT_EQ(link.control.fState, row.next);
+    EXPECT_EQ(link.pad.closes, 1);
+    const std::string connecting = "Connecting... State=" + std::to_string(connectIn);
+    EXPECT_EQ(link.Take(),
+              (Events{DE(5, connecting), DE(8, "PinPad connected!")} +
+               (say ? Events{DE(10, say)} : Events{}) + Events{Sent(Wired(text), 3000, 1)}));
+    EXPECT_EQ(link.Wire(), kLine + WithLrc(text));
+    EXPECT_EQ(link.control.fState, next);
     EXPECT_TRUE(link.TimerOn(3000));
-    if (row.connectIn == 135) {
-      EXPECT_EQ(link.control.RetryCount, 0);
-    }
+    EXPECT_EQ(link.control.RetryCount, connectIn == 135 ? 0 : 3);
   }
 }
 
@@ -58,44 +46,35 @@ TEST(Connection, UnexpectedConnectionIsDroppedAndTheControlGoesIdle) {
   EXPECT_FALSE(link.control.TimeoutTimer->Enabled());
 }
 
-TEST(Connection, ConnectingAgainClosesTheOpenConnectionFirst) {
+TEST(Connection, RouterCloseAndSocketErrorAreReportedAndLeaveStateAndTimer) {
   PadLink link;
-  link.Connect(STATE_EMVAPP_READY);
-  link.control.ConnectRouter(STATE_CONNECT_INIT);
-  link.host.RunFor(5);
-  EXPECT_EQ(link.pad.closes, 1);
-  EXPECT_EQ(link.host.ConnectionCount(), 2);
-  EXPECT_EQ(link.Wire(), kLine + Wired("D0303001", "v"));
-}
-
-TEST(Connection, RouterCloseIsReportedAndLeavesStateAndTimer) {
-  PadLink link;
-  link.control.ConnectRouter(STATE_CONNECT_TEST);
-  link.host.RunFor(5);
-  link.Forget();
+  link.Connect(STATE_APP_DETECT, 3000);
   link.pad.connection->Close();
   link.host.RunFor(1);
   EXPECT_EQ(link.Take(), (Events{DE(10, "Connection closed by TCP/COM Router"),
                                  IE(1, 38, "Connection closed by TCP/COM Router")}));
   EXPECT_EQ(link.control.Winsock1->State(), sckClosed);
-  EXPECT_EQ(link.control.fState, STATE_APP_DETECT);
-  // The P01 went out at 1 ms; its timer still expires at 3001.
-  link.host.RunFor(3001 - link.host.NowMs());
-  EXPECT_EQ(link.Take(), (Events{Timeout(), IE(1, 44, "PinPad application/connection error.")}));
-}
+  link.host.RunFor(2999);
+  EXPECT_EQ(link.Take(), (Events{kTimeout, IE(1, 44, "PinPad application/connection error.")}));
+  // Sending is now refused: nothing written, the last message and the timer kept.
+  int32_t timeout = 70000;
+  link.control.SendMessage(Wired("abc"), timeout, 1);
+  EXPECT_EQ(link.Take(),
+            (Events{Sent(Wired("abc"), 70000, 1),
+                    IE(1, 1, "No connection at SendMessage(). State=600, Socket.State=0")}));
+  EXPECT_EQ(timeout, 70000);  // refused before the clamp
+  EXPECT_EQ(link.control.LastSentMessage, "");
+  EXPECT_TRUE(link.TimerOn(3000));
 
-TEST(Connection, SocketErrorIsReportedAndTheConnectTimerRunsOn) {
-  PadLink link;
   link.control.Winsock1->SetRemotePort(4002);  // nobody listens there
   link.control.ConnectRouter(STATE_CONNECT_TEST);
   link.host.RunFor(9999);
   EXPECT_EQ(link.Take(), (Events{DE(5, "Connecting... State=100"),
                                  DE(10, "Winsock error: 10061 - Connection is forcefully rejected"),
                                  IE(3, 10061, "Connection is forcefully rejected")}));
-  EXPECT_EQ(link.control.fState, STATE_CONNECT_TEST);
   EXPECT_EQ(link.control.Winsock1->State(), sckClosed);
-  link.host.RunFor(1);
-  EXPECT_EQ(link.Take(), (Events{Timeout(), IE(1, 17, "PinPad timeout")}));
+  link.host.RunFor(1);  // the connect timer runs on
+  EXPECT_EQ(link.Take(), (Events{kTimeout, IE(1, 17, "PinPad timeout")}));
 }
 
 }  // namespace

@@ -8,162 +8,91 @@
 namespace korvex::testing {
 namespace {
 
-const std::string kReady = Wired("P010002", "P");
 const std::string kC99 = Wired("C99", "@");
 const std::string kC99x = Wired("C99x", "8");
 const std::string kBad = Wired("C99", "A");  // LRC should be "@"
-const std::string kD03 = Wired("D0303001", "v");
 
 // A good frame with no handler: ACKed, then reported with code 11.
-Events AckedUnknown(const std::string& f) {
-  return AckSent() +
-         Events{Eaten(f), Dispatched(f), IE(1, 11, "ProcessMessage: Message='" + f + "'")};
+Events Unknown(const std::string& f) {
+  return Handled(f) + Events{IE(1, 11, "ProcessMessage: Message='" + f + "'")};
 }
-Events Naked() {
-  return {DE(5, "Sending NAK"), Sent(kNak, 0, 0)};
-}
-Events NakedWithEot() {
-  return Naked() + Events{DE(5, "Sending EOT"), Sent(kEot, 0, 0), IE(1, 19, "")};
+Events Naked(bool eot = false) {
+  const Events nak = {DE(5, "Sending NAK"), Sent(kNak, 0, 0)};
+  return eot ? nak + Events{DE(5, "Sending EOT"), Sent(kEot, 0, 0), IE(1, 19, "")} : nak;
 }
 
-TEST_F(PadLinkTest, SplitFrameIsHandledOnceWhenItsCheckByteArrives) {
-  Connect(STATE_APP_DETECT_ACKED);
-  host.toControl.chunkSize = 1;
-  host.toControl.chunkGapMs = 2;
-  pad.Send(kReady);
-  const int64_t last = host.NowMs() + 1 + 2 * int64_t(kReady.size() - 1);
-  host.RunFor(30);
-  Events expected;
-  for (char c : kReady) expected.push_back(Arrived(std::string(1, c)));
-  expected = expected + AckSent() +
-             Events{Eaten(kReady), Dispatched(kReady), DE(10, "EMVApp tuvastatud"),
-                    IE(0, 1107, "EmvApp is ready")};
-  EXPECT_EQ(Take(), expected);
-  EXPECT_EQ(Writes(), (std::vector<std::pair<int64_t, std::string>>{{last, kAck}}));
-}
-
-TEST_F(PadLinkTest, MergedFramesAreHandledInOrderAndStrayBytesDropped) {
+TEST_F(PadLinkTest, FramesAreCutFromTheStreamWhateverItsPieces) {
   Connect(STATE_EMVAPP_READY);
-  const std::string data = "zz\x04" + kC99 + "\x04q" + kC99x + kStx + "C9";
+  // Stray bytes and lone EOTs are dropped, frames in one piece are handled in
+  // order (SI/SO framing too), and a split frame once its check byte is in.
+  const std::string si = std::string(1, SI) + "C99\x0EM";
+  const std::string data = "zz\x04" + kC99 + "\x04q" + si + kStx + "C9";
   Deliver(data);
-  EXPECT_EQ(Take(), Events{Arrived(data)} + AckedUnknown(kC99) + AckedUnknown(kC99x));
-  EXPECT_EQ(Wire(), kAck + kAck);
-  EXPECT_EQ(control.ReceiveBuffer, kStx + "C9");  // waits for its ETX
   Deliver("9\x03");
-  EXPECT_EQ(control.ReceiveBuffer, kStx + "C99\x03");  // and for its check byte
   Deliver("@");
-  EXPECT_EQ(Take(), (Events{Arrived("9\x03"), Arrived("@")} + AckedUnknown(kC99)));
-  EXPECT_EQ(control.ReceiveBuffer, "");
+  EXPECT_EQ(Take(), (Events{Arrived(data)} + Unknown(kC99) + Unknown(si) +
+                     Events{Arrived("9\x03"), Arrived("@")} + Unknown(kC99)));
+  EXPECT_EQ(Wire(), kAck + kAck + kAck);
+  // CRC mode waits for both check bytes.
+  control.ChecksumMode = 2;
+  Deliver(Wired("C99", "\x29"));
+  Deliver("\x63");
+  Deliver(Wired("C99", "\x29\x64"));
+  EXPECT_EQ(Take(), (Events{Arrived(Wired("C99", "\x29")), Arrived("\x63")} +
+                     Unknown(Wired("C99", "\x29\x63")) + Events{Arrived(Wired("C99", "\x29\x64"))} +
+                     Naked()));
 }
 
-TEST_F(PadLinkTest, BadFramesAreNakedAndTheThirdInARowAlsoGetsEot) {
+TEST_F(PadLinkTest, BadFramesAreNakedTheThirdInARowWithEotAndNaksShareOneCounter) {
   Connect(STATE_APP_DETECT_ACKED);
-  Deliver(kBad);
-  Deliver(kBad);
-  EXPECT_EQ(Take(), Events{Arrived(kBad)} + Naked() + Events{Arrived(kBad)} + Naked());
-  Deliver(kBad);
-  EXPECT_EQ(Take(), Events{Arrived(kBad)} + NakedWithEot());
-  // The EOT does not clear the count, and units behind a bad frame wait.
-  Deliver(kBad + kC99);
-  EXPECT_EQ(Take(), Events{Arrived(kBad + kC99)} + NakedWithEot());
-  EXPECT_EQ(control.ReceiveBuffer, kC99);
+  for (int i = 0; i < 3; ++i) Deliver(kBad);
+  Deliver(kBad + kC99);  // the EOT did not clear the count; the good frame behind waits
+  EXPECT_EQ(Take(), Events{Arrived(kBad)} + Naked() + Events{Arrived(kBad)} + Naked() +
+                        Events{Arrived(kBad)} + Naked(true) + Events{Arrived(kBad + kC99)} +
+                        Naked(true));
   EXPECT_EQ(Wire(), kNak + kNak + kNak + kEot + kNak + kEot);
   Deliver(kEnq);
-  EXPECT_EQ(Take(), (Events{Arrived(kEnq)} + AckedUnknown(kC99) +
+  EXPECT_EQ(Take(), (Events{Arrived(kEnq)} + Unknown(kC99) +
                      Events{Eaten(kEnq), DE(8, "<ENQ> received at State=601")}));
-  Deliver(kBad);  // the good frame started the count again
-  EXPECT_EQ(Take(), Events{Arrived(kBad)} + Naked());
-}
-
-TEST_F(PadLinkTest, ReceivedNaksResendTheLastMessageUntilTheFifth) {
-  Connect(STATE_IDLE);
-  control.SendD03Request();
-  Forget();
-  const Events resent = {Eaten(kNak), DE(8, "<NAK> received at State=127"),
-                         Sent(Wired("D0303001"), 5000, 1)};
-  for (int i = 0; i < 4; ++i) {
-    Deliver(kNak);
-    EXPECT_EQ(Take(), Events{Arrived(kNak)} + resent) << i;
-    EXPECT_TRUE(TimerOn(5000));
-  }
-  Deliver(kNak);
-  EXPECT_EQ(Take(), (Events{Arrived(kNak), Eaten(kNak), DE(8, "<NAK> received at State=127"),
-                            IE(1, 18, "NAK error at State=127")}));
-  EXPECT_EQ(Wire(), kD03 + kD03 + kD03 + kD03);
-  EXPECT_EQ(control.fState, STATE_D03_SENT);
-  host.RunFor(60000);  // the timer is off: no timeout follows
-  EXPECT_EQ(Take(), Events{});
-
-  // An ACK clears the count; in CRC mode the resend carries a CRC.
-  Deliver(kAck);
-  control.ChecksumMode = 2;
-  Forget();
-  Deliver(kNak);
-  EXPECT_EQ(Wire(), Wired("D0303001", "\xDC\xE7"));
-}
-
-TEST_F(PadLinkTest, SentAndReceivedNaksShareOneCounter) {
-  Connect(STATE_APP_DETECT_ACKED);
+  // The good frame started the count again; one NAK sent and four received end it.
   Deliver(kBad);
-  Deliver(kBad);  // two sent; the last message is now a bare NAK
   Forget();
-  Deliver(kNak);
-  Deliver(kNak);
-  EXPECT_EQ(Wire(), kNak + kNak);  // resent bare, without a check byte
-  Deliver(kNak);
+  for (int i = 0; i < 4; ++i) Deliver(kNak);
+  EXPECT_EQ(Wire(), kNak + kNak + kNak);  // the last message, a NAK, resent bare
   EXPECT_EQ(Take().back(), IE(1, 18, "NAK error at State=601"));
-  EXPECT_EQ(Wire(), kNak + kNak);
 }
 
-TEST_F(PadLinkTest, EnqAndLoneEotLeaveTheReplyTimerRunning) {
+TEST_F(PadLinkTest, EnqAndLoneEotLeaveTheReplyTimerRunningAndNaksResendUntilTheFifth) {
   Connect(STATE_IDLE);
   control.SendD03Request();
   Forget();
   host.RunFor(1000);
   Deliver(kEnq);
   Deliver(kEot);
+  host.RunFor(1998);  // 3000 ms after the request
   EXPECT_EQ(Take(), (Events{Arrived(kEnq), Eaten(kEnq), DE(8, "<ENQ> received at State=127"),
-                            Arrived(kEot)}));
-  EXPECT_EQ(control.ReceiveBuffer, kEot);
-  host.RunFor(1997);
-  EXPECT_EQ(Take(), Events{});
-  host.RunFor(1);  // 3000 ms after the request
-  EXPECT_EQ(Take(), (Events{Timeout(), IE(1, 17, "PinPad timeout")}));
+                            Arrived(kEot), kTimeout, IE(1, 17, "PinPad timeout")}));
   EXPECT_EQ(control.ReceiveBuffer, "");
   EXPECT_EQ(Wire(), "");
-}
 
-TEST_F(PadLinkTest, AckMovesToTheReplyStateAndRestartsTheRequestTimer) {
-  Connect(STATE_IDLE);
-  control.SendD03Request();
-  Forget();
-  host.RunFor(1000);
-  Deliver(kAck);
-  EXPECT_EQ(control.fState, STATE_D03_ACKED);
-  EXPECT_EQ(Take(), (Events{Arrived(kAck), Eaten(kAck), AckAt(127)}));
-  host.RunFor(2999);
+  const Events nak = {Arrived(kNak), Eaten(kNak), DE(8, "<NAK> received at State=127")};
+  Events expected;
+  std::string wire;
+  for (int i = 0; i < 4; ++i, wire += Wired("D0303001", "v")) {
+    Deliver(kNak);
+    expected = expected + nak + Events{Sent(Wired("D0303001"), 5000, 1)};
+  }
+  Deliver(kNak);
+  EXPECT_EQ(Take(), expected + nak + Events{IE(1, 18, "NAK error at State=127")});
+  EXPECT_EQ(Wire(), wire);
+  host.RunFor(60000);  // the timer is off: no timeout follows
   EXPECT_EQ(Take(), Events{});
-  host.RunFor(1);
-  EXPECT_EQ(Take(), (Events{Timeout(), IE(1, 17, "PinPad timeout")}));
-}
-
-TEST_F(PadLinkTest, CrcModeNeedsBothCheckBytesAndSiSoFramesAreAccepted) {
-  Connect(STATE_EMVAPP_READY);
+  // An ACK clears the count; in CRC mode the resend carries a CRC.
+  Deliver(kAck);
   control.ChecksumMode = 2;
-  Deliver(Wired("C99", "\x29"));
-  EXPECT_EQ(Wire(), "");
-  Deliver("\x63");
-  const std::string crcFrame = Wired("C99", "\x29\x63");
-  EXPECT_EQ(Take(),
-            (Events{Arrived(Wired("C99", "\x29")), Arrived("\x63")} + AckedUnknown(crcFrame)));
-  Deliver(Wired("C99", "\x29\x64"));
-  EXPECT_EQ(Wire(), kAck + kNak);
-
-  control.ChecksumMode = 1;
   Forget();
-  const std::string siFrame = std::string(1, SI) + "C99\x0EM";
-  Deliver(siFrame);
-  EXPECT_EQ(Take(), Events{Arrived(siFrame)} + AckedUnknown(siFrame));
+  Deliver(kNak);
+  EXPECT_EQ(Wire(), Wired("D0303001", "\xDC\xE7"));
 }
 
 // The second write is due at the same virtual time, so it arrives inside the
@@ -174,34 +103,11 @@ TEST_F(PadLinkTest, DataArrivingDuringTheAckYieldIsDrainedByTheOuterLoop) {
   pad.Send(kC99);
   pad.Send(kBad + kC99x);
   host.RunFor(1);
-  EXPECT_EQ(Take(), (Events{Arrived(kC99), DE(5, "Sending ACK"), ArrivedMeanwhile(kBad + kC99x),
-                            Sent(kAck, 0, 0), Eaten(kC99), Dispatched(kC99),
-                            IE(1, 11, "ProcessMessage: Message='" + kC99 + "'")} +
-                     Naked() + AckedUnknown(kC99x)));
+  Events expected = Events{Arrived(kC99)} + Unknown(kC99) + Naked() + Unknown(kC99x);
+  expected.insert(expected.begin() + 2,
+                  DE(2, "Data Arrived during previous message processing:'" + kBad + kC99x + "'"));
+  EXPECT_EQ(Take(), expected);
   EXPECT_EQ(Wire(), kAck + kNak + kAck);
-  EXPECT_EQ(control.ReceiveGuard, 0);
-}
-
-// The "81." handler yields first; the PIN pad answers the control's ACK at
-// once, so its next frame arrives inside the handler.
-TEST_F(PadLinkTest, DataArrivingDuringAHandlersYieldIsHandledAfterIt) {
-  Connect(STATE_CHIP_START_ACKED);
-  host.toPeer.latencyMs = 0;
-  host.toControl.latencyMs = 0;
-  bool answered = false;
-  pad.onData = [&](SimConnection& c, const std::string& bytes) {
-    if (bytes == kAck && !answered) c.Send(kC99);
-    answered = true;
-  };
-  const std::string m81 = Wired("81.*", "\x0E");
-  pad.Send(m81);
-  host.RunFor(1);
-  EXPECT_EQ(Take(), (Events{Arrived(m81)} + AckSent() +
-                     Events{Eaten(m81), Dispatched(m81), ArrivedMeanwhile(kC99),
-                            DE(5, "Msg 81 at state=252"), DE(5, "Sending ACK")} +
-                     AckedUnknown(kC99)));
-  EXPECT_EQ(Wire(), kAck + kAck + kAck);
-  EXPECT_EQ(control.fState, STATE_CHIP_CARD_SEEN);
   EXPECT_EQ(control.ReceiveGuard, 0);
 }
 
