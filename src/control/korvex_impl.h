@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -152,6 +153,8 @@ class Korvex::Impl : public SocketEvents, public TimerEvents {
   void ProcessD04(const std::string& Message);
   void ProcessD05(const std::string& Message);
   void ProcessAddReply(const std::string& Message, bool isD05);
+  bool AcceptTableReply(const std::string& function, const std::string& Message,
+                        std::initializer_list<int16_t> awaiting);
 
   // ---- EST and MVT records (emvconfig/) -----------------------------------
   int16_t BuildESTRecords();                              // -1 ok, 0 failed

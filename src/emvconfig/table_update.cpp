@@ -4,6 +4,8 @@
 //
 // 151 -> 152 -> (155 -> 156) x n -> 153 -> 154 -> (157 -> 158) x m -> 160
 //     -> (159 -> 160) x e -> 162 -> (161 -> 162) x v -> 163 -> 164 -> 165
+#include <algorithm>
+#include <initializer_list>
 #include <string>
 
 #include "control/korvex_impl.h"
@@ -41,20 +43,28 @@ void Korvex::Impl::GetTableInfo() {
   }
 }
 
-// Table information: the record count stands between the first two FS.
-void Korvex::Impl::ProcessD01(const std::string& Message) {
-  switch (fState) {
-    case STATE_EST_INFO_ACKED:
-    case STATE_MVT_INFO_ACKED:
-    case STATE_EST_DELETE_ACKED:
-    case STATE_MVT_DELETE_ACKED: break;
-    default:
-      RaiseInterfaceEvent(1, 12, StateReport("ProcessD01", Message));
-      fState = STATE_IDLE;
-      return;
+// A table reply counts only in a state that awaits it and with status "00".
+// Out of turn it is reported and ends the update (back to idle); a failure
+// status is reported as 200 + status.
+bool Korvex::Impl::AcceptTableReply(const std::string& function, const std::string& Message,
+                                    std::initializer_list<int16_t> awaiting) {
+  if (std::find(awaiting.begin(), awaiting.end(), fState) == awaiting.end()) {
+    RaiseInterfaceEvent(1, 12, StateReport(function, Message));
+    fState = STATE_IDLE;
+    return false;
   }
   if (MessageResult(Message) != "00") {
     ReportResultCode(200, MessageResult(Message));
+    return false;
+  }
+  return true;
+}
+
+// Table information: the record count stands between the first two FS.
+void Korvex::Impl::ProcessD01(const std::string& Message) {
+  if (!AcceptTableReply("ProcessD01", Message,
+                        {STATE_EST_INFO_ACKED, STATE_MVT_INFO_ACKED, STATE_EST_DELETE_ACKED,
+                         STATE_MVT_DELETE_ACKED})) {
     return;
   }
   const size_t p1 = Message.find(FS);
@@ -99,19 +109,9 @@ void Korvex::Impl::DeleteNextTableRecord() {
 }
 
 void Korvex::Impl::ProcessD06(const std::string& Message) {
-  switch (fState) {
-    case STATE_EST_DELETE_ACKED:
-    case STATE_MVT_DELETE_ACKED: break;
-    default:
-      RaiseInterfaceEvent(1, 12, StateReport("ProcessD06", Message));
-      fState = STATE_IDLE;
-      return;
+  if (AcceptTableReply("ProcessD06", Message, {STATE_EST_DELETE_ACKED, STATE_MVT_DELETE_ACKED})) {
+    DeleteNextTableRecord();
   }
-  if (MessageResult(Message) != "00") {
-    ReportResultCode(200, MessageResult(Message));
-    return;
-  }
-  DeleteNextTableRecord();
 }
 
 // A record that cannot be built stops the update silently in 157; nothing
@@ -163,17 +163,8 @@ void Korvex::Impl::ProcessD04(const std::string& Message) { ProcessAddReply(Mess
 void Korvex::Impl::ProcessD05(const std::string& Message) { ProcessAddReply(Message, true); }
 
 void Korvex::Impl::ProcessAddReply(const std::string& Message, bool isD05) {
-  switch (fState) {
-    case STATE_EST_ADD_ACKED:
-    case STATE_MVT_ADD_ACKED:
-    case STATE_VERSIONS_ACKED: break;
-    default:
-      RaiseInterfaceEvent(1, 12, StateReport(isD05 ? "ProcessD05" : "ProcessD04", Message));
-      fState = STATE_IDLE;
-      return;
-  }
-  if (MessageResult(Message) != "00") {
-    ReportResultCode(200, MessageResult(Message));
+  if (!AcceptTableReply(isD05 ? "ProcessD05" : "ProcessD04", Message,
+                        {STATE_EST_ADD_ACKED, STATE_MVT_ADD_ACKED, STATE_VERSIONS_ACKED})) {
     return;
   }
   if (fState == STATE_VERSIONS_ACKED) {
