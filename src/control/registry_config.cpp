@@ -18,13 +18,12 @@ int16_t Korvex::Impl::InitFromReg() {
   ComPort = static_cast<uint8_t>(
       NumberInRange(GetSoftwareRegString(registry, key, "Com", "0"), 0, 255, 0));
 
-  std::string port = GetSoftwareRegString(registry, key, "RouterPort", "0");
-  if (!IsNumeric(port)) port = "0";
-  // A number beyond 32 bits cannot be a port; it is taken as 0 like any other
-  // unusable text, so the connection attempt reports it instead of this call
-  // failing half-way.
+  // Text that is not a number counts as "0". A number beyond 32 bits cannot be
+  // a port either; it is taken as 0 too, so the connection attempt reports it
+  // instead of this call failing half-way.
+  const std::string port = GetSoftwareRegString(registry, key, "RouterPort", "0");
   int32_t remotePort = 0;
-  if (!ToLong(port, remotePort)) remotePort = 0;
+  if (!IsNumeric(port) || !ToLong(port, remotePort)) remotePort = 0;
   Winsock1->SetRemotePort(remotePort);
   return 0;
 }
