@@ -5,27 +5,12 @@
 
 #include <string>
 
-#include "control/korvex_impl.h"
+#include "harness/quiet_link.h"
 #include "hash/secure_hash.h"
-#include "korvex/sim_host.h"
 #include "link/framing.h"
 #include "support/conversions.h"
 
 namespace {
-
-class NullEvents : public korvex::KorvexEvents {
- public:
-  void InterfaceEvent(int32_t&, int32_t&, std::string&) override {}
-  void DebugEvent(int16_t&, std::string&) override {}
-};
-
-class SilentPad : public korvex::SimPeer {
- public:
-  void OnPeerConnected(korvex::SimConnection& c) override { connection = &c; }
-  void OnPeerData(korvex::SimConnection&, const std::string&) override {}
-  void OnPeerClosed(korvex::SimConnection&) override {}
-  korvex::SimConnection* connection = nullptr;
-};
 
 std::string WithLrc(const std::string& text) {
   std::string f = korvex::Framed(text);
@@ -35,21 +20,13 @@ std::string WithLrc(const std::string& text) {
 // A burst of unknown-code frames: each is cut out, checked, ACKed and
 // dispatched to the code-11 report.
 void BM_ReceiveFrames(benchmark::State& state) {
-  korvex::SimHost host;
-  SilentPad pad;
-  host.Listen("router", 1, pad);
-  NullEvents events;
-  korvex::Korvex::Impl control(host, events);
-  control.Winsock1->SetRemoteHost("router");
-  control.Winsock1->SetRemotePort(1);
-  control.ConnectRouter(korvex::STATE_CONNECT_TEST);  // a connection the control asked for
-  host.RunFor(5);
+  korvex::testing::QuietLink link;
   std::string burst;
   for (int i = 0; i < state.range(0); ++i) burst += WithLrc("X99" + std::to_string(i));
   for (auto _ : state) {
-    pad.connection->Send(burst);
-    host.RunFor(2);
-    host.ClearWireLog();
+    link.pad.connection->Send(burst);
+    link.host.RunFor(2);
+    link.host.ClearWireLog();
   }
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }

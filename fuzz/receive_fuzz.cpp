@@ -5,24 +5,9 @@
 #include <cstdint>
 #include <string>
 
-#include "control/korvex_impl.h"
-#include "korvex/sim_host.h"
+#include "harness/quiet_link.h"
 
 namespace {
-
-class NullEvents : public korvex::KorvexEvents {
- public:
-  void InterfaceEvent(int32_t&, int32_t&, std::string&) override {}
-  void DebugEvent(int16_t&, std::string&) override {}
-};
-
-class Pad : public korvex::SimPeer {
- public:
-  void OnPeerConnected(korvex::SimConnection& c) override { connection = &c; }
-  void OnPeerData(korvex::SimConnection&, const std::string&) override {}
-  void OnPeerClosed(korvex::SimConnection&) override { connection = nullptr; }
-  korvex::SimConnection* connection = nullptr;
-};
 
 constexpr int16_t kStates[] = {1,   100, 110, 111, 128, 152, 154, 156, 158, 160, 162, 164,
                                210, 252, 501, 504, 508, 601, 605, 607, 609, 622, 624, 625};
@@ -31,15 +16,8 @@ constexpr int16_t kStates[] = {1,   100, 110, 111, 128, 152, 154, 156, 158, 160,
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2) return 0;
-  korvex::SimHost host;
-  Pad pad;
-  host.Listen("router", 1, pad);
-  NullEvents events;
-  korvex::Korvex::Impl control(host, events);
-  control.Winsock1->SetRemoteHost("router");
-  control.Winsock1->SetRemotePort(1);
-  control.ConnectRouter(korvex::STATE_CONNECT_TEST);  // a connection the control asked for
-  host.RunFor(5);
+  korvex::testing::QuietLink link;
+  auto& [host, pad, events, control] = link;
   if (pad.connection == nullptr) return 0;
 
   control.fState = kStates[data[0] % (sizeof(kStates) / sizeof(kStates[0]))];
