@@ -36,6 +36,36 @@ class Korvex {
   // 0 bound, 1 refused (not idle). The object must outlive the control.
   int16_t setTerminalObject(TerminalObject& TerminalObject);
 
+  // ---- Card transaction --------------------------------------------------
+  // Starts a payment in any state: the PIN pad is reset to card entry and the
+  // cardholder is prompted for a card. DateTime is 12 digits passed to the PIN
+  // pad as they are; Amount is in major units. 0 started, 7 bad DateTime.
+  int16_t StartTransaction(const std::string& DateTime, double Amount, int16_t CurrencyCode,
+                           bool UseMag);
+  // After "Track2 received": restarts the chip application with a new amount.
+  // 0 started, 1 refused in this state.
+  int16_t ChangeTransactionAmount(double Amount);
+  // After "Track2 received": policy, amount confirmation and PIN entry.
+  // 0 started, 1 refused in this state.
+  int16_t EnterPIN();
+  // After "Pin entered!": the first cryptogram. 0 started, 1 refused.
+  int16_t GetFirstCrypto(uint8_t TerminalDecision, bool Blacklisted);
+  // After "Authorization!": issuer scripts (binary, one byte per character),
+  // issuer authentication data and response code (hexadecimal text), then the
+  // second cryptogram. 0 started, 1 refused, 7 DecisionCode outside 0..4.
+  int16_t GetSecondCrypto(int16_t DecisionCode, const std::string& Script71,
+                          const std::string& Script72, const std::string& IAD,
+                          const std::string& ActionCode);
+  // The stored card data by key ("AID", "PAN", "9F26", "CSN" ...); "" for an
+  // unknown key. Any state; sends nothing.
+  std::string getTag(const std::string& Tag);
+  // A swipe outside a transaction; the track arrives as an EventType 5 event.
+  // 0 started, 1 refused (payment application not ready).
+  int16_t MagnetReader();
+  // Fallback check of a magnetic-stripe service code (3 digits).
+  // 0 accepted, 1 refused in this state, 7 not 3 digits.
+  int16_t CheckServiceCode(const std::string& ServiceCode);
+
   // Brings the PIN pad back to its idle screen. 0, or 31 when the reset waits
   // for the cardholder and will be carried out by the next message.
   int16_t WarmReset();
