@@ -80,7 +80,8 @@ class JsonTerminal : public TerminalObject {
   // First range holding the PAN's leading digits; -1 and Found false when none.
   // Flag is accepted and not used.
   int16_t GetPANPolicyID(std::string& PAN, bool Flag, bool& Found) override;
-  // The table-5 record of the policy; 0 (the default record) when unmapped.
+  // The table-5 record of the policy; an unmapped policy gets the record of
+  // policy 0, the policy of a card that no rule matches.
   int16_t GetPolicyIndex(int16_t& PolicyID) override;
   std::optional<bool> PINBypassAllowed() override;
 

@@ -141,9 +141,14 @@ int16_t JsonTerminal::GetPANPolicyID(std::string& PAN, bool /*Flag*/, bool& Foun
   return -1;
 }
 
+// An unmapped policy gets the record of policy 0, the policy of a card that
+// no rule matches (the loader always maps it).
 int16_t JsonTerminal::GetPolicyIndex(int16_t& PolicyID) {
-  const auto it = config_.policyRecords.find(PolicyID);
-  return it == config_.policyRecords.end() ? 0 : it->second;
+  for (const int16_t policy : {PolicyID, int16_t{0}}) {
+    const auto it = config_.policyRecords.find(policy);
+    if (it != config_.policyRecords.end()) return it->second;
+  }
+  return 0;
 }
 
 std::optional<bool> JsonTerminal::PINBypassAllowed() {

@@ -62,11 +62,14 @@ class ConfigReader {
     }
     if (!Require(root, "", "table4", v) || !ReadTable(*v, "table4", c.aidTable)) return false;
     if (!Require(root, "", "table5", v) || !ReadTable(*v, "table5", c.mvtTable)) return false;
+    if (c.mvtTable.records.empty()) {
+      return Fail("table5.records", "empty: a card's policy needs a record of table5");
+    }
     if (!Require(root, "", "ca_keys", v) || !ReadKeys(*v, "ca_keys", c.caKeys)) return false;
     if (const auto it = root.find("policies"); it != root.end()) {
       if (!ReadPolicies(*it, "policies", c)) return false;
     }
-    return true;
+    return CheckPolicyTargets(c);
   }
 
   bool Fail(const std::string& path, const std::string& problem) {
@@ -307,7 +310,7 @@ class ConfigReader {
         !Int16(*field, Member(path, "record"), INT16_MIN, INT16_MAX, record)) {
       return false;
     }
-    if (record < 0 || record > records) {
+    if (record < 1 || record > records) {
       return Fail(Member(path, "record"), "bad index " + std::to_string(record) + ": table5 has " +
                                               std::to_string(records) + " records");
     }
@@ -315,6 +318,27 @@ class ConfigReader {
       return Fail(Member(path, "policy"), "policy " + std::to_string(policy) + " mapped twice");
     }
     return true;
+  }
+
+  // Every policy a card can get must lead to a table-5 record that exists, or
+  // the PIN pad would be sent the empty fields of a missing record. Policy 0,
+  // what a card gets when no rule matches, uses record 1 unless mapped.
+  bool CheckPolicyTargets(JsonTerminal::Config& c) {
+    c.policyRecords.emplace(0, 1);
+    for (size_t i = 0; i < c.aidRules.size(); ++i) {
+      if (!PolicyMapped(c, c.aidRules[i].policy, Item("policies.aid", i))) return false;
+    }
+    for (size_t i = 0; i < c.panRanges.size(); ++i) {
+      if (!PolicyMapped(c, c.panRanges[i].policy, Item("policies.pan_ranges", i))) return false;
+    }
+    return true;
+  }
+
+  // Negative policies mean "no policy" to the control and fall back to 0.
+  bool PolicyMapped(const JsonTerminal::Config& c, int16_t policy, const std::string& path) {
+    if (policy < 0 || c.policyRecords.contains(policy)) return true;
+    return Fail(Member(path, "policy"),
+                "policy " + std::to_string(policy) + " has no record in policies.table5_records");
   }
 
   std::string source_;

@@ -52,6 +52,11 @@ TEST(JsonTerminal, ExampleAnswersTheTerminalCalls) {
   EXPECT_EQ(t->GetPANPolicyID(pan, true, found), -1);
   EXPECT_FALSE(found);
   EXPECT_EQ(t->GetPolicyIndex(policy), 2);
+  // A card no rule matches has policy 0; an unmapped policy gets its record.
+  for (int16_t id : {0, 7}) {
+    policy = id;
+    EXPECT_EQ(t->GetPolicyIndex(policy), 1) << id;
+  }
 }
 
 TEST(JsonTerminal, BrokenFilesAreRefusedWithFileFieldAndFault) {
@@ -80,6 +85,14 @@ TEST(JsonTerminal, BrokenFilesAreRefusedWithFileFieldAndFault) {
       {"/ca_keys/0/field15", "0301", "ca_keys[0].field15: 2 bytes where field13 says 1"},
       {"/policies/table5_records/0/record", 2,
        "policies.table5_records[0].record: bad index 2: table5 has 1 records"},
+      {"/policies/table5_records/0/record", 0,
+       "policies.table5_records[0].record: bad index 0: table5 has 1 records"},
+      {"/policies/aid", nlohmann::json::parse(R"([{"aid": "A0", "policy": 3}])"),
+       "policies.aid[0].policy: policy 3 has no record in policies.table5_records"},
+      {"/policies/pan_ranges", nlohmann::json::parse(R"([{"low": "4", "high": "5", "policy": 3}])"),
+       "policies.pan_ranges[0].policy: policy 3 has no record in policies.table5_records"},
+      {"/table5/records", nlohmann::json::array(),
+       "table5.records: empty: a card's policy needs a record of table5"},
   };
   for (const auto& c : cases) {
     nlohmann::json doc = minimal;
