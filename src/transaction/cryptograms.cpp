@@ -64,7 +64,8 @@ void Korvex::Impl::SendC83() {
 void Korvex::Impl::SendC21TVR() {
   std::string& tvr = txn.TransData.TerminalVerificationResults;
   char byte[3];
-  std::snprintf(byte, sizeof byte, "%02X", (HexToLong(tvr.substr(0, 2)) | 0x10) & 0xFF);
+  std::snprintf(byte, sizeof byte, "%02X",
+                static_cast<unsigned>(HexToLong(tvr.substr(0, 2)) | 0x10) & 0xFFu);
   tvr = byte + DropLeft(tvr, 2);
   SendRequest(STATE_TVR_WRITE_SENT, "C21019500005" + tvr, 5000);
 }
