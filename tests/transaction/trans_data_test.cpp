@@ -41,9 +41,7 @@ TEST(TagData, ListsAndItems) {
           {card, V("0233") + V("02") + "002AB", false, 233, 2, "-", "-", "-"},  // value cut short
           {card, V("0233") + "-01" + "AB", false, 233, 9, "-", "-", "-"},       // length not digits
           // A tag the record does not keep fails there, after the ones before.
-          {"029500"
-           "9F02",
-           V("0000008000") + V("000000001000"), false, 9, 9, "-", "0000008000", "-"},
+          {"0295009F02", V("0000008000") + V("000000001000"), false, 9, 9, "-", "0000008000", "-"},
       };
   for (const auto& [list, data, ok, country, csn, aip, tvr, caps] : rows) {
     SCOPED_TRACE(list + " / " + data);
@@ -76,63 +74,55 @@ TEST(TagData, StoreTagComparesTagsCaseInsensitively) {
 }
 
 TEST(ResponseData, Layouts) {
-  const std::string ff51 =
-      "0102030405"
-      "A1A2A3A4A5";
-  // Reply text, then the fields it leaves: AID, track 2, PAN, expiry, sign flag,
-  // TVR, TSI, CID, ARC, FF51. The record starts with "-" everywhere.
-  const std::vector<std::pair<std::string, std::vector<std::string>>> rows = {
-      {"C0000" + V("A0000000031010") + V("01") + V("02"),
-       {"A0000000031010", "-", "-", "-", "-", "-", "-", "-", "-", "-"}},
-      {"C0001" + V("A0000000031010"), {"-", "-", "-", "-", "-", "-", "-", "-", "-", "-"}},
+  const std::string ff51 = "0102030405A1A2A3A4A5";
+  // Reply text, then the fields it leaves, joined by "|": AID, track 2, PAN,
+  // expiry, sign flag, TVR, TSI, CID, ARC, FF51. They all start as "-".
+  const std::pair<std::string, std::string> rows[] = {
+      {"C0000" + V("A0000000031010") + V("01") + V("02"), "A0000000031010|-|-|-|-|-|-|-|-|-"},
+      {"C0001" + V("A0000000031010"), "-|-|-|-|-|-|-|-|-|-"},  // failure status: nothing
       {"C0100" + V("A0000000041010") + V("01") + V("02") + V("03") + V("04") +
            V("B4761739001010010D22122011143804400000F0") + V("4761739001010010FFFF") + V("221231") +
            V("05") + "Z",
-       {"A0000000041010", "4761739001010010=22122011143804400000", "4761739001010010", "221231",
-        "-", "-", "-", "-", "-", "-"}},
+       "A0000000041010|4761739001010010=22122011143804400000|4761739001010010|221231|-|-|-|-|-|-"},
       // An empty application keeps C00's; a PAN without padding is kept whole.
       {"C0100" + V("") + V("01") + V("02") + V("03") + V("04") + V("12D34F") + V("5413") +
            V("2512") + V("05") + "Z",
-       {"-", "12=34", "5413", "2512", "-", "-", "-", "-", "-", "-"}},
+       "-|12=34|5413|2512|-|-|-|-|-|-"},
       // A length that is not a number stops the reading; what came before stays.
       {"C0100" + V("A0000000041010") + V("01") + "0x2" + V("03"),
-       {"A0000000041010", "-", "-", "-", "-", "-", "-", "-", "-", "-"}},
+       "A0000000041010|-|-|-|-|-|-|-|-|-"},
       // The message ends early: the value cut short is not stored.
-      {"C0100" + V("AA") + V("01") + V("02") + V("03") + V("04") + V("12D34F") + "008" + "5413",
-       {"AA", "12=34", "-", "-", "-", "-", "-", "-", "-", "-"}},
-      {"C0200"
-       "1" +
-           V("0000008000") + V("E800"),
-       {"-", "-", "-", "-", "1", "0000008000", "E800", "-", "-", "-"}},
-      {"C0200"
-       "0" +
-           V("0000008000"),
-       {"-", "-", "-", "-", "0", "0000008000", "-", "-", "-", "-"}},
-      {"C0200", {"-", "-", "-", "-", "-", "-", "-", "-", "-", "-"}},
-      {"C8300" + V("80") + V("3030"), {"-", "-", "-", "-", "-", "-", "-", "80", "3030", "-"}},
+      {"C0100" + V("AA") + V("01") + V("02") + V("03") + V("04") + V("12D34F") + "0085413",
+       "AA|12=34|-|-|-|-|-|-|-|-"},
+      {"C02001" + V("0000008000") + V("E800"), "-|-|-|-|1|0000008000|E800|-|-|-"},
+      {"C02000" + V("0000008000"), "-|-|-|-|0|0000008000|-|-|-|-"},
+      {"C0200", "-|-|-|-|-|-|-|-|-|-"},
+      {"C8300" + V("80") + V("3030"), "-|-|-|-|-|-|-|80|3030|-"},
       // One byte short: the frame's ETX and check byte are not taken for it.
-      {"C8300" + V("80") + "00230", {"-", "-", "-", "-", "-", "-", "-", "80", "-", "-"}},
-      {"C8400" + V("40") + V("3035") + "02" + ff51,
-       {"-", "-", "-", "-", "-", "-", "-", "40", "3035", ff51}},
-      {"C8400" + V("40") + V("3035") + "03" + ff51,  // one entry short
-       {"-", "-", "-", "-", "-", "-", "-", "40", "3035", "-"}},
-      {"C9900" + V("40") + V("3035"), {"-", "-", "-", "-", "-", "-", "-", "-", "-", "-"}},
+      {"C8300" + V("80") + "00230", "-|-|-|-|-|-|-|80|-|-"},
+      {"C8400" + V("40") + V("3035") + "02" + ff51, "-|-|-|-|-|-|-|40|3035|" + ff51},
+      {"C8400" + V("40") + V("3035") + "03" + ff51, "-|-|-|-|-|-|-|40|3035|-"},  // entry short
+      {"C9900" + V("40") + V("3035"), "-|-|-|-|-|-|-|-|-|-"},
   };
   for (const auto& [text, want] : rows) {
     SCOPED_TRACE(text);
     TransData r;
-    for (std::string* f : {&r.ApplicationId, &r.Track2Data, &r.Pan, &r.ExpiryDate, &r.SignatureFlag,
-                           &r.TerminalVerificationResults, &r.TransactionStatusInformation,
-                           &r.CryptogramInfoData, &r.AuthResponseCode, &r.TagFF51Data}) {
-      *f = "-";
-    }
+    const std::vector<std::string*> fields = {&r.ApplicationId,
+                                              &r.Track2Data,
+                                              &r.Pan,
+                                              &r.ExpiryDate,
+                                              &r.SignatureFlag,
+                                              &r.TerminalVerificationResults,
+                                              &r.TransactionStatusInformation,
+                                              &r.CryptogramInfoData,
+                                              &r.AuthResponseCode,
+                                              &r.TagFF51Data};
+    for (std::string* f : fields) *f = "-";
     // As the dispatcher hands it on: framed, with a check byte that may be ETX.
     ParseResponseData(r, WithLrc(text));
-    EXPECT_EQ((std::vector<std::string>{r.ApplicationId, r.Track2Data, r.Pan, r.ExpiryDate,
-                                        r.SignatureFlag, r.TerminalVerificationResults,
-                                        r.TransactionStatusInformation, r.CryptogramInfoData,
-                                        r.AuthResponseCode, r.TagFF51Data}),
-              want);
+    std::string got;
+    for (std::string* f : fields) got += (got.empty() ? "" : "|") + *f;
+    EXPECT_EQ(got, want);
   }
 }
 
@@ -144,21 +134,14 @@ TEST(TagQuery, KeysAreCaseInsensitiveAndUnknownOnesEmpty) {
   r.TerminalVerificationResults = "8000048000";
   r.IssuerCountryCode = 233;
   r.LanguagePreference = "6574";
-  const std::pair<const char*, const char*> rows[] = {
-      {"aid", "A0000000031010"},
-      {"Aid", "A0000000031010"},
-      {"CSN", "7"},
-      {"csn", "7"},
-      {"82", "5800"},
-      {"8200", ""},
-      {"95", "8000048000"},
-      {"9500", ""},
-      {"5F28", ""},
-      {"5F2D", ""},
-      {"", ""},
-      {"TRACK2 ", ""},
-  };
-  for (const auto& [key, want] : rows) EXPECT_EQ(getTag(r, key), want) << key;
+  for (const char* key : {"aid", "Aid", "AID"}) EXPECT_EQ(getTag(r, key), "A0000000031010");
+  for (const char* key : {"CSN", "csn"}) EXPECT_EQ(getTag(r, key), "7");
+  EXPECT_EQ(getTag(r, "82"), "5800");
+  EXPECT_EQ(getTag(r, "95"), "8000048000");
+  // The tag-list spellings, the country, the language and unknown keys give "".
+  for (const char* key : {"8200", "9500", "5F28", "5F2D", "", "TRACK2 "}) {
+    EXPECT_EQ(getTag(r, key), "") << key;
+  }
 
   r.TransactionAmount = 1.5;
   r.CurrencyCode = 978;
