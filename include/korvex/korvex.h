@@ -39,14 +39,15 @@ class Korvex {
   // ---- Card transaction --------------------------------------------------
   // Starts a payment in any state: the PIN pad is reset to card entry and the
   // cardholder is prompted for a card. DateTime is 12 digits passed to the PIN
-  // pad as they are; Amount is in major units. 0 started, 7 bad DateTime.
+  // pad as they are; Amount is in major units. 0 started, 7 DateTime not 12
+  // digits or Amount not a finite number.
   int16_t StartTransaction(const std::string& DateTime, double Amount, int16_t CurrencyCode,
                            bool UseMag);
   // After "Track2 received": restarts the chip application with a new amount.
-  // 0 started, 1 refused in this state.
+  // 0 started, 1 refused in this state, 7 Amount not a finite number.
   int16_t ChangeTransactionAmount(double Amount);
   // After "Track2 received": policy, amount confirmation and PIN entry.
-  // 0 started, 1 refused in this state.
+  // 0 started, 1 refused in this state or with no terminal object bound.
   int16_t EnterPIN();
   // After "Pin entered!": the first cryptogram. 0 started, 1 refused.
   int16_t GetFirstCrypto(uint8_t TerminalDecision, bool Blacklisted);

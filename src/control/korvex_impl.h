@@ -15,6 +15,7 @@
 #include "korvex/host.h"
 #include "korvex/korvex.h"
 #include "korvex/terminal_object.h"
+#include "transaction/transaction_fields.h"
 
 namespace korvex {
 
@@ -59,6 +60,9 @@ class Korvex::Impl : public SocketEvents, public TimerEvents {
   int16_t RecordsLeft = 0;
   std::vector<std::string> ESTRecords;  // 1-based; element 0 unused
   std::vector<std::string> MVTRecords;  // 1-based; element 0 unused
+
+  // The card transaction in progress.
+  TransactionFields txn;
 
   // ---- Events and yielding (control/) -------------------------------------
   void RaiseInterfaceEvent(int32_t EventType, int32_t Code, const std::string& Text);
@@ -110,6 +114,7 @@ class Korvex::Impl : public SocketEvents, public TimerEvents {
   void ProcessMessage(const std::string& Message);
   void ProcessVFI(const std::string& Message);
   void ProcessMsg81(const std::string& Message);
+  void AcknowledgeCardReader(const std::string& Message, bool chipCard);
 
   // ---- PIN-pad control: resets (padctl/) ----------------------------------
   int16_t WarmReset();
@@ -133,11 +138,68 @@ class Korvex::Impl : public SocketEvents, public TimerEvents {
   void ProcessKD0(const std::string& Message);
   void ProcessD03(const std::string& Message);
 
-  // ---- Card reader requests used by the warm reset (transaction/) ----------
-  void SendI050(int16_t State);
+  // ---- Card transaction (transaction/) ------------------------------------
+  // Public methods.
+  int16_t StartTransaction(const std::string& DateTime, double Amount, int16_t CurrencyCode,
+                           bool UseMag);
+  int16_t ChangeTransactionAmount(double Amount);
+  int16_t EnterPIN();
+  int16_t GetFirstCrypto(uint8_t TerminalDecisionArg, bool Blacklisted);
+  int16_t GetSecondCrypto(int16_t DecisionCodeArg, const std::string& Script71,
+                          const std::string& Script72, const std::string& IADArg,
+                          const std::string& ActionCodeArg);
+  int16_t MagnetReader();
+  int16_t CheckServiceCode(const std::string& ServiceCodeArg);
+
+  // Card entry.
+  void SendC23();
   void SendI02(int16_t State);
-  void ProcessI05(const std::string& Message);
+  void SendQ4(int16_t State, bool SwipeOn);
+  void SendZ2(int16_t State, const std::string& Text, bool ClearFirst);
+  void SendI050(int16_t State);
+  void SendC00();
+  void ProcessC23(const std::string& Message);
   void ProcessI02(const std::string& Message);
+  void ProcessI05(const std::string& Message);
+  void ProcessC00(const std::string& Message);
+  bool ProcessTrack2Msg();
+
+  // Application selection and card data.
+  void SendC010();
+  void SendC20(int16_t State, const std::string& TagList);
+  void SelectPolicy();
+  void ProcessC01(const std::string& Message);
+  void ProcessC20(const std::string& Message);
+  // ReportResultCode unless the status is "00"; then the tag data parsed
+  // with the list, or Code 25 "Invalid <label>: ..." when it does not parse.
+  bool TagReplyParsed(const std::string& Message, const char* TagList, const char* label);
+
+  // Cardholder verification.
+  void SendC17();
+  void SendC18();
+  void SendC26();
+  void SendC02();
+  void ProcessC17(const std::string& Message);
+  void ProcessC18(const std::string& Message);
+  void ProcessC26(const std::string& Message);
+  void ProcessC02(const std::string& Message);
+  // Field k of the chosen policy record (terminal object, table 5).
+  std::string PolicyField(int16_t field);
+
+  // First and second cryptogram, issuer scripts.
+  void SendC83();
+  void SendC21TVR();
+  void SendC25();
+  void SendC21AuthResponse();
+  void SendC84();
+  void ProcessC83(const std::string& Message);
+  void ProcessC21(const std::string& Message);
+  void ProcessC25(const std::string& Message);
+  void ProcessC84(const std::string& Message);
+
+  // Magnetic stripe and fallback check.
+  void SendC22();
+  void ProcessC22(const std::string& Message);
 
   // ---- EMV table update (emvconfig/) --------------------------------------
   void ComputeDownloadMask(const std::string& Reply);
@@ -157,7 +219,7 @@ class Korvex::Impl : public SocketEvents, public TimerEvents {
                         std::initializer_list<int16_t> awaiting);
 
   // ---- EST and MVT records (emvconfig/) -----------------------------------
-  int16_t BuildESTRecords();                              // -1 ok, 0 failed
+  int16_t BuildESTRecords();                             // -1 ok, 0 failed
   int16_t BuildRIDList(std::vector<std::string>& RIDs);  // 1-based, -1 ok, 0 failed
   std::string GetSchemeVersion(const std::string& RID) const;
   std::string BuildERKData(int16_t& KeyIndex);

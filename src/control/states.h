@@ -56,9 +56,47 @@ inline constexpr int16_t STATE_TRACK2_SEEN = 212;
 inline constexpr int16_t STATE_SWIPE_OFF_SENT = 213;
 inline constexpr int16_t STATE_CHIP_START_SENT = 251;
 inline constexpr int16_t STATE_CHIP_START_ACKED = 252;
-inline constexpr int16_t STATE_PIN_ACKED = 262;
 
+// Application selection and card data.
+inline constexpr int16_t STATE_APP_SELECT_SENT = 253;
+inline constexpr int16_t STATE_APP_SELECT_ACKED = 254;
+inline constexpr int16_t STATE_CARD_DATA_SENT = 255;
+inline constexpr int16_t STATE_CARD_DATA_READY = 256;
+
+// Cardholder verification: policy and limits, amount confirmation, PIN entry.
+inline constexpr int16_t STATE_AMOUNT_CONFIRM_SENT = 259;
+inline constexpr int16_t STATE_AMOUNT_CONFIRM_ACKED = 260;
+inline constexpr int16_t STATE_PIN_SENT = 261;
+inline constexpr int16_t STATE_PIN_ACKED = 262;
+inline constexpr int16_t STATE_PIN_DONE = 263;
+inline constexpr int16_t STATE_PIN_POLICY_SENT = 281;
+inline constexpr int16_t STATE_PIN_POLICY_ACKED = 282;
+inline constexpr int16_t STATE_PIN_LIMITS_SENT = 283;
+inline constexpr int16_t STATE_PIN_LIMITS_ACKED = 284;
+
+// First and second cryptogram. 271-273 serve two steps each: the blacklist
+// path before the first cryptogram and the second cryptogram; the reply codes
+// keep them apart (271 is also "C84 sent", 272 "awaiting C84", 273 "final C20
+// sent").
+inline constexpr int16_t STATE_FIRST_AC_SENT = 265;
+inline constexpr int16_t STATE_FIRST_AC_ACKED = 266;
+inline constexpr int16_t STATE_FIRST_AC_DATA_SENT = 267;
+inline constexpr int16_t STATE_FIRST_AC_DATA_ACKED = 268;
+inline constexpr int16_t STATE_AUTHORISATION = 269;
+inline constexpr int16_t STATE_TVR_READ_SENT = 270;
+inline constexpr int16_t STATE_TVR_READ_ACKED = 271;
+inline constexpr int16_t STATE_TVR_WRITE_SENT = 272;
+inline constexpr int16_t STATE_TVR_WRITE_ACKED = 273;
+inline constexpr int16_t STATE_FINAL_DATA_ACKED = 274;
+inline constexpr int16_t STATE_TRANSACTION_DONE = 275;
+inline constexpr int16_t STATE_SCRIPT_SENT = 276;
+inline constexpr int16_t STATE_SCRIPT_ACKED = 277;
+inline constexpr int16_t STATE_AUTH_RESPONSE_ACKED = 278;
+
+// Fallback check of a service code, and the magnetic-stripe read.
 inline constexpr int16_t STATE_CONNECT_SERVICE_CODE = 300;
+inline constexpr int16_t STATE_SERVICE_CODE_SENT = 301;
+inline constexpr int16_t STATE_SERVICE_CODE_ACKED = 302;
 inline constexpr int16_t STATE_CONNECT_MAGNET = 400;
 inline constexpr int16_t STATE_MAGNET_PROMPT_SENT = 401;
 inline constexpr int16_t STATE_MAGNET_SWIPE_ON_SENT = 403;

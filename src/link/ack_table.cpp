@@ -4,6 +4,7 @@
 #include <string>
 
 #include "control/korvex_impl.h"
+#include "transaction/prompts.h"
 
 namespace korvex {
 
@@ -13,6 +14,7 @@ void Korvex::Impl::ProcessAck() {
 
   switch (fState) {
     // Plain transitions: request acknowledged, wait for its reply.
+    // clang-format off
     case 109: case 127: case 151: case 153: case 155: case 157: case 159: case 161:
     case 163: case 201: case 203: case 209: case 251: case 253: case 255: case 259:
     case 261: case 265: case 267: case 270: case 271: case 272: case 273: case 276:
@@ -20,6 +22,7 @@ void Korvex::Impl::ProcessAck() {
     case 602: case 620: case 623:
       ++fState;
       break;
+    // clang-format on
     case 252:  // the chip application's reply can take the cardholder's time
       break;
     case 129:  // "I07" taken: look for the loader
@@ -30,6 +33,27 @@ void Korvex::Impl::ProcessAck() {
       fState = STATE_EMVAPP_START_ACKED;
       RestartTimer(5000);
       break;
+    case 205:  // swipe reading on: prompt for a card
+      SendZ2(STATE_INSERT_PROMPT_SENT, kInsertCardPrompt, true);
+      return;
+    case 207:  // prompt shown: poll the chip reader
+      RaiseDebugEvent(10, "Sisesta kaart");
+      SendI050(STATE_CARD_POLL_SENT);
+      return;
+    case 211:  // a chip card was swiped, or
+    case 213:  // swipe reading off after a card was inserted: start the chip
+      SendC00();
+      return;
+    case 212:  // the track message of a swiped card
+      ProcessTrack2Msg();
+      return;
+    case 401:  // swipe prompt shown: swipe reading on
+      SendQ4(STATE_MAGNET_SWIPE_ON_SENT, true);
+      RaiseDebugEvent(10, "Loe magnetrada");
+      return;
+    case 403:  // wait for the swipe as long as it takes: the timer stays off
+      fState = STATE_MAGNET_WAIT;
+      return;
     case 501:  // "72" taken: look for a card left in the reader
       StopTimer();
       WarmResetPending = false;
@@ -39,9 +63,7 @@ void Korvex::Impl::ProcessAck() {
       fState = STATE_EMVAPP_SWITCH_WAIT;
       RestartTimer(5000);
       break;
-    default:
-      RaiseInterfaceEvent(1, 8, "ACK Received at fState=" + std::to_string(fState));
-      return;
+    default: RaiseInterfaceEvent(1, 8, "ACK Received at fState=" + std::to_string(fState)); return;
   }
 
   // The wait for the reply starts again with the interval of the request.

@@ -4,6 +4,7 @@
 
 #include "control/korvex_impl.h"
 #include "link/framing.h"
+#include "transaction/prompts.h"
 
 namespace korvex {
 
@@ -50,6 +51,18 @@ void Korvex::Impl::OnConnect() {
       RetryCount = 0;
       StartEMVApp(STATE_EMVAPP_START);
       DoEvents();
+      break;
+    case STATE_CONNECT_TRANSACTION:
+      setLine(kLine19200);
+      SendC23();
+      break;
+    case STATE_CONNECT_SERVICE_CODE:
+      setLine(kLine19200);
+      SendC22();
+      break;
+    case STATE_CONNECT_MAGNET:
+      setLine(kLine19200);
+      SendZ2(STATE_MAGNET_PROMPT_SENT, kSwipeCardPrompt, true);
       break;
     case STATE_CONNECT_DOWNLOAD:
       setLine(kLine115200);

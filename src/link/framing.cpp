@@ -38,4 +38,14 @@ std::string MessageResult(const std::string& frame) {
   return frame.size() > 4 ? frame.substr(4, 2) : std::string();
 }
 
+std::string MessageData(const std::string& frame) {
+  size_t end = frame.size();
+  if (end >= 2 && frame[end - 2] == ETX) {
+    end -= 2;  // ETX and the check byte, which may itself be 0x03
+  } else if (end >= 1 && frame[end - 1] == ETX) {
+    end -= 1;
+  }
+  return end > 6 ? frame.substr(6, end - 6) : std::string();
+}
+
 }  // namespace korvex

@@ -37,5 +37,8 @@ std::string Framed(const std::string& text);
 // "00" meaning success. Shorter frames give what they have.
 std::string MessageCode(const std::string& frame);
 std::string MessageResult(const std::string& frame);
+// The data after the result (from position 7) up to the ETX that closes the
+// frame; the ETX and the block check byte behind it are not data.
+std::string MessageData(const std::string& frame);
 
 }  // namespace korvex

@@ -19,17 +19,18 @@ struct Route {
 
 // Searched in this order; the first match handles the message.
 const Route kRoutes[] = {
-    {"VFI", &Korvex::Impl::ProcessVFI},
-    {"P01", &Korvex::Impl::ProcessP01},
-    {"P00", &Korvex::Impl::ProcessP00},
-    {"KD0", &Korvex::Impl::ProcessKD0},
-    {"D03", &Korvex::Impl::ProcessD03},
-    {"D01", &Korvex::Impl::ProcessD01},
-    {"D06", &Korvex::Impl::ProcessD06},
-    {"D05", &Korvex::Impl::ProcessD05},
-    {"D04", &Korvex::Impl::ProcessD04},
-    {"I02", &Korvex::Impl::ProcessI02},
-    {"I05", &Korvex::Impl::ProcessI05},
+    {"VFI", &Korvex::Impl::ProcessVFI},   {"P01", &Korvex::Impl::ProcessP01},
+    {"P00", &Korvex::Impl::ProcessP00},   {"KD0", &Korvex::Impl::ProcessKD0},
+    {"C26", &Korvex::Impl::ProcessC26},   {"C17", &Korvex::Impl::ProcessC17},
+    {"C18", &Korvex::Impl::ProcessC18},   {"C00", &Korvex::Impl::ProcessC00},
+    {"C22", &Korvex::Impl::ProcessC22},   {"C23", &Korvex::Impl::ProcessC23},
+    {"C20", &Korvex::Impl::ProcessC20},   {"C01", &Korvex::Impl::ProcessC01},
+    {"C02", &Korvex::Impl::ProcessC02},   {"C21", &Korvex::Impl::ProcessC21},
+    {"C83", &Korvex::Impl::ProcessC83},   {"C25", &Korvex::Impl::ProcessC25},
+    {"C84", &Korvex::Impl::ProcessC84},   {"D03", &Korvex::Impl::ProcessD03},
+    {"D01", &Korvex::Impl::ProcessD01},   {"D06", &Korvex::Impl::ProcessD06},
+    {"D05", &Korvex::Impl::ProcessD05},   {"D04", &Korvex::Impl::ProcessD04},
+    {"I02", &Korvex::Impl::ProcessI02},   {"I05", &Korvex::Impl::ProcessI05},
     {"81.", &Korvex::Impl::ProcessMsg81},
 };
 
@@ -75,14 +76,31 @@ void Korvex::Impl::ProcessVFI(const std::string& Message) {
 
 // "81." comes from the card reader when a card is swiped: a fifth character
 // "*" means a chip card (continue by chip), anything else carries track data.
-// The PIN pad waits for a second ACK; its own ACK then moves the flow on.
 void Korvex::Impl::ProcessMsg81(const std::string& Message) {
+  const bool chipCard = Message.size() >= 5 && Message[4] == '*';
+  switch (fState) {
+    case STATE_MAGNET_WAIT:  // a swipe for MagnetReader
+      if (chipCard) {
+        SendQ4(STATE_MAGNET_SWIPE_ON_SENT, true);  // only the stripe is wanted: swipe again
+      } else {
+        StopTimer();
+        LastTrack2Message = Message;
+        ProcessTrack2Msg();
+      }
+      break;
+    default: AcknowledgeCardReader(Message, chipCard); break;
+  }
+}
+
+// During card entry the PIN pad waits for a second ACK; its own ACK then moves
+// the flow on, and until it comes a bare ACK goes out every 200 ms.
+void Korvex::Impl::AcknowledgeCardReader(const std::string& Message, bool chipCard) {
   DoEvents();
   RaiseDebugEvent(5, "Msg 81 at state=" + std::to_string(fState));
   TimeoutTimer->SetInterval(200);
   // A NAK from the PIN pad is answered with ENQ.
   LastSentMessage = std::string(1, ENQ);
-  if (Message.size() >= 5 && Message[4] == '*') {
+  if (chipCard) {
     fState = STATE_CHIP_CARD_SEEN;
   } else {
     LastTrack2Message = Message;

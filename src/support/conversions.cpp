@@ -1,5 +1,6 @@
 #include "support/conversions.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
@@ -11,14 +12,15 @@ namespace {
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
 
 bool AllDigits(const std::string& s, size_t from, size_t to, int base) {
   if (from >= to) return false;
   for (size_t i = from; i < to; ++i) {
     const int c = static_cast<unsigned char>(s[i]);
-    const bool ok = base == 16 ? std::isxdigit(c) != 0
-                               : (c >= '0' && c < '0' + base);
+    const bool ok = base == 16 ? std::isxdigit(c) != 0 : (c >= '0' && c < '0' + base);
     if (!ok) return false;
   }
   return true;
@@ -122,9 +124,14 @@ int16_t HexDigitValue(const std::string& ch) {
 }
 
 std::string ZeroPadNumber(int32_t value, int16_t width) {
+  return ZeroPadNumber(static_cast<int64_t>(value), width);
+}
+
+std::string ZeroPadNumber(int64_t value, int16_t width) {
   if (width <= 0) return "";
-  // int64 so that the magnitude of INT32_MIN is representable.
-  const int64_t magnitude = std::llabs(static_cast<int64_t>(value));
+  // Unsigned, so that the magnitude of INT64_MIN is representable.
+  const uint64_t magnitude =
+      value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
   std::string digits = std::to_string(magnitude);
   const auto w = static_cast<size_t>(width);
   if (digits.size() > w) return digits.substr(digits.size() - w);
@@ -153,8 +160,7 @@ std::string IntToBytes(int16_t value) {
   return std::string{static_cast<char>(u & 0xFF), static_cast<char>(u >> 8)};
 }
 
-int32_t NumberInRange(const std::string& text, int32_t minimum, int32_t maximum,
-                      int32_t fallback) {
+int32_t NumberInRange(const std::string& text, int32_t minimum, int32_t maximum, int32_t fallback) {
   int32_t n = 0;
   if (!ToLong(text, n)) return fallback;
   return (n < minimum || n > maximum) ? fallback : n;
@@ -165,14 +171,24 @@ bool IsNumeric(const std::string& text) {
   return ParseNumeric(text, v);
 }
 
+bool IsDigits(const std::string& text) {
+  return !text.empty() && std::ranges::all_of(text, [](char c) { return c >= '0' && c <= '9'; });
+}
+
 double NumericValue(const std::string& text) {
   double v = 0;
   return ParseNumeric(text, v) ? v : 0.0;
 }
 
-bool ToInteger(const std::string& text, int16_t& value) { return ToWhole(text, value); }
-bool ToLong(const std::string& text, int32_t& value) { return ToWhole(text, value); }
+bool ToInteger(const std::string& text, int16_t& value) {
+  return ToWhole(text, value);
+}
+bool ToLong(const std::string& text, int32_t& value) {
+  return ToWhole(text, value);
+}
 
-double RoundHalfEven(double value) { return std::nearbyint(value); }
+double RoundHalfEven(double value) {
+  return std::nearbyint(value);
+}
 
 }  // namespace korvex

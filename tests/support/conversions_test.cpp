@@ -24,6 +24,8 @@ TEST(Conversions, EdgeCases) {
   EXPECT_EQ(ZeroPadNumber(12345, 3), "345");
   EXPECT_EQ(ZeroPadNumber(5, 0), "");
   EXPECT_EQ(ZeroPadNumber(INT32_MIN, 12), "002147483648");
+  EXPECT_EQ(ZeroPadNumber(INT64_MIN, 20), "09223372036854775808");
+  EXPECT_EQ(ZeroPadNumber(int64_t{1234567890123456}, 12), "567890123456");
   EXPECT_EQ(DropLeft("C22ABC", 3), "ABC");
   EXPECT_EQ(DropLeft("AB", 2), "");
   EXPECT_EQ(DropLeft("AB", 0), "AB");
@@ -37,6 +39,8 @@ TEST(Conversions, EdgeCases) {
 
   for (const char* yes : {" 12 ", "-3.5", "1e3", "&HFF"}) EXPECT_TRUE(IsNumeric(yes)) << yes;
   for (const char* no : {"12a", "", ".", "1e"}) EXPECT_FALSE(IsNumeric(no)) << no;
+  EXPECT_TRUE(IsDigits("0123456789"));
+  for (const char* no : {"", " 12", "+12", "1.2", "1e3", "&HFF"}) EXPECT_FALSE(IsDigits(no)) << no;
   int16_t i = 0;
   EXPECT_FALSE(ToInteger("40000", i));  // does not fit 16 bits
   EXPECT_TRUE(ToInteger("-32768", i));
