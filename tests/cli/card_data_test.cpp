@@ -1,6 +1,9 @@
-// Card data as the tool shows it: masked as on a receipt.
+// Card data as the tool shows it: masked as on a receipt, traces untouched.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
+#include "cli/bridge_output.h"
 #include "cli/card_data.h"
 
 namespace korvex::cli {
@@ -34,6 +37,23 @@ TEST(CardDataTest, PanAndTrack2ShowNoMoreThanAReceipt) {
   EXPECT_EQ(MaskTagValue("AID", "A0000000031010"), "A0000000031010");
   EXPECT_EQ(MaskEventText(5, track), "476173******0010=****");
   EXPECT_EQ(MaskEventText(1, track), track);
+}
+
+TEST(CardDataTest, BridgeEventsMaskTheSwipedTrackUnlessAskedButNeverTheTrace) {
+  int32_t type = 5, code = 0;
+  int16_t level = 4;
+  std::string track = "4761739001010010=2212", trace = "Message='" + track + "'";
+  for (const bool show : {false, true}) {
+    std::ostringstream out;
+    JsonLineWriter writer(out);
+    BridgeEvents events(writer, show);
+    events.InterfaceEvent(type, code, track);
+    events.DebugEvent(level, trace);
+    EXPECT_EQ(out.str(), R"({"event":"InterfaceEvent","type":5,"code":0,"text":")" +
+                             (show ? track : "476173******0010=****") + "\"}\n" +
+                             R"({"event":"DebugEvent","level":4,"text":"Message=')" + track +
+                             "'\"}\n");
+  }
 }
 
 }  // namespace
