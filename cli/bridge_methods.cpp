@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "cli/byte_text.h"
+#include "cli/card_data.h"
 
 namespace korvex::cli {
 
@@ -163,6 +164,11 @@ Json BindTerminal(T t, A) {
   return t.control.setTerminalObject(*t.terminal);
 }
 
+Json CardTag(T t, A a) {
+  const std::string value = t.control.getTag(a.Text(0));
+  return TextValue(t.showCardData ? value : MaskTagValue(a.Text(0), value));
+}
+
 }  // namespace
 
 const MethodTable& KorvexMethods() {
@@ -183,6 +189,28 @@ const MethodTable& KorvexMethods() {
       {"getName", {}, [](T t, A) -> Json { return TextValue(t.control.getName()); }},
       {"setName", {K::kText}, NoResult([](T t, A a) { t.control.setName(a.Text(0)); })},
       {"getHostIndex", {}, [](T t, A) -> Json { return t.control.getHostIndex(); }},
+      {"StartTransaction",
+       {K::kText, K::kDouble, K::kInteger, K::kBoolean},
+       [](T t, A a) -> Json {
+         return t.control.StartTransaction(a.Text(0), a.Double(1), a.Integer(2), a.Boolean(3));
+       }},
+      {"ChangeTransactionAmount",
+       {K::kDouble},
+       [](T t, A a) -> Json { return t.control.ChangeTransactionAmount(a.Double(0)); }},
+      {"EnterPIN", {}, [](T t, A) -> Json { return t.control.EnterPIN(); }},
+      {"GetFirstCrypto",
+       {K::kByte, K::kBoolean},
+       [](T t, A a) -> Json { return t.control.GetFirstCrypto(a.Byte(0), a.Boolean(1)); }},
+      {"GetSecondCrypto",
+       {K::kInteger, K::kText, K::kText, K::kText, K::kText},
+       [](T t, A a) -> Json {
+         return t.control.GetSecondCrypto(a.Integer(0), a.Text(1), a.Text(2), a.Text(3), a.Text(4));
+       }},
+      {"getTag", {K::kText}, CardTag},
+      {"MagnetReader", {}, [](T t, A) -> Json { return t.control.MagnetReader(); }},
+      {"CheckServiceCode",
+       {K::kText},
+       [](T t, A a) -> Json { return t.control.CheckServiceCode(a.Text(0)); }},
   });
   return table;
 }

@@ -50,6 +50,7 @@ class BridgeArgs {
 struct BridgeTarget {
   Korvex& control;
   TerminalObject* terminal = nullptr;  // the --terminal object; null without one
+  bool showCardData = false;           // --show-card-data: PAN and track 2 in clear
 };
 
 // A refusal by the bridge itself inside a call, answered as

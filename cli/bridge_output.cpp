@@ -1,5 +1,7 @@
 #include "cli/bridge_output.h"
 
+#include "cli/card_data.h"
+
 namespace korvex::cli {
 
 void JsonLineWriter::Write(const Json& line) {
@@ -17,7 +19,8 @@ Json DebugEventLine(int16_t level, const std::string& text) {
 }
 
 void BridgeEvents::InterfaceEvent(int32_t& EventType, int32_t& Code, std::string& Text) {
-  out_.Write(InterfaceEventLine(EventType, Code, Text));
+  out_.Write(
+      InterfaceEventLine(EventType, Code, showCardData_ ? Text : MaskEventText(EventType, Text)));
 }
 
 void BridgeEvents::DebugEvent(int16_t& DebugLevel, std::string& Text) {

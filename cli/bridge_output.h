@@ -28,15 +28,17 @@ Json InterfaceEventLine(int32_t type, int32_t code, const std::string& text);
 Json DebugEventLine(int16_t level, const std::string& text);
 
 // Writes each event the moment the control raises it, so events raised inside
-// a call come before the call's return line.
+// a call come before the call's return line. A swiped card's track 2 is
+// masked unless showCardData; debug texts are traces and pass unchanged.
 class BridgeEvents : public KorvexEvents {
  public:
-  explicit BridgeEvents(JsonLineWriter& out) : out_(out) {}
+  BridgeEvents(JsonLineWriter& out, bool showCardData) : out_(out), showCardData_(showCardData) {}
   void InterfaceEvent(int32_t& EventType, int32_t& Code, std::string& Text) override;
   void DebugEvent(int16_t& DebugLevel, std::string& Text) override;
 
  private:
   JsonLineWriter& out_;
+  bool showCardData_;
 };
 
 }  // namespace korvex::cli

@@ -6,8 +6,9 @@
 namespace korvex::cli {
 
 struct DemoOptions {
-  int traceLevel = 0;  // 0: no debug events; N: levels N and above
-  bool pace = false;   // bytes cross the emulated line at its baud rate
+  int traceLevel = 0;         // 0: no debug events; N: levels N and above
+  bool pace = false;          // bytes cross the emulated line at its baud rate
+  bool showCardData = false;  // card data in clear; for the card steps to come
 };
 
 // 0 on success; non-zero with the failing event on err otherwise.

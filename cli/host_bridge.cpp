@@ -55,9 +55,9 @@ int RunHostBridge(const HostBridgeOptions& options, int inputFd, std::ostream& o
   AsioHost host;
   host.SetRegistry(std::move(registry));
   JsonLineWriter writer(out);
-  BridgeEvents events(writer);
+  BridgeEvents events(writer, options.showCardData);
   auto control = std::make_unique<Korvex>(host, events);
-  BridgeTarget target{*control, terminal.get()};
+  BridgeTarget target{*control, terminal.get(), options.showCardData};
   LineDispatcher dispatcher(KorvexMethods(), target, writer);
   {
     // Declared last so that it is gone before anything it posts to; it only

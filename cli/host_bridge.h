@@ -1,5 +1,5 @@
 // `korvex host`: one control on AsioHost, driven by JSON lines on standard
-// input and reporting on standard output (see cli/README.md for the protocol).
+// input and reporting on standard output (see README.md for the protocol).
 #pragma once
 
 #include <ostream>
@@ -8,8 +8,9 @@
 namespace korvex::cli {
 
 struct HostBridgeOptions {
-  std::string terminalPath;  // JSON terminal bound by setTerminalObject; "" for none
-  std::string registryPath;  // registry export file; "" to use KORVEX_REGISTRY
+  std::string terminalPath;   // JSON terminal bound by setTerminalObject; "" for none
+  std::string registryPath;   // registry export file; "" to use KORVEX_REGISTRY
+  bool showCardData = false;  // PAN and track 2 in clear on the output
 };
 
 // Runs until the end of the input on `inputFd`, then destroys the control and

@@ -22,6 +22,10 @@ Events raised by a call come before its return line; events from the PIN pad
 and the timer are written whenever they happen. Texts are byte strings: byte n
 travels as the character U+00nn. End of input closes the connection and exits 0.
 
+Card data: a PAN (getTag "PAN") and track 2 (getTag "TRACK2", the text of
+InterfaceEvent type 5) are masked as on a receipt unless --show-card-data is
+given. DebugEvent texts are traces and pass unchanged: they hold card data.
+
 Example:
   {"call": "setName", "args": ["P1"]}
   {"call": "setEMVRegistryKey", "args": ["Software\\Shop\\"]}
@@ -48,6 +52,8 @@ int main(int argc, char** argv) {
                    "Registry export file with the PIN pad's router address "
                    "(default: the file named by KORVEX_REGISTRY)")
       ->type_name("FILE.reg");
+  host->add_flag("--show-card-data", hostOptions.showCardData,
+                 "Write PAN and track 2 in clear instead of masked");
   host->footer(kHostFooter);
 
   korvex::cli::DemoOptions demoOptions;
@@ -59,6 +65,8 @@ int main(int argc, char** argv) {
       ->check(CLI::Range(1, 10));
   demo->add_flag("--pace", demoOptions.pace,
                  "Pace every byte at the emulated line's baud rate, as a real pad would");
+  demo->add_flag("--show-card-data", demoOptions.showCardData,
+                 "Print PAN and track 2 in clear instead of masked (no card is shown yet)");
 
   CLI11_PARSE(app, argc, argv);
 

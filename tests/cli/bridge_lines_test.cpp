@@ -65,6 +65,69 @@ TEST_F(BridgeTest, EachLineGetsItsReturnOrAClearErrorThatChangesNothing) {
   EXPECT_EQ(control.getName(), "K\xE4ivitan");
 }
 
+TEST_F(BridgeTest, CardTransactionCallsRefuseBadArgumentsBeforeTheCall) {
+  using Row = std::pair<const char*, const char*>;
+  for (const auto& [line, error] : std::initializer_list<Row>{
+           {R"({"call": "StartTransaction", "args": ["240131120000", 1.5, 978]})",
+            "StartTransaction: expects 4 arguments, got 3"},
+           {R"({"call": "StartTransaction", "args": [240131120000, 1.5, 978, true]})",
+            "StartTransaction: argument 1 must be a string"},
+           {R"({"call": "StartTransaction", "args": ["240131120000", "1.50", 978, true]})",
+            "StartTransaction: argument 2 must be a number"},
+           {R"({"call": "StartTransaction", "args": ["240131120000", 1.5, 32768, true]})",
+            "StartTransaction: argument 3 is out of range -32768..32767"},
+           {R"({"call": "StartTransaction", "args": ["240131120000", 1.5, 978, 1]})",
+            "StartTransaction: argument 4 must be true or false"},
+           {R"({"call": "ChangeTransactionAmount", "args": [null]})",
+            "ChangeTransactionAmount: argument 1 must be a number"},
+           {R"({"call": "EnterPIN", "args": [true]})", "EnterPIN: expects no arguments, got 1"},
+           {R"({"call": "GetFirstCrypto", "args": [256, false]})",
+            "GetFirstCrypto: argument 1 is out of range 0..255"},
+           {R"({"call": "GetFirstCrypto", "args": [-1, false]})",
+            "GetFirstCrypto: argument 1 is out of range 0..255"},
+           {R"({"call": "GetFirstCrypto", "args": [1.0, false]})",
+            "GetFirstCrypto: argument 1 must be an integer"},
+           {R"({"call": "GetFirstCrypto", "args": [1, "false"]})",
+            "GetFirstCrypto: argument 2 must be true or false"},
+           {R"({"call": "GetSecondCrypto", "args": [-32769, "", "", "", "00"]})",
+            "GetSecondCrypto: argument 1 is out of range -32768..32767"},
+           {R"({"call": "GetSecondCrypto", "args": [1, "\u0100", "", "", "00"]})",
+            "GetSecondCrypto: argument 2 is not a byte text"},
+           {R"({"call": "GetSecondCrypto", "args": [1, "", "", "", 0]})",
+            "GetSecondCrypto: argument 5 must be a string"},
+           {R"({"call": "GetSecondCrypto", "args": [1, "", "", ""]})",
+            "GetSecondCrypto: expects 5 arguments, got 4"},
+           {R"({"call": "getTag", "args": []})", "getTag: expects 1 argument, got 0"},
+           {R"({"call": "MagnetReader", "args": [0]})",
+            "MagnetReader: expects no arguments, got 1"},
+           {R"({"call": "CheckServiceCode", "args": [201]})",
+            "CheckServiceCode: argument 1 must be a string"},
+       }) {
+    const std::string expected = R"({"error":")" + std::string(error);
+    EXPECT_EQ(KorvexMethods().Answer(line, target).dump().substr(0, expected.size()), expected);
+  }
+}
+
+TEST_F(BridgeTest, EveryKindReachesTheCallAtItsFullRange) {
+  const MethodTable table({{"Echo",
+                            {ArgKind::kLong, ArgKind::kByte, ArgKind::kDouble, ArgKind::kBoolean},
+                            [](BridgeTarget&, const BridgeArgs& a) -> Json {
+                              return {a.Long(0), a.Byte(1), a.Double(2), a.Boolean(3)};
+                            }}});
+  using Row = std::pair<const char*, const char*>;
+  for (const auto& [args, answer] : std::initializer_list<Row>{
+           {"[2147483647, 255, 1e300, true]", R"({"return":[2147483647,255,1e+300,true]})"},
+           {"[-2147483648, 0, 12, false]", R"({"return":[-2147483648,0,12.0,false]})"},
+           {"[2147483648, 0, 0, true]",
+            R"({"error":"Echo: argument 1 is out of range -2147483648..2147483647"})"},
+           {"[-2147483649, 0, 0, true]",
+            R"({"error":"Echo: argument 1 is out of range -2147483648..2147483647"})"},
+       }) {
+    EXPECT_EQ(table.Answer(R"({"call": "Echo", "args": )" + std::string(args) + "}", target).dump(),
+              answer);
+  }
+}
+
 TEST_F(BridgeTest, ALineDeliveredInsideACallIsAnsweredAfterIt) {
   using T = BridgeTarget&;
   using A = const BridgeArgs&;
