@@ -1,0 +1,103 @@
+// A control and the emulated PIN pad on SimHost, ready for card transactions:
+// bound to the example terminal, the payment application confirmed. No run
+// may leave an emulator violation behind.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "control/korvex_impl.h"
+#include "emulator/adapters/sim_pinpad.h"
+#include "harness/recording_events.h"
+#include "korvex/json_terminal.h"
+#include "korvex/sim_host.h"
+#include "link/framing.h"
+
+namespace korvex::testing {
+
+using Texts = std::vector<std::string>;
+using Events = std::vector<RecordedEvent>;
+
+inline JsonTerminal::Config ExampleTerminalConfig() {
+  const auto root = std::filesystem::path(__FILE__).parent_path() / ".." / "..";
+  std::string error;
+  auto loaded = JsonTerminal::Load((root / "examples" / "terminal.json").string(), error);
+  EXPECT_TRUE(loaded) << error;
+  return loaded ? loaded->config() : JsonTerminal::Config{};
+}
+
+// The purchase every flow starts with: 12.50 EUR on 4 March 2026, 12:00.
+inline const std::string kDateTime = "260304120000";
+
+struct TxnRig {
+  SimHost host;
+  RecordingEvents events;
+  emu::SimPinPad pad;
+  JsonTerminal terminal;
+  Korvex::Impl control{host, events};
+
+  explicit TxnRig(emu::EmulatorConfig config = {}, emu::PadState state = {},
+                  JsonTerminal::Config terminalConfig = ExampleTerminalConfig())
+      : pad(host, std::move(config), std::move(state)), terminal(std::move(terminalConfig)) {
+    pad.Listen("router", 4001);
+    control.Winsock1->SetRemoteHost("router");
+    control.Winsock1->SetRemotePort(4001);
+  }
+  ~TxnRig() { EXPECT_TRUE(pad.Core().Violations().empty()) << pad.Core().ViolationSummary(); }
+
+  // Bound and connected with the payment application confirmed (state 111);
+  // the events and the pad's transcript so far are forgotten.
+  void Ready() {
+    ASSERT_EQ(control.setTerminalObject(terminal), 0);
+    ASSERT_EQ(control.PerformConnectionTest(1), 0);
+    ASSERT_TRUE(host.RunUntil([&] { return control.fState == STATE_EMVAPP_READY; }, 20000));
+    Forget();
+  }
+  void Forget() {
+    events.Clear();
+    seen_ = Requests().size();
+  }
+
+  // Runs until the control is in `state` (and has nothing left to do at this
+  // instant) or maxMs of virtual time have passed.
+  bool RunToState(int16_t state, int64_t maxMs = 30000) {
+    return host.RunUntil([&] { return control.fState == state; }, maxMs);
+  }
+  // Runs until an InterfaceEvent of this type and code has been raised.
+  bool RunToEvent(int32_t type, int32_t code, int64_t maxMs = 30000) {
+    return host.RunUntil([&] { return events.HasInterface(type, code); }, maxMs);
+  }
+
+  // Texts of the frames the pad received (or sent), in order; with `sinceForget`
+  // only those after the last Forget.
+  Texts Requests(emu::Direction from = emu::Direction::ToPad) const {
+    Texts out;
+    for (const auto& e : pad.Core().GetTranscript().Entries()) {
+      if (e.direction != from || e.bytes.size() < 3 || e.bytes[0] != '\x02') continue;
+      out.push_back(e.bytes.substr(1, e.bytes.find('\x03') - 1));
+    }
+    return out;
+  }
+  Texts NewRequests() const {
+    Texts all = Requests();
+    return Texts(all.begin() + static_cast<std::ptrdiff_t>(std::min(seen_, all.size())), all.end());
+  }
+  // The control's InterfaceEvents since the last Forget.
+  Events Interfaces() const { return events.Interfaces(); }
+  // Trace texts of exactly this level, in order.
+  Texts Trace(int level) const {
+    Texts out;
+    for (const auto& e : events.all) {
+      if (e.kind == RecordedEvent::Debug && e.type == level) out.push_back(e.text);
+    }
+    return out;
+  }
+
+ private:
+  size_t seen_ = 0;
+};
+
+}  // namespace korvex::testing
