@@ -36,7 +36,7 @@ std::string CardStepName(CardStep step);
 // An issuer script in blocks: a first block of 240 bytes may be followed by
 // exactly one continuation.
 struct ScriptTransfer {
-  std::string tag;  // "71" or "72"
+  std::string tag{};  // "71" or "72"
   bool continuationOwed = false;
   bool failed = false;  // a block was answered with a failure status
 };
@@ -44,19 +44,19 @@ struct ScriptTransfer {
 struct CardSession {
   CardStep step = CardStep::Idle;
   bool swipeReading = false;
-  std::string dateTime;  // 12 digits of "C00"
-  std::string amount;    // 12 digits of minor units, from "C00"
-  std::string currency;  // 4 digits, from "C010"
+  std::string dateTime{};  // 12 digits of "C00"
+  std::string amount{};    // 12 digits of minor units, from "C00"
+  std::string currency{};  // 4 digits, from "C010"
   // The card's data objects for this transaction (tag key -> hex).
-  std::map<std::string, std::string> tags;
+  std::map<std::string, std::string> tags{};
   bool firstAcDone = false;
-  bool tvrRead = false;                 // "C20" read tag 95 before the first cryptogram
-  bool tvrWritten = false;              // and "C21" wrote it back
-  std::vector<ScriptTransfer> scripts;  // in the order received
-  std::string issuerAuthData;           // tag 91
-  std::string issuerArc;                // tag 8A
+  bool tvrRead = false;                   // "C20" read tag 95 before the first cryptogram
+  bool tvrWritten = false;                // and "C21" wrote it back
+  std::vector<ScriptTransfer> scripts{};  // in the order received
+  std::string issuerAuthData{};           // tag 91
+  std::string issuerArc{};                // tag 8A
   // The cardholder's next action (entry, amount answer, PIN), while pending.
-  std::optional<uint64_t> cardholderTimer;
+  std::optional<uint64_t> cardholderTimer{};
 };
 
 }  // namespace korvex::emu

@@ -28,29 +28,75 @@ inline void Converse(RawLine& line, const std::vector<Exchange>& steps) {
   }
 }
 
-inline const std::string kClear(1, '\x1A');
-inline const std::string kInsertPrompt = "Z2" + kClear + " Sisesta  kaart   Insert  card";
+inline const std::string kInsertPrompt = "Z2\x1A Sisesta  kaart   Insert  card";
+inline const std::string kChipStart = "C0000101261206120000000000001250";  // 12.50
 inline const std::string kCardData = "055F285F3482009F335F2D";
 inline const std::string kFirstAcData = "089F279F109F269F369F3795009B009F34";
-inline const std::string kTvrOnly = "019500";
 inline const std::string kSecondAcData = "079F279F109F269F369F3795009B00";
-
 inline const std::string kAid = "007A0000000031010";
 inline const std::string kLabel = "0115649534120435245444954";  // "VISA CREDIT"
 inline const std::string kLanguage = "0046574656E";             // "eten"
-inline const std::string kChipStarted = "C0000" + kAid + kLabel + kLanguage;
+inline const std::string kIssuerData =
+    "C210291000081122334455667788"
+    "8A000023030";
 
-// Card entry up to the chip start of 12.50: the cardholder inserts the card
-// 500 ms after the prompt and the reader is polled once a second.
-inline std::vector<Exchange> EntryAndChipStart(const std::string& amount = "000000001250") {
-  return {{"C23", "C2300"},
-          {"I02", "I02"},
-          {"Q40", ""},
-          {kInsertPrompt, ""},
-          {"I050", "I050", 1000},
-          {"I050", "I051"},
-          {"Q41", ""},
-          {"C0000101261206120000" + amount, kChipStarted}};
+// A chip purchase of 12.50 in currency 978 with the default card and
+// cardholder: the card is inserted 500 ms after the prompt (the reader is
+// polled once a second), the amount confirmed after 1000 ms, the PIN
+// entered after 2000 ms.
+inline const std::vector<Exchange> kPurchase = {
+    {"C23", "C2300"},
+    {"I02", "I02"},
+    {"Q40", ""},
+    {kInsertPrompt, ""},
+    {"I050", "I050", 1000},
+    {"I050", "I051"},
+    {"Q41", ""},
+    {kChipStart, "C0000" + kAid + kLabel + kLanguage},
+    {"C010000000001250000000000000"
+     "0978",
+     "C0100" + kAid + kLabel + "00101" + kLanguage + "0020233" +
+         "0174761739001010010D2712201123456789F"
+         "0084761739001010010"
+         "003271231"
+         "00101"
+         "0"},
+    {"C20" + kCardData,
+     "C2000"
+     "0020233"
+     "00101"
+     "0025C00"
+     "003E0B8D0" +
+         kLanguage},
+    {"C170010000000DC4004F800DC4000A800", "C1700"},
+    {"C1800000000000", "C1800"},
+    {"C2612.50           Ei   Jah", "C2600F3", 1000},
+    {"C02000100010",
+     "C02000"
+     "0050000000000"
+     "002E800",
+     2000},
+    {"C831",
+     "C8300"
+     "00180"
+     "000"},
+    {kIssuerData, "C2100"},
+    {"C840",
+     "C8400"
+     "00140"
+     "0023030"
+     "00"},
+};
+
+// The purchase up to (not including) the first request starting with
+// `code`; the whole purchase for an empty code.
+inline std::vector<Exchange> PurchaseUntil(const std::string& code) {
+  std::vector<Exchange> steps;
+  for (const Exchange& s : kPurchase) {
+    if (!code.empty() && s.request.starts_with(code)) break;
+    steps.push_back(s);
+  }
+  return steps;
 }
 
 }  // namespace korvex::emu::testing

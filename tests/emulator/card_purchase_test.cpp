@@ -1,9 +1,11 @@
-// A whole chip purchase, request by request, with the replies' exact texts;
-// the cryptogram data the pad computes is checked for what a test can rely
-// on: the ATC moves on, the cryptogram follows its data.
+// A whole chip purchase, request by request, with the replies' exact texts,
+// and the blacklist path's TVR read, write and read back. The cryptogram
+// values are the pad's own; the test reads them from the pad to check that
+// the replies carry them.
 #include <gtest/gtest.h>
 
 #include "card_conversation.h"
+#include "emulator/messages/card_cryptogram.h"
 
 namespace korvex::emu {
 namespace {
@@ -16,33 +18,7 @@ std::string Tag(RawLine& line, const std::string& tag) {
 
 TEST(CardPurchase, ChipPurchaseWithScriptsRequestByRequest) {
   RawLine line;
-  Converse(line, EntryAndChipStart());
-  Converse(line, {
-                     {"C010000000001250000000000000"
-                      "0978",
-                      "C0100" + kAid + kLabel + "00101" + kLanguage + "0020233" +
-                          "0174761739001010010D2712201123456789F" + "0084761739001010010" +
-                          "003271231" + "00101" + "0"},
-                     {"C20" + kCardData,
-                      "C2000"
-                      "0020233"
-                      "00101"
-                      "0025C00"
-                      "003E0B8D0" +
-                          kLanguage},
-                     {"C170010000000DC4004F800DC4000A800", "C1700"},
-                     {"C1800000000000", "C1800"},
-                     {"C2612.50           Ei   Jah", "C2600F3", 1000},
-                     {"C02000100010",
-                      "C02000"
-                      "0050000000000"
-                      "002E800",
-                      2000},
-                     {"C831",
-                      "C8300"
-                      "00180"
-                      "000"},
-                 });
+  Converse(line, PurchaseUntil("C21"));
   EXPECT_EQ(Tag(line, "9F36"), "0012");  // the card's ATC was 0011
   Converse(line, {
                      {"C20" + kFirstAcData,
@@ -63,9 +39,7 @@ TEST(CardPurchase, ChipPurchaseWithScriptsRequestByRequest) {
                      {"C2572191002"
                       "BBBB",
                       "C2500"},
-                     {"C210291000081122334455667788"
-                      "8A000023030",
-                      "C2100"},
+                     {kIssuerData, "C2100"},
                      {"C840",
                       "C8400"
                       "00140"
@@ -74,16 +48,68 @@ TEST(CardPurchase, ChipPurchaseWithScriptsRequestByRequest) {
                       "2000000000"
                       "2000000000"},
                  });
+  const std::string firstCryptogram = Tag(line, "9F26");
+  Converse(line,
+           {
+               {"C20" + kSecondAcData,
+                "C2000"
+                "00140"
+                "00706010A03A00000"
+                "008" +
+                    Tag(line, "9F26") +
+                    "0020012"
+                    "004" +
+                    Tag(line, "9F37") + "0050000000000" + "002EC00"},  // TSI: scripts processed
+           });
+  EXPECT_EQ(firstCryptogram.size(), 16u);
+  EXPECT_TRUE(line.emu.Violations().empty()) << line.emu.ViolationSummary();
+}
+
+// The ATC moves on with each first cryptogram (on the card too); the
+// cryptogram is the same for the same data and changes with it.
+TEST(CardPurchase, CryptogramFollowsItsData) {
+  const auto firstAc = [](const std::string& amount, CardProfile& card) {
+    CardSession t{.dateTime = "261206120000", .amount = amount, .currency = "0978"};
+    t.tags = card.tags;
+    GenerateFirstAc(t, card, "80");
+    return t;
+  };
+  CardProfile card;
+  const CardSession first = firstAc("000000001250", card);
+  EXPECT_EQ(first.tags.at("9F36"), "0012");
+  EXPECT_EQ(first.tags.at("9F27"), "80");
+  EXPECT_EQ(card.tags.at("9F36"), "0012");
+  CardProfile same;
+  EXPECT_EQ(firstAc("000000001250", same).tags.at("9F26"), first.tags.at("9F26"));
+  EXPECT_NE(firstAc("000000001250", card).tags.at("9F26"), first.tags.at("9F26"));  // ATC 0013
+  CardProfile other;
+  EXPECT_NE(firstAc("000000001251", other).tags.at("9F26"), first.tags.at("9F26"));
+  CardSession second = first;
+  GenerateSecondAc(second, card, "40");
+  EXPECT_NE(second.tags.at("9F26"), first.tags.at("9F26"));
+  EXPECT_EQ(second.tags.at("9F36"), "0012");
+}
+
+TEST(CardPurchase, BlacklistPathWritesTheTvrBeforeTheFirstCryptogram) {
+  RawLine line;
+  Converse(line, PurchaseUntil("C83"));
   Converse(line, {
-                     {"C20" + kSecondAcData,
+                     {"C20019500",
                       "C2000"
-                      "00140"
-                      "00706010A03A00000"
-                      "008" +
-                          Tag(line, "9F26") +
-                          "0020012"
-                          "004" +
-                          Tag(line, "9F37") + "0050000000000" + "002EC00"},
+                      "0050000000000"},
+                     {"C21019500005"
+                      "1000000000",
+                      "C2100"},
+                     {"C20019500",
+                      "C2000"
+                      "0051000000000"},
+                     {"C831",
+                      "C8300"
+                      "00180"
+                      "000"},
+                     {"C20019500",
+                      "C2000"
+                      "0051000000000"},
                  });
   EXPECT_TRUE(line.emu.Violations().empty()) << line.emu.ViolationSummary();
 }
