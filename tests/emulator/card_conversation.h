@@ -28,17 +28,20 @@ inline void Converse(RawLine& line, const std::vector<Exchange>& steps) {
   }
 }
 
+// A value as the replies carry it: its byte count in three digits, then hex.
+inline std::string V(const std::string& hex) {
+  return std::to_string(1000 + hex.size() / 2).substr(1) + hex;
+}
+
 inline const std::string kInsertPrompt = "Z2\x1A Sisesta  kaart   Insert  card";
 inline const std::string kChipStart = "C0000101261206120000000000001250";  // 12.50
 inline const std::string kCardData = "055F285F3482009F335F2D";
 inline const std::string kFirstAcData = "089F279F109F269F369F3795009B009F34";
 inline const std::string kSecondAcData = "079F279F109F269F369F3795009B00";
-inline const std::string kAid = "007A0000000031010";
-inline const std::string kLabel = "0115649534120435245444954";  // "VISA CREDIT"
-inline const std::string kLanguage = "0046574656E";             // "eten"
-inline const std::string kIssuerData =
-    "C210291000081122334455667788"
-    "8A000023030";
+inline const std::string kAid = V("A0000000031010");
+inline const std::string kLabel = V("5649534120435245444954");  // "VISA CREDIT"
+inline const std::string kLanguage = V("6574656E");             // "eten"
+inline const std::string kIssuerData = "C21029100" + V("1122334455667788") + "8A00" + V("3030");
 
 // A chip purchase of 12.50 in currency 978 with the default card and
 // cardholder: the card is inserted 500 ms after the prompt (the reader is
@@ -53,39 +56,17 @@ inline const std::vector<Exchange> kPurchase = {
     {"I050", "I051"},
     {"Q41", ""},
     {kChipStart, "C0000" + kAid + kLabel + kLanguage},
-    {"C010000000001250000000000000"
-     "0978",
-     "C0100" + kAid + kLabel + "00101" + kLanguage + "0020233" +
-         "0174761739001010010D2712201123456789F"
-         "0084761739001010010"
-         "003271231"
-         "00101"
-         "0"},
-    {"C20" + kCardData,
-     "C2000"
-     "0020233"
-     "00101"
-     "0025C00"
-     "003E0B8D0" +
-         kLanguage},
+    {"C0100000000012500000000000000978", "C0100" + kAid + kLabel + V("01") + kLanguage + V("0233") +
+                                             V("4761739001010010D2712201123456789F") +
+                                             V("4761739001010010") + V("271231") + V("01") + "0"},
+    {"C20" + kCardData, "C2000" + V("0233") + V("01") + V("5C00") + V("E0B8D0") + kLanguage},
     {"C170010000000DC4004F800DC4000A800", "C1700"},
     {"C1800000000000", "C1800"},
     {"C2612.50           Ei   Jah", "C2600F3", 1000},
-    {"C02000100010",
-     "C02000"
-     "0050000000000"
-     "002E800",
-     2000},
-    {"C831",
-     "C8300"
-     "00180"
-     "000"},
+    {"C02000100010", "C02000" + V("0000000000") + V("E800"), 2000},
+    {"C831", "C8300" + V("80") + V("")},
     {kIssuerData, "C2100"},
-    {"C840",
-     "C8400"
-     "00140"
-     "0023030"
-     "00"},
+    {"C840", "C8400" + V("40") + V("3030") + "00"},
 };
 
 // The purchase up to (not including) the first request starting with

@@ -18,10 +18,7 @@ struct Failure {
 TEST(CardFailures, ScriptedStatusAnswersEveryCardRequest) {
   const Failure cases[] = {
       {"C23", "C23", "C2305"},
-      {"C010",
-       "C010000000001250000000000000"
-       "0978",
-       "C0125"},
+      {"C010", "C0100000000012500000000000000978", "C0125"},
       {"C20", "C20" + kCardData, "C2012"},
       {"C17", "C170010000000DC4004F800DC4000A800", "C1705"},
       {"C18", "C1800000000000", "C1805"},
@@ -66,18 +63,11 @@ TEST(CardFailures, FailedScriptBlockKeepsTheTransferGoing) {
   config.faults = {{FaultKind::FailStatus, "C2571", 1, 1, "99"}};
   RawLine line(config);
   Converse(line, PurchaseUntil("C21"));
-  Converse(line, {{"C2571081240" + std::string(480, 'A'), "C2599"},
-                  {"C2571191001BB", "C2500"},
+  Converse(line, {{"C2571081" + V(std::string(480, 'A')), "C2599"},
+                  {"C2571191" + V("BB"), "C2500"},
                   {kIssuerData, "C2100"},
-                  {"C840",
-                   "C8400"
-                   "00140"
-                   "0023030"
-                   "01"
-                   "1000000000"},
-                  {"C20019500",
-                   "C2000"
-                   "0050000000020"}});
+                  {"C840", "C8400" + V("40") + V("3030") + "01" + "1000000000"},
+                  {"C20019500", "C2000" + V("0000000020")}});
   EXPECT_TRUE(line.emu.Violations().empty()) << line.emu.ViolationSummary();
 }
 
@@ -104,6 +94,7 @@ struct Choice {
 
 TEST(CardFailures, CardholderChoices) {
   const std::string amount = "C2612.50           Ei   Jah";
+  const std::string pinDone = "C02000" + V("0000000000") + V("E800");
   const Choice cases[] = {
       {"refuses the amount",
        {.amountKey = "F1"},
@@ -111,26 +102,15 @@ TEST(CardFailures, CardholderChoices) {
        1},
       {"confirms with 0D",
        {.amountKey = "0D"},
-       {{amount, "C26000D", 1000}, {"C02000100010", "", 1999}}},
+       {{amount, "C26000D", 1000}, {"C02000100010", pinDone, 2000}}},
       {"bypasses the PIN",
        {.bypassPin = true},
        {{amount, "C2600F3", 1000},
-        {"C02000100012",
-         "C02000"
-         "0050000080000"
-         "002E800",
-         2000},
-        {"C20019F34",
-         "C2000"
-         "0033F0001"}}},
+        {"C02000100012", "C02000" + V("0000080000") + V("E800"), 2000},
+        {"C20019F34", "C2000" + V("3F0001")}}},
       {"may not bypass",
        {.bypassPin = true},
-       {{amount, "C2600F3", 1000},
-        {"C02000100010",
-         "C02000"
-         "0050000000000"
-         "002E800",
-         2000}}},
+       {{amount, "C2600F3", 1000}, {"C02000100010", pinDone, 2000}}},
       {"PIN entry fails, and again on a retry",
        {.pinStatus = "29"},
        {{amount, "C2600F3", 1000},

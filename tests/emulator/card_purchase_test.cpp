@@ -20,48 +20,23 @@ TEST(CardPurchase, ChipPurchaseWithScriptsRequestByRequest) {
   RawLine line;
   Converse(line, PurchaseUntil("C21"));
   EXPECT_EQ(Tag(line, "9F36"), "0012");  // the card's ATC was 0011
-  Converse(line, {
-                     {"C20" + kFirstAcData,
-                      "C2000"
-                      "00180"
-                      "00706010A03A00000"
-                      "008" +
-                          Tag(line, "9F26") +
-                          "0020012"
-                          "004" +
-                          Tag(line, "9F37") + "0050000000000" +
-                          "002E800"
-                          "003420300"},
-                     {"C2571001005"
-                      "0102030405",
-                      "C2500"},
-                     {"C2572081240" + std::string(480, 'A'), "C2500"},
-                     {"C2572191002"
-                      "BBBB",
-                      "C2500"},
-                     {kIssuerData, "C2100"},
-                     {"C840",
-                      "C8400"
-                      "00140"
-                      "0023030"
-                      "02"
-                      "2000000000"
-                      "2000000000"},
-                 });
   const std::string firstCryptogram = Tag(line, "9F26");
+  const std::string iad = V("06010A03A00000");
+  const std::string tvrTsi = V("0000000000") + V("E800");
   Converse(line,
            {
-               {"C20" + kSecondAcData,
-                "C2000"
-                "00140"
-                "00706010A03A00000"
-                "008" +
-                    Tag(line, "9F26") +
-                    "0020012"
-                    "004" +
-                    Tag(line, "9F37") + "0050000000000" + "002EC00"},  // TSI: scripts processed
+               {"C20" + kFirstAcData, "C2000" + V("80") + iad + V(Tag(line, "9F26")) + V("0012") +
+                                          V(Tag(line, "9F37")) + tvrTsi + V("420300")},
+               {"C2571001" + V("0102030405"), "C2500"},
+               {"C2572081" + V(std::string(480, 'A')), "C2500"},
+               {"C2572191" + V("BBBB"), "C2500"},
+               {kIssuerData, "C2100"},
+               {"C840", "C8400" + V("40") + V("3030") + "02" + "2000000000" + "2000000000"},
            });
-  EXPECT_EQ(firstCryptogram.size(), 16u);
+  Converse(line, {{"C20" + kSecondAcData, "C2000" + V("40") + iad + V(Tag(line, "9F26")) +
+                                              V("0012") + V(Tag(line, "9F37")) + V("0000000000") +
+                                              V("EC00")}});  // scripts done
+  EXPECT_NE(Tag(line, "9F26"), firstCryptogram);
   EXPECT_TRUE(line.emu.Violations().empty()) << line.emu.ViolationSummary();
 }
 
@@ -94,22 +69,11 @@ TEST(CardPurchase, BlacklistPathWritesTheTvrBeforeTheFirstCryptogram) {
   RawLine line;
   Converse(line, PurchaseUntil("C83"));
   Converse(line, {
-                     {"C20019500",
-                      "C2000"
-                      "0050000000000"},
-                     {"C21019500005"
-                      "1000000000",
-                      "C2100"},
-                     {"C20019500",
-                      "C2000"
-                      "0051000000000"},
-                     {"C831",
-                      "C8300"
-                      "00180"
-                      "000"},
-                     {"C20019500",
-                      "C2000"
-                      "0051000000000"},
+                     {"C20019500", "C2000" + V("0000000000")},
+                     {"C21019500" + V("1000000000"), "C2100"},
+                     {"C20019500", "C2000" + V("1000000000")},
+                     {"C831", "C8300" + V("80") + V("")},
+                     {"C20019500", "C2000" + V("1000000000")},
                  });
   EXPECT_TRUE(line.emu.Violations().empty()) << line.emu.ViolationSummary();
 }
