@@ -23,7 +23,7 @@ std::string CardProfile::Pan() const {
 
 std::string CardProfile::ServiceCode() const {
   const size_t sep = track2.find('=');
-  return sep == std::string::npos ? "" : track2.substr(sep + 5, 3);
+  return sep == std::string::npos || track2.size() < sep + 8 ? "" : track2.substr(sep + 5, 3);
 }
 
 bool CardProfile::HasChip() const {
