@@ -10,6 +10,7 @@ void RegisterStandardMessages(HandlerTable& table) {
   RegisterCardDataMessages(table);
   RegisterVerificationMessages(table);
   RegisterCryptogramMessages(table);
+  RegisterIssuerDataMessages(table);
   // The file transfer of download mode registers its handlers (the download
   // request, ENQ, file headers, data blocks, EOT) for PadApp::Download.
 }

@@ -22,7 +22,9 @@ void RegisterCardEntryMessages(HandlerTable& table);
 void RegisterCardDataMessages(HandlerTable& table);
 // C17, C18, C26, C02: cardholder verification.
 void RegisterVerificationMessages(HandlerTable& table);
-// C83, C21, C25, C84: first and second cryptogram, issuer data and scripts.
+// C83, C84: first and second cryptogram.
 void RegisterCryptogramMessages(HandlerTable& table);
+// C21, C25: the TVR write, issuer data and issuer scripts.
+void RegisterIssuerDataMessages(HandlerTable& table);
 
 }  // namespace korvex::emu
