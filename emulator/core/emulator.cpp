@@ -34,7 +34,7 @@ void Emulator::Disconnect(int64_t nowMs) {
   Advance(nowMs);
   if (!session_) return;
   timeline_.Cancel(session_->ackTimer);
-  if (session_->pending) Note("frame dropped with the connection: " + *session_->pending);
+  if (session_->pending) Note("frame dropped with the connection: " + session_->pending->text);
   session_.reset();
   Note("connection closed");
 }

@@ -65,6 +65,7 @@ class Emulator : private PadServices {
   int64_t Now() const override { return now_; }
   UpdateProgress& Progress() override;
   void Reply(const std::string& text) override;
+  void Announce(const std::string& text) override;
   uint64_t After(int64_t delayMs, std::function<void()> action) override;
   void Cancel(uint64_t id) override { timeline_.Cancel(id); }
   void AddViolation(const std::string& message, const std::string& description) override;
@@ -82,10 +83,15 @@ class Emulator : private PadServices {
   void HandleFrame(const std::string& text);
   void HandleControlUnit(const WireUnit& unit);
   void Dispatch(const std::string& text, const std::string& failStatus);
+  void DispatchFailure(const MessageHandler& h, const std::string& text,
+                       const std::string& failStatus);
+  bool Refused(const MessageHandler& h, const std::string& text);
   int64_t ProcessingDelay(const std::string& text) const;
 
   // The pad's side of the link.
   void Write(const std::string& bytes, const std::string& decoded);
+  void Queue(OutgoingFrame frame);
+  void ReleaseAnnouncements();
   void SendNext();
   void Transmit();
   void OnAck();

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "emulator/core/cardholder.h"
 #include "emulator/core/fault_rule.h"
 
 namespace korvex::emu {
@@ -39,6 +40,9 @@ struct ReplySettings {
   MissingVersion missingVersion = MissingVersion::Status;
   std::string missingVersionStatus = "05";
   std::string p01Application = "02";
+  // "C22" status for a service code without a chip: "00", or "21" (use the
+  // stripe).
+  std::string serviceCodeNoChip = "00";
 };
 
 struct TableLimits {
@@ -51,6 +55,7 @@ struct EmulatorConfig {
   LinkSettings link;
   ReplySettings replies;
   TableLimits limits;
+  Cardholder cardholder;
   // The table update must follow its chain (see the README); off, only the
   // layouts are checked.
   bool strictOrder = true;

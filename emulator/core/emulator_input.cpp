@@ -94,13 +94,22 @@ void Emulator::HandleFrame(const std::string& text) {
   } else {
     Write(std::string(1, ACK), "<ACK>");
   }
+  session_->echoAcks = false;  // a request ends the track message's ACK exchange
   const std::string failStatus = f.failStatus ? f.failStatus->status : "";
   const int64_t delay = ProcessingDelay(text);
   if (delay <= 0) {
     Dispatch(text, failStatus);
-  } else {
-    After(delay, [this, text, failStatus] { Dispatch(text, failStatus); });
+    ReleaseAnnouncements();
+    return;
   }
+  ++session_->handling;
+  const uint64_t id = session_->id;
+  After(delay, [this, text, failStatus, id] {
+    const bool same = session_ && session_->id == id;
+    if (same) --session_->handling;
+    Dispatch(text, failStatus);
+    if (same) ReleaseAnnouncements();
+  });
 }
 
 int64_t Emulator::ProcessingDelay(const std::string& text) const {
@@ -119,22 +128,36 @@ void Emulator::Dispatch(const std::string& text, const std::string& failStatus) 
     return;
   }
   if (!failStatus.empty()) {
-    if (h->failureReply) {
-      Note("fault: answering status " + failStatus);
-      Reply(h->failureReply(failStatus, *this));
-    } else {
-      Note("fault: status " + failStatus + " cannot be answered to this request; ignored");
-    }
+    DispatchFailure(*h, text, failStatus);
     return;
   }
-  if (h->validate) {
-    if (auto rejection = h->validate(text, *this)) {
-      AddViolation(text, rejection->description);
-      if (h->failureReply) Reply(h->failureReply(rejection->status, *this));
-      return;
-    }
-  }
+  if (Refused(*h, text)) return;
   h->handle(text, *this);
+}
+
+void Emulator::DispatchFailure(const MessageHandler& h, const std::string& text,
+                               const std::string& failStatus) {
+  if (!h.failureReply) {
+    Note("fault: status " + failStatus + " cannot be answered to this request; ignored");
+    return;
+  }
+  if (h.failedHandle) {
+    if (Refused(h, text)) return;
+    h.failedHandle(text, failStatus, *this);
+  }
+  Note("fault: answering status " + failStatus);
+  Reply(h.failureReply(failStatus, *this));
+}
+
+// Records and answers a request its handler refuses; false when it may be
+// handled.
+bool Emulator::Refused(const MessageHandler& h, const std::string& text) {
+  if (!h.validate) return false;
+  auto rejection = h.validate(text, *this);
+  if (!rejection) return false;
+  AddViolation(text, rejection->description);
+  if (h.failureReply) Reply(h.failureReply(rejection->status, *this));
+  return true;
 }
 
 }  // namespace korvex::emu

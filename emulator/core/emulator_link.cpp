@@ -1,8 +1,12 @@
 // The pad's side of the link: ACK and NAK out, and its own frames, one at a
 // time, each waiting for the control's ACK and resent after a NAK or a
-// missing ACK up to the resend limit.
+// missing ACK up to the resend limit. A frame the pad announces on its own
+// (the track message) waits behind any request being handled; after the
+// control ACKed it, the control sends one more bare ACK (and again while it
+// waits), each of which the pad answers with an ACK.
 #include "emulator/core/emulator.h"
 #include "emulator/core/wire_text.h"
+#include "link/framing.h"
 
 namespace korvex::emu {
 
@@ -21,12 +25,34 @@ void Emulator::Write(const std::string& bytes, const std::string& decoded) {
 }
 
 void Emulator::Reply(const std::string& text) {
-  if (!session_ || session_->closeRequested) {
-    Note("no connection: frame lost: " + DescribeBytes(text));
+  Queue({text, false});
+}
+
+void Emulator::Announce(const std::string& text) {
+  if (session_ && !session_->closeRequested && session_->handling > 0) {
+    Note("held until the request under way is answered: " + DescribeBytes(text));
+    session_->announcements.push_back(text);
     return;
   }
-  session_->queue.push_back(text);
+  Queue({text, true});
+}
+
+void Emulator::Queue(OutgoingFrame frame) {
+  if (!session_ || session_->closeRequested) {
+    Note("no connection: frame lost: " + DescribeBytes(frame.text));
+    return;
+  }
+  session_->queue.push_back(std::move(frame));
   if (!session_->pending) SendNext();
+}
+
+void Emulator::ReleaseAnnouncements() {
+  if (!session_ || session_->handling > 0) return;
+  while (session_ && !session_->announcements.empty()) {
+    std::string text = std::move(session_->announcements.front());
+    session_->announcements.pop_front();
+    Queue({std::move(text), true});
+  }
 }
 
 void Emulator::SendNext() {
@@ -38,7 +64,7 @@ void Emulator::SendNext() {
 }
 
 void Emulator::Transmit() {
-  const std::string text = *session_->pending;
+  const std::string text = session_->pending->text;
   const CheckMode mode = AppCheckMode(pad_.App());
   std::string frame = EncodeFrame(text, mode);
   std::string decoded = DescribeFrame(frame, mode);
@@ -56,10 +82,16 @@ void Emulator::Transmit() {
 
 void Emulator::OnAck() {
   if (!session_->pending) {
-    Note("ACK with no frame waiting for it");
+    if (session_->echoAcks) {
+      Write(std::string(1, ACK), "<ACK>");
+      Note("ACK answered: the control acknowledges the track message");
+    } else {
+      Note("ACK with no frame waiting for it");
+    }
     return;
   }
   timeline_.Cancel(session_->ackTimer);
+  session_->echoAcks = session_->pending->announced;
   session_->pending.reset();
   SendNext();
 }
@@ -85,7 +117,7 @@ void Emulator::Resend(const std::string& why) {
 
 void Emulator::DropPending(const std::string& why) {
   timeline_.Cancel(session_->ackTimer);
-  Note("frame dropped (" + why + "): " + DescribeBytes(*session_->pending));
+  Note("frame dropped (" + why + "): " + DescribeBytes(session_->pending->text));
   session_->pending.reset();
   SendNext();
 }

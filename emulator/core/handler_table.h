@@ -30,6 +30,11 @@ struct MessageHandler {
   // The reply carrying a failure status; unset for requests answered without
   // a status (their failures go unanswered).
   std::function<std::string(const std::string& status, PadServices&)> failureReply;
+  // What a request answered with a scripted failure status still does to the
+  // pad (a failed script block still counts in the block structure); such a
+  // request is validated first. Unset: nothing.
+  std::function<void(const std::string& text, const std::string& status, PadServices&)>
+      failedHandle{};
 };
 
 class HandlerTable {

@@ -22,6 +22,11 @@ class PadServices {
   virtual UpdateProgress& Progress() = 0;
   // Queues a frame to the control; it waits for the control's ACK in turn.
   virtual void Reply(const std::string& text) = 0;
+  // A frame the pad sends on its own (the card reader's track message). It
+  // waits until no request is being handled and the frames before it were
+  // ACKed; once the control has ACKed it, the control's further bare ACKs
+  // are answered with an ACK each until its next request.
+  virtual void Announce(const std::string& text) = 0;
   // Pad-level timer: it survives the connection.
   virtual uint64_t After(int64_t delayMs, std::function<void()> action) = 0;
   virtual void Cancel(uint64_t id) = 0;

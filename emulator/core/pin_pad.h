@@ -1,6 +1,7 @@
 // What the PIN pad keeps whatever connection comes and goes: the running
-// application, the card reader, the EMV table records and the version record.
-// Records are kept byte for byte as they were received.
+// application, the card reader and the card, the card transaction under way,
+// the EMV table records and the version record. Records are kept byte for
+// byte as they were received.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "emulator/core/card_profile.h"
+#include "emulator/core/card_session.h"
 #include "emulator/core/pad_app.h"
 
 namespace korvex::emu {
@@ -30,6 +33,9 @@ struct PadState {
   // Table number -> records in table order. The version table holds at most
   // one record, record 1.
   std::map<int, std::vector<std::string>> tables;
+  // The card the cardholder presents (its ATC moves on with each first
+  // cryptogram).
+  CardProfile cardProfile{};
 };
 
 class PinPad {
@@ -40,6 +46,10 @@ class PinPad {
   void SetApp(PadApp app);
   CardReader& Card() { return state_.card; }
   const CardReader& Card() const { return state_.card; }
+  CardProfile& Profile() { return state_.cardProfile; }
+  const CardProfile& Profile() const { return state_.cardProfile; }
+  CardSession& Transaction() { return transaction_; }
+  const CardSession& Transaction() const { return transaction_; }
 
   std::vector<std::string>& Records(int table) { return state_.tables[table]; }
   const std::vector<std::string>& Records(int table) const;
@@ -55,6 +65,7 @@ class PinPad {
 
  private:
   PadState state_;
+  CardSession transaction_;
   uint64_t revision_ = 0;
 };
 

@@ -22,6 +22,12 @@ struct ConnectOptions {
   int baud = 19200;
 };
 
+// A pad frame waiting for its turn.
+struct OutgoingFrame {
+  std::string text;
+  bool announced = false;  // sent on the pad's own account (Announce)
+};
+
 struct Session {
   uint64_t id = 0;
   ConnectOptions options;
@@ -33,8 +39,11 @@ struct Session {
   SerialLine out;  // pad -> control
   UpdateProgress progress;
 
-  std::deque<std::string> queue;       // frames waiting for their turn
-  std::optional<std::string> pending;  // frame sent, its ACK awaited
+  std::deque<OutgoingFrame> queue;        // frames waiting for their turn
+  std::optional<OutgoingFrame> pending;   // frame sent, its ACK awaited
+  std::deque<std::string> announcements;  // held while a request is handled
+  int handling = 0;                       // requests ACKed, not yet handled
+  bool echoAcks = false;                  // an announced frame was ACKed; answer bare ACKs
   int resends = 0;
   uint64_t ackTimer = 0;
   bool closeRequested = false;

@@ -1,5 +1,7 @@
-// Back to idle and the card reader: "72" ends whatever waits, I05 reports
-// the card, I02 is answered once the reader is empty.
+// Back to idle and the card reader: "72" ends whatever waits (the card
+// transaction, swipe reading, the cardholder), I05 reports the card, I02 is
+// answered once the reader is empty.
+#include "emulator/messages/card_flow.h"
 #include "emulator/messages/message_checks.h"
 #include "emulator/messages/standard_messages.h"
 
@@ -7,6 +9,7 @@ namespace korvex::emu {
 namespace {
 
 void BackToIdle(const std::string&, PadServices& pad) {
+  EndCardSession(pad);
   if (pad.Pad().removalWait) {
     pad.Cancel(*pad.Pad().removalWait);
     pad.Pad().removalWait.reset();

@@ -1,6 +1,6 @@
 // The messages this emulator answers, grouped by what they are for. Each
-// group adds its handlers to the table; later groups (card transaction, file
-// download) join the same way without touching the core.
+// group adds its handlers to the table; later groups (file download) join
+// the same way without touching the core.
 #pragma once
 
 #include "emulator/core/handler_table.h"
@@ -15,5 +15,16 @@ void RegisterApplicationMessages(HandlerTable& table);
 void RegisterResetMessages(HandlerTable& table);
 // D01, D03, D04, D05, D06: EST, MVT and version records.
 void RegisterTableMessages(HandlerTable& table);
+// The card transaction:
+// C23, Q4, Z2, C00: card entry, swipes and the chip start.
+void RegisterCardEntryMessages(HandlerTable& table);
+// C010, C20, C22: application selection, card data, fallback check.
+void RegisterCardDataMessages(HandlerTable& table);
+// C17, C18, C26, C02: cardholder verification.
+void RegisterVerificationMessages(HandlerTable& table);
+// C83, C84: first and second cryptogram.
+void RegisterCryptogramMessages(HandlerTable& table);
+// C21, C25: the TVR write, issuer data and issuer scripts.
+void RegisterIssuerDataMessages(HandlerTable& table);
 
 }  // namespace korvex::emu

@@ -4,6 +4,7 @@
 #include <limits>
 #include <sstream>
 
+#include "emulator/scenario/card_scenario.h"
 #include "emulator/scenario/json_fields.h"
 
 namespace korvex::emu {
@@ -19,14 +20,6 @@ void ReadApplication(const json& j, PadState& state) {
     Fail("application", "expected \"payment\" or \"loader\"");
   }
   state.app = *app;
-}
-
-void ReadCard(const json& j, PadState& state) {
-  ExpectObject(j, "card", {"present", "removalDelayMs"});
-  if (j.contains("present")) state.card.present = Bool(j["present"], "card.present");
-  if (j.contains("removalDelayMs")) {
-    state.card.removalDelayMs = Integer(j["removalDelayMs"], "card.removalDelayMs", -1, kMaxMs);
-  }
 }
 
 void ReadRecords(const json& j, const std::string& path, std::vector<std::string>& records) {
@@ -57,7 +50,8 @@ std::string ReplyCode(const json& j, const std::string& path) {
 
 void ReadReplies(const json& j, ReplySettings& r) {
   ExpectObject(j, "replies",
-               {"add", "save", "missingVersion", "missingVersionStatus", "p01Application"});
+               {"add", "save", "missingVersion", "missingVersionStatus", "p01Application",
+                "serviceCodeNoChip"});
   if (j.contains("add")) r.addReply = ReplyCode(j["add"], "replies.add");
   if (j.contains("save")) r.saveReply = ReplyCode(j["save"], "replies.save");
   if (j.contains("missingVersion")) {
@@ -72,6 +66,12 @@ void ReadReplies(const json& j, ReplySettings& r) {
   }
   if (j.contains("p01Application")) {
     r.p01Application = Status(j["p01Application"], "replies.p01Application");
+  }
+  if (j.contains("serviceCodeNoChip")) {
+    r.serviceCodeNoChip = Text(j["serviceCodeNoChip"], "replies.serviceCodeNoChip");
+    if (r.serviceCodeNoChip != "00" && r.serviceCodeNoChip != "21") {
+      Fail("replies.serviceCodeNoChip", "expected \"00\" or \"21\"");
+    }
   }
 }
 
@@ -159,11 +159,12 @@ Scenario ParseScenario(const std::string& jsonText) {
     Fail("", std::string("not valid JSON: ") + e.what());
   }
   ExpectObject(j, "",
-               {"application", "card", "version", "tables", "limits", "replies", "delays", "link",
-                "strictOrder", "faults"});
+               {"application", "card", "cardholder", "version", "tables", "limits", "replies",
+                "delays", "link", "strictOrder", "faults"});
   Scenario s;
   if (j.contains("application")) ReadApplication(j["application"], s.state);
   if (j.contains("card")) ReadCard(j["card"], s.state);
+  if (j.contains("cardholder")) ReadCardholder(j["cardholder"], s.config.cardholder);
   if (j.contains("version") && !j["version"].is_null()) {
     s.state.tables[kVersionTable] = {Bytes(j["version"], "version")};
   }

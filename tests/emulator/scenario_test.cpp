@@ -23,6 +23,34 @@ TEST(Scenario, TheExampleLoadsWithWellFormedRecords) {
   EXPECT_EQ(CheckEstRecord(*est, 1), std::nullopt);
   EXPECT_EQ(CheckMvtRecord(*mvt, 1), std::nullopt);
   EXPECT_EQ(CheckVersionRecord(*version), std::nullopt);
+  EXPECT_EQ(s.state.cardProfile.tags.at("8200"), "5C00");  // one-byte tag written "82"
+  EXPECT_EQ(s.config.cardholder.entry, CardEntry::Insert);
+}
+
+TEST(Scenario, CardAndCardholderFields) {
+  const Scenario s = ParseScenario(R"({
+    "card": {"track2": "5413330089020011=2402101000", "aid": "a0000000041010",
+             "tags": {"9f36": "00FF", "95": "8000000000"}, "secondAc": {"arc": "3035"}},
+    "cardholder": {"entry": "swipe", "entryDelayMs": 0, "amountKey": "f1",
+                   "pinStatus": "29", "bypassPin": true},
+    "replies": {"serviceCodeNoChip": "21"}})");
+  const CardProfile& card = s.state.cardProfile;
+  EXPECT_EQ(card.Pan(), "5413330089020011");
+  EXPECT_FALSE(card.HasChip());
+  EXPECT_EQ(card.expiry, "240229");  // the track's month, to its last day
+  EXPECT_EQ(card.aid, "A0000000041010");
+  EXPECT_EQ(card.tags.at("9F36"), "00FF");
+  EXPECT_EQ(card.tags.at("9500"), "8000000000");
+  EXPECT_EQ(card.tags.at("5F2D"), "6574656E");  // defaults stay
+  EXPECT_EQ(card.secondAc.arc, "3035");
+  EXPECT_EQ(card.secondAc.cid, "");
+  const Cardholder& who = s.config.cardholder;
+  EXPECT_EQ(who.entry, CardEntry::Swipe);
+  EXPECT_EQ(who.entryDelayMs, 0);
+  EXPECT_EQ(who.amountKey, "F1");
+  EXPECT_EQ(who.pinStatus, "29");
+  EXPECT_TRUE(who.bypassPin);
+  EXPECT_EQ(s.config.replies.serviceCodeNoChip, "21");
 }
 
 TEST(Scenario, RefusalsNameTheField) {
@@ -37,6 +65,22 @@ TEST(Scenario, RefusalsNameTheField) {
       {R"({"replies": {"add": "D06"}})", "replies.add: expected \"D04\" or \"D05\""},
       {R"({"link": {"pase": true}})", "link.pase: unknown field"},
       {R"({"card": )", "not valid JSON"},
+      {R"({"card": {"track2": "4761739001010010D2712201"}})", "card.track2: expected PAN \"=\""},
+      {R"({"card": {"track2": "4761=2712201"}})", "card.track2: PAN must be 12 to 19 digits"},
+      {R"({"card": {"track2": "4761739001010010=27A2201"}})", "card.track2: after \"=\""},
+      {R"({"card": {"expiry": "281231"}})", "card.expiry: YYMM differs from the track's 2712"},
+      {R"({"card": {"expiry": "2712"}})", "card.expiry: expected YYMMDD"},
+      {R"({"card": {"aid": "A00000"}})", "card.aid: expected 5 to 16 bytes"},
+      {R"({"card": {"tags": {"9F2": "00"}}})", "card.tags.9F2: a tag is 2 or 4 hex digits"},
+      {R"({"card": {"tags": {"95": "000"}}})", "card.tags.95: expected hex digits"},
+      {R"({"card": {"firstAc": {"cid": "8080"}}})", "card.firstAc.cid: expected 0 to 1 bytes"},
+      {R"({"card": {"signatureFlag": ""}})", "card.signatureFlag: expected one character"},
+      {R"({"cardholder": {"entry": "tap"}})", "cardholder.entry: expected \"insert\""},
+      {R"({"cardholder": {"amountKey": "Yes"}})", "cardholder.amountKey: expected hex digits"},
+      {R"({"cardholder": {"pinStatus": "0"}})", "cardholder.pinStatus: expected a status"},
+      {R"({"cardholder": {"pinDelayMs": -1}})", "cardholder.pinDelayMs: expected a value from 0"},
+      {R"({"cardholder": {"pin": 1}})", "cardholder.pin: unknown field"},
+      {R"({"replies": {"serviceCodeNoChip": "20"}})", "replies.serviceCodeNoChip: expected"},
   };
   for (const auto& [json, message] : cases) {
     EXPECT_THAT([&] { ParseScenario(json); },
