@@ -15,6 +15,7 @@
 #include "korvex/json_terminal.h"
 #include "korvex/sim_host.h"
 #include "link/framing.h"
+#include "transaction/trans_data.h"
 
 namespace korvex::testing {
 
@@ -87,6 +88,8 @@ struct TxnRig {
   }
   // The control's InterfaceEvents since the last Forget.
   Events Interfaces() const { return events.Interfaces(); }
+  // The stored card data, as the host's getTag reads it.
+  std::string Tag(const std::string& key) const { return getTag(control.txn.TransData, key); }
   // Trace texts of exactly this level, in order.
   Texts Trace(int level) const {
     Texts out;
