@@ -57,6 +57,9 @@ class Emulator : private PadServices {
   std::string ViolationSummary() const;
   HandlerTable& Handlers() { return handlers_; }
   const EmulatorConfig& Config() const override { return config_; }
+  // A new cardholder for the next card prompt (a demo or test that runs
+  // several transactions with different behaviour on one pad).
+  void SetCardholder(Cardholder cardholder) { config_.cardholder = std::move(cardholder); }
   // The application in force now (line rate and check follow it).
   PadApp App() const { return pad_.App(); }
 
