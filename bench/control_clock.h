@@ -59,13 +59,15 @@ class ClockedHost : public Host {
  public:
   ClockedHost(SimHost& host, ControlClock& clock) : host_(host), clock_(clock) {}
 
+  // The socket and timer the control gets are clocked too, the other way
+  // round: their own work belongs to the host.
   std::unique_ptr<Socket> CreateSocket(SocketEvents& events) override {
     sockets_.push_back(std::make_unique<SocketProxy>(events, clock_));
-    return host_.CreateSocket(*sockets_.back());
+    return std::make_unique<HostSocket>(host_.CreateSocket(*sockets_.back()), clock_);
   }
   std::unique_ptr<Timer> CreateTimer(TimerEvents& events) override {
     timers_.push_back(std::make_unique<TimerProxy>(events, clock_));
-    return host_.CreateTimer(*timers_.back());
+    return std::make_unique<HostTimer>(host_.CreateTimer(*timers_.back()), clock_);
   }
   void DoEvents() override {
     clock_.Within(false, [&] { host_.DoEvents(); });
@@ -101,6 +103,48 @@ class ClockedHost : public Host {
     }
     TimerEvents& events;
     ControlClock& clock;
+  };
+
+  class HostSocket : public Socket {
+   public:
+    HostSocket(std::unique_ptr<Socket> s, ControlClock& c) : s_(std::move(s)), c_(c) {}
+    void SetRemoteHost(const std::string& h) override { s_->SetRemoteHost(h); }
+    std::string RemoteHost() const override { return s_->RemoteHost(); }
+    void SetRemotePort(int32_t p) override { s_->SetRemotePort(p); }
+    int32_t RemotePort() const override { return s_->RemotePort(); }
+    int16_t State() const override { return s_->State(); }
+    void Connect() override {
+      c_.Within(false, [&] { s_->Connect(); });
+    }
+    void Close() override {
+      c_.Within(false, [&] { s_->Close(); });
+    }
+    void SendData(const std::string& d) override {
+      c_.Within(false, [&] { s_->SendData(d); });
+    }
+    std::string GetData() override {
+      return c_.Within(false, [&] { return s_->GetData(); });
+    }
+
+   private:
+    std::unique_ptr<Socket> s_;
+    ControlClock& c_;
+  };
+  class HostTimer : public Timer {
+   public:
+    HostTimer(std::unique_ptr<Timer> t, ControlClock& c) : t_(std::move(t)), c_(c) {}
+    bool Enabled() const override { return t_->Enabled(); }
+    void SetEnabled(bool e) override {
+      c_.Within(false, [&] { t_->SetEnabled(e); });
+    }
+    int32_t Interval() const override { return t_->Interval(); }
+    void SetInterval(int32_t ms) override {
+      c_.Within(false, [&] { t_->SetInterval(ms); });
+    }
+
+   private:
+    std::unique_ptr<Timer> t_;
+    ControlClock& c_;
   };
 
   SimHost& host_;

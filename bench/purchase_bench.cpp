@@ -81,6 +81,7 @@ void BM_ChipPurchase(benchmark::State& state) {
   double controlSeconds = 0;
   for (auto _ : state) {
     rig.pad.Core().GetTranscript().Clear();
+    rig.sim.ClearWireLog();
     rig.clock.Reset();
     rig.Purchase();
     const double spent = std::chrono::duration<double>(rig.clock.Spent()).count();
