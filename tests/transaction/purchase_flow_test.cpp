@@ -3,6 +3,10 @@
 // saw, the final state and the stored card data.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
+
+#include "harness/scripted_peer.h"
 #include "transaction/txn_rig.h"
 
 namespace korvex::testing {
@@ -46,6 +50,395 @@ TEST(PurchaseFlow, ChipPurchaseWithPinFromCardEntryToSecondCryptogram) {
   EXPECT_EQ(rig.Tag("9F36"), "0012");
   EXPECT_EQ(rig.Tag("CSN"), "1");
   EXPECT_EQ(rig.Tag("AID"), "A0000000031010");
+}
+
+// The purchase's requests in pieces, as the example terminal and the default
+// card make them: 12.50 EUR, policy 2, the issuer's data 1122334455667788
+// and response "00" ("3030"), decision 0 (approved online).
+const std::string kIad = "1122334455667788";
+const Texts kCardData = {"C23",
+                         "I02",
+                         "Z2\x1A Sisesta  kaart   Insert  card",
+                         "I050",
+                         "I050",
+                         "Q41",
+                         "C0000101260304120000000000001250",
+                         "C0100000000012500000000000000978",
+                         "C20055F285F3482009F335F2D"};
+const Texts kFirstAc = {"C830", "C20089F279F109F269F369F3795009B009F34"};
+const Texts kSecondAc = {"C21029100008" + kIad + "8A000023030", "C840",
+                         "C20079F279F109F269F369F3795009B00"};
+const Events kSteps = {IE(0, 1101, "Card Inserted!"), IE(0, 1102, "Track2 received"),
+                       IE(0, 1103, "Pin entered!"), IE(0, 1104, "Authorization!"),
+                       IE(0, 1106, "Transaction Completed!")};
+// A 10-byte issuer script and its hex; a 300-byte one splits after 240 bytes.
+const std::string kScript10("\x9F\x18\x04\x00\x00\x00\x01\x86\x03\x00", 10);
+const std::string kScript10Hex = "9F180400000001860300";
+const std::string kScript300 = std::string(240, 'J') + std::string(60, '\x0F');
+
+Texts Cat(std::initializer_list<Texts> parts) {
+  Texts all;
+  for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
+  return all;
+}
+std::string Repeat(const std::string& s, int n) {
+  std::string out;
+  while (n-- > 0) out += s;
+  return out;
+}
+// Card data, then the verification requests up to the PIN entry, whose last
+// digit allows the bypass ("2") or not ("0").
+Texts ToPin(char bypass = '0', Texts extra = {}) {
+  return Cat({kCardData,
+              {"C170010000000DC4004F800DC4000A800", "C181000200000050000",
+               "C2612.50           Ei   Jah", std::string("C0200010001") + bypass},
+              extra});
+}
+// The first n of the events a completed purchase raises.
+Events Steps(size_t n, Events more = {}) {
+  Events e(kSteps.begin(), kSteps.begin() + static_cast<std::ptrdiff_t>(n));
+  e.insert(e.end(), more.begin(), more.end());
+  return e;
+}
+
+bool Failed(const TxnRig& rig) {
+  return std::ranges::any_of(rig.Interfaces(), [](const auto& e) { return e.type == 1; });
+}
+
+// What the host does at each step of the purchase.
+struct Host {
+  bool blacklisted = false;
+  std::string script71{}, script72{};
+  int32_t stopAt = 1106;  // the last step played: 1102, 1103, 1104 or 1106
+};
+
+// Plays the host through a purchase from state 111, each call once the step
+// before it was reported; it stops at the first error event. Then 10 s more
+// pass, so that anything sent or raised afterwards shows.
+void Purchase(TxnRig& rig, const Host& h = {}) {
+  auto step = [&](int16_t result, int32_t code) {
+    EXPECT_EQ(result, 0) << "before step " << code;
+    rig.host.RunUntil([&] { return rig.events.HasInterface(0, code) || Failed(rig); }, 60000);
+    return result == 0 && rig.events.HasInterface(0, code) && !Failed(rig) && code != h.stopAt;
+  };
+  (void)(step(rig.control.StartTransaction(kDateTime, 12.50, 978, false), 1102) &&
+         step(rig.control.EnterPIN(), 1103) &&
+         step(rig.control.GetFirstCrypto(0, h.blacklisted), 1104) &&
+         step(rig.control.GetSecondCrypto(0, h.script71, h.script72, kIad, "3030"), 1106));
+  rig.host.RunFor(10000);
+}
+
+// The terminal's PIN bypass answer decides the C02 request's last digit; the
+// cardholder tries to bypass, and the card records it only when allowed. Only
+// "F3" and "0D" confirm the amount: "F1" leaves the control waiting in 260.
+TEST(PurchaseFlow, CardholderAtAmountAndPin) {
+  struct Row {
+    std::optional<bool> pinBypass;
+    std::string key;
+    Texts requests;
+    Events events;
+    int16_t state;
+    std::string tvr, cvm;  // the card's final TVR and CVM results
+    Texts trace;           // the cardholder's prompts
+  };
+  const Texts done = Cat({kFirstAc, kSecondAc});
+  Texts refused = ToPin();
+  refused.pop_back();  // no C02 after the refusal
+  const Texts prompts = {"Eemalda kaart",
+                         "Sisesta kaart",
+                         "Kaart sisestatud!",
+                         "ICC Rakendus k\xE4ivitatud.",
+                         "Summa kinnitamine",
+                         "Sisesta PIN",
+                         "PIN OK."};
+  const Texts toAmount(prompts.begin(), prompts.begin() + 5);
+  const Row rows[] = {
+      {true, "F3", ToPin('2', done), kSteps, STATE_TRANSACTION_DONE, "0000080000", "3F0001",
+       prompts},
+      {false, "F3", ToPin('0', done), kSteps, STATE_TRANSACTION_DONE, "0000000000", "420300",
+       prompts},
+      {std::nullopt, "0D", ToPin('0', done), kSteps, STATE_TRANSACTION_DONE, "0000000000", "420300",
+       prompts},
+      {true, "F1", refused, Steps(2, {IE(1, 27, "")}), STATE_AMOUNT_CONFIRM_ACKED, "", "",
+       toAmount},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE("pin_bypass " + (row.pinBypass ? std::to_string(*row.pinBypass) : "null") +
+                 ", key " + row.key);
+    emu::EmulatorConfig config;
+    config.cardholder.bypassPin = true;
+    config.cardholder.amountKey = row.key;
+    auto terminal = ExampleTerminalConfig();
+    terminal.pinBypass = row.pinBypass;
+    TxnRig rig(config, {}, terminal);
+    rig.Ready();
+    Purchase(rig);
+    EXPECT_EQ(rig.NewRequests(), row.requests);
+    EXPECT_EQ(rig.Interfaces(), row.events);
+    EXPECT_EQ(rig.control.fState, row.state);
+    EXPECT_EQ(rig.Tag("95"), row.tvr);
+    EXPECT_EQ(rig.Tag("9F34"), row.cvm);
+    EXPECT_EQ(rig.Trace(10), row.trace);
+  }
+}
+
+// A blacklisted card: the TVR is read, marked as on the exception file (byte
+// 1, 0x10) and written back before the first cryptogram. Decision 7 is sent
+// as 1.
+TEST(PurchaseFlow, BlacklistedCardIsMarkedBeforeTheFirstCryptogram) {
+  emu::PadState pad;
+  pad.cardProfile.tags["9500"] = "8000000400";
+  TxnRig rig({}, pad);
+  rig.Ready();
+  Purchase(rig, {.stopAt = 1103});
+  ASSERT_EQ(rig.control.GetFirstCrypto(7, true), 0);
+  ASSERT_TRUE(rig.RunToState(STATE_TVR_WRITE_SENT));
+  EXPECT_EQ(rig.Tag("95"), "9000000400");  // the host reads the marked TVR at once
+  ASSERT_TRUE(rig.RunToEvent(0, 1104));
+  EXPECT_EQ(rig.pad.Core().Pad().Transaction().tags.at("9500"), "9000000400");
+  ASSERT_EQ(rig.control.GetSecondCrypto(0, "", "", kIad, "3030"), 0);
+  ASSERT_TRUE(rig.RunToEvent(0, 1106));
+  EXPECT_EQ(
+      rig.NewRequests(),
+      Cat({ToPin(), {"C20019500", "C210195000059000000400", "C831"}, {kFirstAc[1]}, kSecondAc}));
+  EXPECT_EQ(rig.Interfaces(), kSteps);
+  EXPECT_EQ(rig.control.fState, STATE_TRANSACTION_DONE);
+  EXPECT_EQ(rig.Tag("95"), "9000000400");
+}
+
+// Issuer scripts go in blocks of at most 240 bytes, all of 71 before 72; a
+// script the card failed ("99") does not stop the transfer. The second
+// cryptogram reports one result per script.
+TEST(PurchaseFlow, IssuerScriptsBeforeTheSecondCryptogram) {
+  struct Row {
+    std::string name, script71, script72;
+    std::vector<emu::FaultRule> faults;
+    Texts blocks;
+    std::string results, tvr;  // FF51 and the card's final TVR
+  };
+  const std::string long71 = "C25710812404A" + Repeat("4A", 239);
+  const std::string long72 = "C25720812404A" + Repeat("4A", 239);
+  const std::string rest71 = "C2571191060" + Repeat("0F", 60);
+  const std::string rest72 = "C2572191060" + Repeat("0F", 60);
+  const Row rows[] = {
+      {"10 bytes of 71",
+       kScript10,
+       "",
+       {},
+       {"C2571001010" + kScript10Hex},
+       "2000000000",
+       "0000000000"},
+      {"300 bytes of 72", "", kScript300, {}, {long72, rest72}, "2000000000", "0000000000"},
+      {"both",
+       kScript300,
+       kScript10,
+       {},
+       {long71, rest71, "C2572001010" + kScript10Hex},
+       "20000000002000000000",
+       "0000000000"},
+      {"both, 71 failed",
+       kScript300,
+       kScript10,
+       {{emu::FaultKind::FailStatus, "C2571", 1, 1, "99"}},
+       {long71, rest71, "C2572001010" + kScript10Hex},
+       "10000000002000000000",
+       "0000000020"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    emu::EmulatorConfig config;
+    config.faults = row.faults;
+    TxnRig rig(config);
+    rig.Ready();
+    Purchase(rig, {.script71 = row.script71, .script72 = row.script72});
+    EXPECT_EQ(rig.NewRequests(), Cat({ToPin(), kFirstAc, row.blocks, kSecondAc}));
+    EXPECT_EQ(rig.Interfaces(), kSteps);
+    EXPECT_EQ(rig.control.fState, STATE_TRANSACTION_DONE);
+    EXPECT_EQ(rig.Tag("FF51"), row.results);
+    EXPECT_EQ(rig.Tag("95"), row.tvr);
+    const auto& card = rig.pad.Core().Pad().Transaction();
+    EXPECT_EQ(card.issuerAuthData, kIad);
+    EXPECT_EQ(card.issuerArc, "3030");
+  }
+}
+
+// A decision outside 0-4 is refused and nothing of the call is kept: the
+// next call with no scripts sends none.
+TEST(PurchaseFlow, SecondCryptoDecisionOutOfRange) {
+  TxnRig rig;
+  rig.Ready();
+  Purchase(rig, {.stopAt = 1104});
+  rig.Forget();
+  for (int16_t decision : {-1, 5}) {
+    EXPECT_EQ(rig.control.GetSecondCrypto(decision, kScript10, "", "AABB", "3035"), 7);
+    rig.host.RunFor(10000);
+    EXPECT_EQ(rig.control.fState, STATE_AUTHORISATION);
+  }
+  EXPECT_EQ(rig.NewRequests(), Texts{});
+  EXPECT_EQ(rig.Interfaces(), Events{});
+  ASSERT_EQ(rig.control.GetSecondCrypto(0, "", "", kIad, "3030"), 0);
+  ASSERT_TRUE(rig.RunToEvent(0, 1106));
+  EXPECT_EQ(rig.NewRequests(), kSecondAc);
+}
+
+// A new amount once the card data is read restarts the chip application, and
+// the cardholder confirms the new amount; at any other step the call is
+// refused and changes nothing.
+TEST(PurchaseFlow, AmountChangeRestartsTheChipApplication) {
+  TxnRig rig;
+  rig.Ready();
+  EXPECT_EQ(rig.control.ChangeTransactionAmount(20.00), 1);
+  Purchase(rig, {.stopAt = 1102});
+  rig.Forget();
+  ASSERT_EQ(rig.control.ChangeTransactionAmount(20.00), 0);
+  ASSERT_TRUE(rig.RunToEvent(0, 1102));
+  EXPECT_EQ(rig.Interfaces(), Steps(2));
+  EXPECT_EQ(rig.Trace(8),
+            Texts{"\xA4\xA4\xA4\xA4\xA4\xA4\xA4\xA4\xA4 Transaction Amount Changed... "
+                  "\xA4\xA4\xA4\xA4\xA4\xA4\xA4\xA4\xA4"});
+  EXPECT_EQ(rig.Trace(10), (Texts{"Kaart sisestatud!", "ICC Rakendus k\xE4ivitatud."}));
+  ASSERT_EQ(rig.control.EnterPIN(), 0);
+  ASSERT_TRUE(rig.RunToState(STATE_AMOUNT_CONFIRM_ACKED));
+  EXPECT_EQ(rig.control.ChangeTransactionAmount(30.00), 1);
+  ASSERT_TRUE(rig.RunToEvent(0, 1103));
+  EXPECT_EQ(rig.control.ChangeTransactionAmount(30.00), 1);
+  ASSERT_EQ(rig.control.GetFirstCrypto(0, false), 0);
+  ASSERT_TRUE(rig.RunToEvent(0, 1104));
+  EXPECT_EQ(rig.control.ChangeTransactionAmount(30.00), 1);
+  rig.host.RunFor(10000);
+  EXPECT_EQ(rig.control.fState, STATE_AUTHORISATION);
+  EXPECT_EQ(rig.NewRequests(),
+            Cat({{"C0000101260304120000000000002000", "C0100000000020000000000000000978",
+                  kCardData.back(), "C170010000000DC4004F800DC4000A800", "C181000200000050000",
+                  "C2620.00           Ei   Jah", "C02000100010"},
+                 kFirstAc}));
+  EXPECT_EQ(rig.pad.Core().Pad().Transaction().amount, "000000002000");
+}
+
+// A failure status to any request of the purchase ends it: Code 100 + status
+// with its text, state 1000, nothing more sent. At the amount confirmation the
+// host also hears that the amount was not confirmed (Code 27).
+TEST(PurchaseFlow, FailureStatusEndsThePurchase) {
+  struct Row {
+    std::string request, status;  // the request failed, by its start
+    bool blacklisted;
+    size_t steps;  // purchase events raised before the failure
+    int32_t code;
+    std::string text;
+  };
+  const Row rows[] = {
+      {"C23", "09", false, 0, 109, "Comm failure"},
+      {"C00", "23", false, 1, 123, "Card removed"},
+      {"C01", "26", false, 1, 126, "Invalid app"},
+      {"C20055F", "12", false, 1, 112, ""},
+      {"C17", "05", false, 2, 105, "Invalid config"},
+      {"C18", "02", false, 2, 102, "Invalid data format"},
+      {"C26", "05", false, 2, 105, "Invalid config"},
+      {"C02", "31", false, 2, 131, "Pin retry limit"},
+      {"C20019500", "27", true, 3, 127, "Do absent"},
+      {"C2101", "62", true, 3, 162, "Tag already present"},
+      {"C83", "22", false, 3, 122, "Chip error"},
+      {"C20089F", "59", false, 3, 159, "Tag not found"},
+      {"C25", "74", false, 4, 174, "Script error"},
+      {"C2102", "65", false, 4, 165, "Cond not satisfied"},
+      {"C84", "XX", false, 4, 190, ""},
+      {"C20079F", "41", false, 4, 141, "ICC data missing"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.request + " answered " + row.status);
+    emu::EmulatorConfig config;
+    config.faults = {{emu::FaultKind::FailStatus, row.request, 1, 1, row.status}};
+    TxnRig rig(config);
+    rig.Ready();
+    Purchase(rig, {.blacklisted = row.blacklisted, .script71 = kScript10});
+    const Texts tvr = {"C20019500", "C210195000051000000000"};
+    Texts all = Cat({ToPin(),
+                     row.blacklisted ? tvr : Texts{},
+                     kFirstAc,
+                     {"C2571001010" + kScript10Hex},
+                     kSecondAc});
+    auto failed = std::ranges::find_if(all, [&](auto& t) { return t.starts_with(row.request); });
+    ASSERT_NE(failed, all.end());
+    EXPECT_EQ(rig.NewRequests(), Texts(all.begin(), failed + 1));
+    Events want = Steps(row.steps, {IE(1, row.code, row.text)});
+    if (row.request == "C26") want.push_back(IE(1, 27, ""));
+    EXPECT_EQ(rig.Interfaces(), want);
+    EXPECT_EQ(rig.control.fState, STATE_RESULT_ERROR);
+  }
+}
+
+// Tag data that does not parse raises Code 25 with the whole reply and keeps
+// the state; the values read before the bad item stay stored. The pad's
+// answer to one tag list is replaced by a broken one.
+TEST(PurchaseFlow, MalformedTagDataKeepsTheStateAndWhatWasRead) {
+  struct Row {
+    std::string list, reply, label;
+    bool blacklisted;
+    size_t steps;
+    int16_t state;
+    std::vector<std::pair<std::string, std::string>> tags;
+  };
+  const Row rows[] = {
+      // 5F28, 5F34, 82, 9F33; 5F2D missing
+      {"C20055F",
+       "C20000020246001070021980003A1B2C3",
+       "TLV1",
+       false,
+       1,
+       STATE_CARD_DATA_READY,
+       {{"CSN", "7"}, {"82", "1980"}, {"9F33", "A1B2C3"}}},
+      // 9F27, 9F10, 9F26, 9F36; 9F37 two bytes short
+      {"C20089F",
+       "C200000140003AABBCC0080102030405060708002009900041234",
+       "TLV2",
+       false,
+       3,
+       STATE_FIRST_AC_DATA_ACKED,
+       {{"9F27", "40"},
+        {"9F10", "AABBCC"},
+        {"9F26", "0102030405060708"},
+        {"9F36", "0099"},
+        {"9F37", ""}}},
+      // the TVR one byte short
+      {"C20019500",
+       "C200000580000000",
+       "TLV4",
+       true,
+       3,
+       STATE_TVR_READ_ACKED,
+       {{"95", "0000000000"}}},
+      // 9F27, 9F10, 9F26, 9F36, 9F37; 95 short
+      {"C20079F",
+       "C200000100002BEEF008FFEEDDCCBBAA99880020123004CAFEBABE00500000",
+       "TLV3",
+       false,
+       4,
+       STATE_FINAL_DATA_ACKED,
+       {{"9F27", "00"},
+        {"9F10", "BEEF"},
+        {"9F26", "FFEEDDCCBBAA9988"},
+        {"9F36", "0123"},
+        {"9F37", "CAFEBABE"},
+        {"95", "0000000000"}}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.label);
+    TxnRig rig;
+    rig.pad.Core().Handlers().Add(
+        {row.list, emu::PadApp::Payment, nullptr,
+         [&](const std::string&, emu::PadServices& pad) { pad.Reply(row.reply); }, nullptr});
+    rig.Ready();
+    Purchase(rig, {.blacklisted = row.blacklisted});
+    Texts all = Cat({ToPin(), row.blacklisted ? Texts{"C20019500"} : Texts{}, kFirstAc, kSecondAc});
+    auto broken = std::ranges::find_if(all, [&](auto& t) { return t.starts_with(row.list); });
+    EXPECT_EQ(rig.NewRequests(), Texts(all.begin(), broken + 1));
+    EXPECT_EQ(
+        rig.Interfaces(),
+        Steps(row.steps,
+              {IE(1, 25, "Invalid " + row.label + ": Message='" + WithLrc(row.reply) + "'")}));
+    EXPECT_EQ(rig.control.fState, row.state);
+    for (const auto& [key, value] : row.tags) EXPECT_EQ(rig.Tag(key), value) << key;
+  }
 }
 
 }  // namespace
