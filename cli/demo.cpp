@@ -83,16 +83,14 @@ bool DemoSession::Connect(const std::string& round) {
   if (control_->setTerminalObject(*terminal_) != 0) {
     return Fail("setTerminalObject refused in state " + std::to_string(control_->getState()));
   }
-  return Step(
-      "PerformConnectionTest (" + round + ")", [&] { return control_->PerformConnectionTest(1); },
-      {0, 1107}, std::chrono::seconds(30));
+  const auto test = [&] { return control_->PerformConnectionTest(1); };
+  return Step("PerformConnectionTest (" + round + ")", test, {0, 1107}, std::chrono::seconds(30));
 }
 
 bool DemoSession::Initialise(const std::string& round) {
+  const auto init = [&] { return control_->InitTransaction(); };
   return Connect(round) &&
-         Step(
-             "InitTransaction (" + round + ")", [&] { return control_->InitTransaction(); },
-             {0, 1100}, std::chrono::seconds(120));
+         Step("InitTransaction (" + round + ")", init, {0, 1100}, std::chrono::seconds(120));
 }
 
 int DemoSession::Run() {

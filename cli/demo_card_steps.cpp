@@ -1,5 +1,6 @@
 // The demo's card steps: a chip purchase with PIN approved by the issuer the
 // demo plays, a stripe read, and the fallback check of two service codes.
+#include <cstdio>
 #include <ctime>
 
 #include "cli/card_data.h"
@@ -12,10 +13,18 @@ namespace korvex::cli {
 
 namespace {
 
-using std::chrono::seconds;
+// Generous even with --pace, where the cardholder takes a few seconds.
+constexpr std::chrono::seconds kLimit(30);
 
 constexpr double kAmount = 12.50;
 constexpr int16_t kCurrency = 978;
+
+// The amount and currency, joined by `between`.
+std::string AmountText(const char* between) {
+  char text[48];
+  std::snprintf(text, sizeof text, "%.2f%s%d", kAmount, between, kCurrency);
+  return text;
+}
 
 // The host's local date and time as the pad takes it: YYMMDDhhmmss.
 std::string LocalDateTime() {
@@ -37,52 +46,44 @@ std::string ServiceCodeOf(const std::string& track2) {
 }  // namespace
 
 bool DemoSession::Purchase() {
-  if (!Step(
-          "StartTransaction 12.50 978 (chip card)",
-          [&] { return control_->StartTransaction(LocalDateTime(), kAmount, kCurrency, false); },
-          {0, 1102}, seconds(30)) ||
-      !Step(
-          "EnterPIN", [&] { return control_->EnterPIN(); }, {0, 1103}, seconds(30)) ||
-      !Step(
-          "GetFirstCrypto", [&] { return control_->GetFirstCrypto(0, false); }, {0, 1104},
-          seconds(30))) {
+  const auto start = [&] {
+    return control_->StartTransaction(LocalDateTime(), kAmount, kCurrency, false);
+  };
+  const auto enterPin = [&] { return control_->EnterPIN(); };
+  const auto firstCrypto = [&] { return control_->GetFirstCrypto(0, false); };
+  if (!Step("StartTransaction " + AmountText(" ") + " (chip card)", start, {0, 1102}, kLimit) ||
+      !Step("EnterPIN", enterPin, {0, 1103}, kLimit) ||
+      !Step("GetFirstCrypto", firstCrypto, {0, 1104}, kLimit)) {
     return false;
   }
   const IssuerAnswer issuer = SimulatedApproval();
   out_ << "issuer (played by the demo): approved, response code " << issuer.actionCode << ", IAD "
        << issuer.iad << ", a " << issuer.script71.size() << "-byte script for tag 71\n";
-  if (!Step(
-          "GetSecondCrypto",
-          [&] {
-            return control_->GetSecondCrypto(0, issuer.script71, "", issuer.iad, issuer.actionCode);
-          },
-          {0, 1106}, seconds(30))) {
-    return false;
-  }
+  const auto secondCrypto = [&] {
+    return control_->GetSecondCrypto(0, issuer.script71, "", issuer.iad, issuer.actionCode);
+  };
+  if (!Step("GetSecondCrypto", secondCrypto, {0, 1106}, kLimit)) return false;
+
   out_ << "-- receipt\n";
   PrintReceipt(*control_, options_.showCardData, out_);
   const PurchaseOutcome outcome = OutcomeOf(*control_);
-  purchase_ = "12.50 in currency 978, " + outcome.text;
+  purchase_ = AmountText(" in currency ") + ", " + outcome.text;
   return outcome.approved || Fail("the purchase was not approved: " + outcome.text);
 }
 
 // The stripe read needs the payment application idle: the reset asks for the
 // card to be taken out, and the connection comes back as at start.
 bool DemoSession::ReturnToIdle() {
-  return Step(
-             "WarmReset", [&] { return control_->WarmReset(); }, {0, 1200}, seconds(30)) &&
-         Connect("after the reset");
+  const auto reset = [&] { return control_->WarmReset(); };
+  return Step("WarmReset", reset, {0, 1200}, kLimit) && Connect("after the reset");
 }
 
 bool DemoSession::ReadStripe() {
   // A card with a stripe only, swiped at the prompt.
   pad_->Pad().Profile() = emu::StripeCard();
   pad_->SetCardholder(DemoCardholder(emu::CardEntry::Swipe, options_.pace));
-  if (!Step(
-          "MagnetReader (stripe card swiped)", [&] { return control_->MagnetReader(); }, {5, 0},
-          seconds(30))) {
-    return false;
-  }
+  const auto read = [&] { return control_->MagnetReader(); };
+  if (!Step("MagnetReader (stripe card swiped)", read, {5, 0}, kLimit)) return false;
   swipedTrack2_ = events_->Seen(5, 0).value_or("");
   return true;
 }
@@ -99,9 +100,8 @@ bool DemoSession::CheckFallback() {
 
 bool DemoSession::CheckServiceCode(const std::string& code, const std::string& whose,
                                    const std::string& expected) {
-  if (!Step(
-          "CheckServiceCode " + code + " (" + whose + ")",
-          [&] { return control_->CheckServiceCode(code); }, {0, 1105}, seconds(30))) {
+  const auto check = [&] { return control_->CheckServiceCode(code); };
+  if (!Step("CheckServiceCode " + code + " (" + whose + ")", check, {0, 1105}, kLimit)) {
     return false;
   }
   const std::string answer = events_->Seen(0, 1105).value_or("");
