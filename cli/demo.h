@@ -1,4 +1,4 @@
-// The demo: an emulated PIN pad comes up and gets its tables.
+// The demo: an emulated PIN pad comes up, gets its tables and takes a payment.
 #pragma once
 
 #include <ostream>
@@ -8,7 +8,7 @@ namespace korvex::cli {
 struct DemoOptions {
   int traceLevel = 0;         // 0: no debug events; N: levels N and above
   bool pace = false;          // bytes cross the emulated line at its baud rate
-  bool showCardData = false;  // card data in clear; for the card steps to come
+  bool showCardData = false;  // PAN and track 2 in clear instead of masked
 };
 
 // 0 on success; non-zero with the failing event on err otherwise.

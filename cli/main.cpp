@@ -58,15 +58,18 @@ int main(int argc, char** argv) {
 
   korvex::cli::DemoOptions demoOptions;
   CLI::App* demo = app.add_subcommand(
-      "demo", "Watch an emulated PIN pad come up and get its EMV tables, over real TCP.");
+      "demo",
+      "Watch an emulated PIN pad come up, get its EMV tables and take a card payment, "
+      "over real TCP.");
   demo->add_option("--trace", demoOptions.traceLevel,
                    "Also print DebugEvents of this level and above (2 raw data .. 10 progress)")
       ->type_name("N")
       ->check(CLI::Range(1, 10));
   demo->add_flag("--pace", demoOptions.pace,
-                 "Pace every byte at the emulated line's baud rate, as a real pad would");
+                 "Pace every byte at the emulated line's baud rate and let the cardholder take "
+                 "the time a real one does");
   demo->add_flag("--show-card-data", demoOptions.showCardData,
-                 "Print PAN and track 2 in clear instead of masked (no card is shown yet)");
+                 "Print PAN and track 2 in clear instead of masked");
 
   CLI11_PARSE(app, argc, argv);
 

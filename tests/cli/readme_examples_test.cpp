@@ -1,13 +1,16 @@
-// The README's examples that need no PIN pad run as written: every call in an
-// example session answered with an error, and the masking example.
+// The README's examples run as written: every call in an example session
+// answered with an error, the masking example, and the output of `make demo`.
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <regex>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "cli/bridge_methods.h"
 #include "cli/card_data.h"
+#include "cli/demo.h"
 #include "harness/recording_events.h"
 #include "korvex/sim_host.h"
 
@@ -38,6 +41,31 @@ TEST(ReadmeExamplesTest, ErrorAnswersAndMaskingReadAsTheToolWrites) {
   std::smatch masked;
   ASSERT_TRUE(std::regex_search(readme, masked, std::regex("`([0-9=]+)` is written as\\s+`(.*)`")));
   EXPECT_EQ(MaskTrack2(masked[1].str()), masked[2].str());
+}
+
+// The demo's lines with what changes from run to run (times, port) replaced.
+std::vector<std::string> StableLines(const std::string& text) {
+  static const std::regex stamp(R"(\[ *[0-9]+\.[0-9]{3}s\])");
+  static const std::regex port(R"(127\.0\.0\.1:[0-9]+)");
+  static const std::regex elapsed(R"(elapsed: [0-9]+\.[0-9]{3} s)");
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    line = std::regex_replace(line, stamp, "[time]");
+    line = std::regex_replace(line, port, "127.0.0.1:PORT");
+    lines.push_back(std::regex_replace(line, elapsed, "elapsed: TIME s"));
+  }
+  return lines;
+}
+
+TEST(ReadmeExamplesTest, MakeDemoShowsWhatTheDemoPrints) {
+  const std::string readme = Readme();
+  std::smatch block;
+  ASSERT_TRUE(
+      std::regex_search(readme, block, std::regex("What `make demo` shows:\\s+```\\n([^`]*)```")));
+  std::ostringstream out, err;
+  EXPECT_EQ(RunDemo(DemoOptions{}, out, err), 0) << err.str();
+  EXPECT_EQ(StableLines(out.str()), StableLines(block[1].str())) << out.str();
 }
 
 }  // namespace
