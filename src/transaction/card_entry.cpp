@@ -95,6 +95,9 @@ void Korvex::Impl::ProcessC23(const std::string& Message) {
 void Korvex::Impl::ProcessC00(const std::string& Message) {
   if (WarmResetPending) {
     RaiseInterfaceEvent(1, 27, "Warm reset at ProcessC00()");
+    // The reply ends the chip start's wait for the cardholder. Left in 252,
+    // WarmReset would put the reset off again, and no further reply comes.
+    if (fState == STATE_CHIP_START_ACKED) fState = STATE_CHIP_START_SENT;
     WarmReset();
     return;
   }
