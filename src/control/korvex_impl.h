@@ -123,6 +123,10 @@ class Korvex::Impl : public SocketEvents, public TimerEvents {
   void Send72(int16_t State);
   bool UserActionNeeded() const;
   void WarmResetComplete();
+  // A warm reset put off while the PIN pad was busy, carried out by the next
+  // handler that looks: Code 27 with the handler's text, then WarmReset. True
+  // when it was (the handler then ignores its message).
+  bool CarryOutPendingWarmReset(const std::string& Text);
 
   // ---- PIN-pad control: initialisation (padctl/) --------------------------
   int16_t PerformConnectionTest(int16_t HostIndexArg);

@@ -22,11 +22,7 @@ int16_t Korvex::Impl::PerformConnectionTest(int16_t HostIndexArg) {
 }
 
 void Korvex::Impl::ProcessP01(const std::string& Message) {
-  if (WarmResetPending) {
-    RaiseInterfaceEvent(1, 27, "");
-    WarmReset();
-    return;
-  }
+  if (CarryOutPendingWarmReset("")) return;
   const bool ready = Message.size() >= 8 && Message.compare(4, 2, "00") == 0 &&
                      Message.compare(6, 2, "02") == 0;
   if (!ready) {
@@ -58,11 +54,7 @@ void Korvex::Impl::ProcessP01(const std::string& Message) {
 }
 
 void Korvex::Impl::ProcessP00(const std::string& Message) {
-  if (WarmResetPending) {
-    RaiseInterfaceEvent(1, 27, "");
-    WarmReset();
-    return;
-  }
+  if (CarryOutPendingWarmReset("")) return;
   switch (fState) {
     case STATE_EMVAPP_SWITCH_WAIT: DetectEMVApp(STATE_SWITCH_CHECK); break;
     case STATE_EMVAPP_START_ACKED: DetectEMVApp(STATE_DOWNLOAD_CHECK); break;
@@ -71,11 +63,7 @@ void Korvex::Impl::ProcessP00(const std::string& Message) {
 }
 
 void Korvex::Impl::ProcessKD0(const std::string& Message) {
-  if (WarmResetPending) {
-    RaiseInterfaceEvent(1, 27, "");
-    WarmReset();
-    return;
-  }
+  if (CarryOutPendingWarmReset("")) return;
   RaiseDebugEvent(10, "Rakendus LoaderApp tuvastatud");
   switch (fState) {
     case STATE_LOADER_DETECT_ACKED: fState = STATE_LOADER_READY; break;

@@ -21,11 +21,7 @@ int16_t Korvex::Impl::InitTransaction() {
 }
 
 void Korvex::Impl::ProcessD03(const std::string& Message) {
-  if (WarmResetPending) {
-    RaiseInterfaceEvent(1, 27, "Warm reset at ProcessD03()");
-    WarmReset();
-    return;
-  }
+  if (CarryOutPendingWarmReset("Warm reset at ProcessD03()")) return;
   if (fState != STATE_D03_ACKED) {
     RaiseInterfaceEvent(1, 12, StateReport("ProcessD03", Message));
     return;

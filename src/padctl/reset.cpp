@@ -51,6 +51,13 @@ bool Korvex::Impl::UserActionNeeded() const {
          fState == STATE_WARM_RESET_CARD_REMOVAL_ACKED;
 }
 
+bool Korvex::Impl::CarryOutPendingWarmReset(const std::string& Text) {
+  if (!WarmResetPending) return false;
+  RaiseInterfaceEvent(1, 27, Text);
+  WarmReset();
+  return true;
+}
+
 void Korvex::Impl::WarmResetComplete() {
   StopTimer();
   RaiseInterfaceEvent(0, 1200, "Warm Reset Complete");

@@ -31,10 +31,8 @@ void Korvex::Impl::SendC20(int16_t State, const std::string& TagList) {
 void Korvex::Impl::ProcessC01(const std::string& Message) {
   switch (fState) {
     case STATE_APP_SELECT_ACKED:
-      if (WarmResetPending) {
-        RaiseInterfaceEvent(1, 27, "");
-        WarmReset();
-      } else if (MessageResult(Message) == "00") {
+      if (CarryOutPendingWarmReset("")) return;
+      if (MessageResult(Message) == "00") {
         ParseResponseData(txn.TransData, Message);
         SendC20(STATE_CARD_DATA_SENT, kCardDataTags);
       } else {

@@ -75,11 +75,7 @@ void Korvex::Impl::SendC00() {
 }
 
 void Korvex::Impl::ProcessC23(const std::string& Message) {
-  if (WarmResetPending) {
-    RaiseInterfaceEvent(1, 27, "Warm reset at ProcessC23");
-    WarmReset();
-    return;
-  }
+  if (CarryOutPendingWarmReset("Warm reset at ProcessC23")) return;
   switch (fState) {
     case STATE_CARD_RESET_ACKED:
       if (MessageResult(Message) == "00") {

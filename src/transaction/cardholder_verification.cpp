@@ -62,11 +62,7 @@ void Korvex::Impl::SendC02() {
 }
 
 void Korvex::Impl::ProcessC17(const std::string& Message) {
-  if (WarmResetPending) {
-    RaiseInterfaceEvent(1, 27, "Warm reset at ProcessC17");
-    WarmReset();
-    return;
-  }
+  if (CarryOutPendingWarmReset("Warm reset at ProcessC17")) return;
   switch (fState) {
     case STATE_PIN_POLICY_ACKED:
       if (MessageResult(Message) == "00") {
@@ -80,11 +76,7 @@ void Korvex::Impl::ProcessC17(const std::string& Message) {
 }
 
 void Korvex::Impl::ProcessC18(const std::string& Message) {
-  if (WarmResetPending) {
-    RaiseInterfaceEvent(1, 27, "Warm reset at ProcessC18");
-    WarmReset();
-    return;
-  }
+  if (CarryOutPendingWarmReset("Warm reset at ProcessC18")) return;
   switch (fState) {
     case STATE_PIN_LIMITS_ACKED:
       if (MessageResult(Message) == "00") {
@@ -102,11 +94,7 @@ void Korvex::Impl::ProcessC18(const std::string& Message) {
 void Korvex::Impl::ProcessC26(const std::string& Message) {
   switch (fState) {
     case STATE_AMOUNT_CONFIRM_ACKED: {
-      if (WarmResetPending) {
-        RaiseInterfaceEvent(1, 27, "");
-        WarmReset();
-        return;
-      }
+      if (CarryOutPendingWarmReset("")) return;
       const std::string result = MessageResult(Message);
       if (result == "00") {
         const std::string key = Message.size() >= 8 ? Message.substr(6, 2) : std::string();
@@ -128,10 +116,8 @@ void Korvex::Impl::ProcessC02(const std::string& Message) {
   switch (fState) {
     case STATE_PIN_ACKED:
       fState = STATE_PIN_DONE;  // the PIN pad has left PIN entry, whatever the result
-      if (WarmResetPending) {
-        RaiseInterfaceEvent(1, 27, "");
-        WarmReset();
-      } else if (MessageResult(Message) == "00") {
+      if (CarryOutPendingWarmReset("")) return;
+      if (MessageResult(Message) == "00") {
         ParseResponseData(txn.TransData, Message);
         RaiseInterfaceEvent(0, 1103, "Pin entered!");
         RaiseDebugEvent(10, "PIN OK.");

@@ -65,11 +65,7 @@ void Korvex::Impl::SendC22() {
 void Korvex::Impl::ProcessC22(const std::string& Message) {
   switch (fState) {
     case STATE_SERVICE_CODE_ACKED: {
-      if (WarmResetPending) {
-        RaiseInterfaceEvent(1, 27, "ProcessC22()");
-        WarmReset();
-        return;
-      }
+      if (CarryOutPendingWarmReset("ProcessC22()")) return;
       const std::string result = MessageResult(Message);
       fState = STATE_EMVAPP_READY;
       if (ServiceCodeChecked) {
