@@ -1,4 +1,5 @@
-// AsioHost on a real clock and loopback TCP. Waits are RunUntil calls whose
+// AsioHost on a real clock and loopback TCP (the control over it: the `korvex host`
+// and `korvex demo` process tests). Waits are RunUntil calls whose
 // limit only turns a hang into a failure; nothing asserts a duration.
 #include "korvex/asio_host.h"
 
@@ -10,9 +11,6 @@
 #include <cerrno>
 #include <thread>
 
-#include "control/korvex_impl.h"
-#include "harness/recording_events.h"
-#include "harness/scripted_peer.h"
 #include "host/host_events.h"
 
 namespace korvex {
@@ -78,23 +76,6 @@ class AsioHostTest : public ::testing::Test {
   testing::TickLog ticks;
   std::unique_ptr<Timer> timer = host.CreateTimer(ticks);
 };
-
-TEST_F(AsioHostTest, ControlReachesTheReadyPaymentApplication) {
-  const std::string request = "SETCOMM19200,n,8,1  " + testing::WithLrc("P01");
-  testing::RecordingEvents events;
-  Korvex::Impl impl(host, events);
-  impl.fState = STATE_TERMINAL_SET;
-  impl.Winsock1->SetRemoteHost("127.0.0.1");
-  impl.Winsock1->SetRemotePort(peer.acceptor.local_endpoint().port());
-  ASSERT_EQ(impl.PerformConnectionTest(1), 0);
-  ASSERT_TRUE(Wait([&] { return peer.Received() == request; }));
-  peer.Send(ACK + testing::WithLrc("P010002"));
-
-  ASSERT_TRUE(Wait([&] { return impl.fState == STATE_EMVAPP_READY; }));
-  EXPECT_EQ(events.Interfaces(), std::vector{testing::IE(0, 1107, "EmvApp is ready")});
-  // The reply frame is acknowledged.
-  EXPECT_TRUE(Wait([&] { return peer.Received() == request + ACK; }));
-}
 
 TEST_F(AsioHostTest, RefusedConnectThenWritesInOrderAndPeerClose) {
   const int32_t unused = tcp::acceptor(host.Context(), {asio::ip::make_address("127.0.0.1"), 0})
