@@ -36,7 +36,7 @@ TEST(CardSwipe, TrackMessageAndTheSecondAckRule) {
   line.Ack();  // the control's second ACK, and one more while it waits
   line.Ack();
   EXPECT_EQ(line.Take(), kAck + kAck);
-  Converse(line, {{"I050", "I050"}});  // a request ends the exchange
+  Converse(line, {{"Q41", ""}});  // a request ends the exchange
   line.Ack();
   EXPECT_EQ(line.Take(), "");
   EXPECT_TRUE(line.emu.Violations().empty()) << line.emu.ViolationSummary();
