@@ -1,7 +1,9 @@
 // Swipes: the track message "81." while swipe reading is on, its second-ACK
-// rule, a swipe held behind a request being handled, a swiped chip card
-// ("81.*") inserted for the chip start, and a swipe the pad does not read.
+// rule, a swipe held behind a request being handled, a swipe the pad does not
+// read; and the fallback check of a swiped card's service code.
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 #include "card_conversation.h"
 #include "link/framing.h"
@@ -34,7 +36,7 @@ TEST(CardSwipe, TrackMessageAndTheSecondAckRule) {
   line.Ack();  // the control's second ACK, and one more while it waits
   line.Ack();
   EXPECT_EQ(line.Take(), kAck + kAck);
-  Converse(line, {{"I050", "I050"}});  // a request ends the exchange
+  Converse(line, {{"Q41", ""}});  // a request ends the exchange
   line.Ack();
   EXPECT_EQ(line.Take(), "");
   EXPECT_TRUE(line.emu.Violations().empty()) << line.emu.ViolationSummary();
@@ -55,21 +57,6 @@ TEST(CardSwipe, SwipeWaitsBehindARequestBeingHandled) {
   EXPECT_EQ(line.Take(), kStripeTrack);
 }
 
-TEST(CardSwipe, SwipedChipCardIsInsertedForTheChipStart) {
-  RawLine line = SwipingLine(CardProfile{});
-  Converse(line, kSwipeOn);
-  line.Run(500);
-  EXPECT_EQ(line.Take(), Frame("81.*;4761739001010010=2712201123456789?" + std::string(1, FS)));
-  line.Ack();
-  line.Ack();
-  EXPECT_EQ(line.Take(), kAck);
-  Converse(line, {{kChipStart, "", 499}});  // waits for the card
-  EXPECT_FALSE(line.emu.Pad().Transaction().swipeReading);
-  line.Run(1);
-  EXPECT_EQ(line.Take(), Frame("C0000" + kAid + kLabel + kLanguage));
-  EXPECT_TRUE(line.emu.Violations().empty()) << line.emu.ViolationSummary();
-}
-
 // A new transaction, "Q41" and "72" each end swipe reading.
 TEST(CardSwipe, NoTrackMessageWhileSwipeReadingIsOff) {
   const Exchange offs[] = {{"C23", "C2300"}, {"Q41", ""}, {"72", ""}};
@@ -80,6 +67,20 @@ TEST(CardSwipe, NoTrackMessageWhileSwipeReadingIsOff) {
     line.Run(5000);
     EXPECT_EQ(line.Take(), "");
     EXPECT_TRUE(line.emu.GetTranscript().Contains("swipe reading is off: not read"));
+  }
+}
+
+// First digit 2 or 6: the chip must be used; otherwise the scenario's status.
+TEST(CardSwipe, FallbackCheckByServiceCode) {
+  const std::tuple<const char*, const char*, std::string> cases[] = {
+      {"C22201", "00", "C2220"}, {"C22601", "00", "C2220"}, {"C22101", "00", "C2200"},
+      {"C22101", "21", "C2221"}, {"C22501", "21", "C2221"},
+  };
+  for (const auto& [request, noChip, reply] : cases) {
+    SCOPED_TRACE(request);
+    EmulatorConfig config;
+    config.replies.serviceCodeNoChip = noChip;
+    EXPECT_EQ(RawLine(config).Request(request), kAck + Frame(reply));
   }
 }
 

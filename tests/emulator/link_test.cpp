@@ -1,4 +1,5 @@
-// The router command, the line rate, framing, ACK/NAK and resends, pacing.
+// The router command, the line rate, framing, ACK/NAK and resends, pacing,
+// and the transcript's readable units.
 #include <gtest/gtest.h>
 
 #include "emulator/core/wire_text.h"
@@ -55,6 +56,8 @@ TEST(Framing, BadCheckIsNakedAndGoodFramesAckedAcrossPieces) {
   EXPECT_EQ(line.Take(), kAck + Frame("P010002") + kAck);
   line.Ack();
   EXPECT_EQ(line.Take(), Frame("I050"));
+  EXPECT_EQ(line.emu.GetTranscript().Entries().back().text, "<STX>I050<ETX><LRC 0x7F>");
+  EXPECT_EQ(DescribeBytes(std::string("D0100") + FS + "\xE4"), "D0100<FS><0xE4>");
   EXPECT_TRUE(line.emu.Violations().empty()) << line.emu.ViolationSummary();
 }
 
@@ -106,16 +109,6 @@ TEST(Timing, ProcessingDelayIsPerMessage) {
   line.Run(10);
   EXPECT_EQ(line.pieces, (std::vector<std::pair<int64_t, std::string>>{
                              {0, kAck}, {50, Frame("P010002")}, {60, kAck}, {65, Frame("I050")}}));
-}
-
-TEST(Transcript, DecodesUnitsReadably) {
-  EXPECT_EQ(DescribeBytes(std::string("D0100") + FS + "\xE4"), "D0100<FS><0xE4>");
-  RawLine line;
-  line.SendFrame("P01");
-  const TranscriptEntry& last = line.emu.GetTranscript().Entries().back();
-  EXPECT_EQ(last.direction, Direction::FromPad);
-  EXPECT_EQ(last.bytes, Frame("P010002"));
-  EXPECT_EQ(last.text, "<STX>P010002<ETX><LRC 0x50>");
 }
 
 }  // namespace

@@ -8,15 +8,6 @@ namespace {
 
 using namespace testing;
 
-TEST(Reset, ReaderStatusAndI02WithTheReaderEmpty) {
-  for (bool card : {false, true}) {
-    RawLine line({}, {PadApp::Payment, {card, 2500}, {}});
-    EXPECT_EQ(line.Request("I050"), kAck + Frame(card ? "I051" : "I050"));
-  }
-  RawLine empty;
-  EXPECT_EQ(empty.Request("I02"), kAck + Frame("I02"));
-}
-
 TEST(Reset, I02IsAnsweredOnceTheCardIsTakenOut) {
   RawLine line({}, {PadApp::Payment, {true, 2500}, {}});
   line.SendFrame("I02");
