@@ -4,28 +4,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
 
 #include "transaction/txn_rig.h"
 
 namespace korvex::testing {
 namespace {
 
-const std::string kInsert = "Z2\x1A Sisesta  kaart   Insert  card";
-const std::string kC00 = "C0000101260304120000000000001250";
-const std::string kC010 = "C0100000000012500000000000000978";
-const std::string kC20 = "C20055F285F3482009F335F2D";
 const std::string kStarted =
     "\xA4\xA4\xA4\xA4\xA4\xA4\xA4\xA4\xA4 Transaction Started... "
     "\xA4\xA4\xA4\xA4\xA4\xA4\xA4\xA4\xA4";
 const std::string kTimeout = "TIMEOUT!!!!!!!!!!!";
-
-size_t RouterLines(const TxnRig& rig) {
-  const auto& all = rig.pad.Core().GetTranscript().Entries();
-  return std::count_if(all.begin(), all.end(), [](const auto& e) {
-    return e.text.starts_with("router command \"SETCOMM19200,n,8,1  \"");
-  });
-}
 
 // `run` appears in `all` as consecutive texts.
 bool HasRun(const Texts& all, const Texts& run) {
@@ -106,7 +94,7 @@ TEST(CardEntryFlow, EachWayInReachesTheCardOrItsTrack) {
       // Eleven digits are refused before anything starts, connection included.
       EXPECT_EQ(rig.control.StartTransaction("26030412000", 12.50, 978, false), 7);
       rig.host.RunFor(1000);
-      EXPECT_EQ(RouterLines(rig), 1u);
+      EXPECT_EQ(rig.RouterLines(), 1u);
       EXPECT_EQ(rig.NewRequests(), Texts{});
       EXPECT_EQ(rig.control.fState, STATE_IDLE);
     }
@@ -114,7 +102,7 @@ TEST(CardEntryFlow, EachWayInReachesTheCardOrItsTrack) {
     const auto& last = row.interfaces.back();
     ASSERT_TRUE(rig.RunToEvent(last.type, last.code));
     rig.host.RunFor(5000);  // nothing follows: no resent ACK, no timeout
-    EXPECT_EQ(RouterLines(rig), row.connected ? 1u : 2u);
+    EXPECT_EQ(rig.RouterLines(), row.connected ? 1u : 2u);
     EXPECT_EQ(rig.NewRequests(), row.requests);
     EXPECT_EQ(rig.Interfaces(), row.interfaces);
     EXPECT_EQ(rig.Trace(8), row.level8);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -30,8 +31,13 @@ inline JsonTerminal::Config ExampleTerminalConfig() {
   return loaded ? loaded->config() : JsonTerminal::Config{};
 }
 
-// The purchase every flow starts with: 12.50 EUR on 4 March 2026, 12:00.
+// The purchase every flow starts with: 12.50 EUR on 4 March 2026, 12:00; the
+// insert prompt, chip start, application selection and card-data request.
 inline const std::string kDateTime = "260304120000";
+inline const std::string kInsert = "Z2\x1A Sisesta  kaart   Insert  card";
+inline const std::string kC00 = "C0000101260304120000000000001250";
+inline const std::string kC010 = "C0100000000012500000000000000978";
+inline const std::string kC20 = "C20055F285F3482009F335F2D";
 
 struct TxnRig {
   SimHost host;
@@ -90,6 +96,13 @@ struct TxnRig {
   Events Interfaces() const { return events.Interfaces(); }
   // The stored card data, as the host's getTag reads it.
   std::string Tag(const std::string& key) const { return getTag(control.txn.TransData, key); }
+  // Connections the router saw open, by their line command.
+  size_t RouterLines() const {
+    return static_cast<size_t>(
+        std::ranges::count_if(pad.Core().GetTranscript().Entries(), [](const auto& e) {
+          return e.text.starts_with("router command \"SETCOMM19200,n,8,1  \"");
+        }));
+  }
   // Trace texts of exactly this level, in order.
   Texts Trace(int level) const {
     Texts out;
