@@ -37,53 +37,28 @@ TEST(CardEntryFlow, EachWayInReachesTheCardOrItsTrack) {
     Events interfaces;
     Texts level8, level5Run;
     int16_t finalState;
-  } rows[] = {
-      {"not connected",
-       {},
-       {},
-       false,
-       false,
-       {"C23", "I02", kInsert, "I050", "I050", "Q41", kC00, kC010, kC20},
-       cardData,
-       {kStarted, "PinPad connected!", kTimeout},
-       {},
-       STATE_CARD_DATA_READY},
+  };
+  const Row rows[] = {
+      Row("not connected", {}, {}, false, false,
+          {"C23", "I02", kInsert, "I050", "I050", "Q41", kC00, kC010, kC20}, cardData,
+          {kStarted, "PinPad connected!", kTimeout}, {}, STATE_CARD_DATA_READY),
       // The card is still in the reader when the chip start times out: the
       // new polling cycle finds it at once.
-      {"chip start timed out",
-       timedOut,
-       {},
-       true,
-       false,
-       {"C23", "I02", kInsert, "I050", "I050", "Q41", kC00, "Q40", kInsert, "I050", "Q41", kC00,
-        kC010, kC20},
-       {IE(0, 1101, "Card Inserted!"), IE(0, 1101, "Card Inserted!"),
-        IE(0, 1102, "Track2 received")},
-       {kStarted, kTimeout, "Waiting for card..."},
-       {},
-       STATE_CARD_DATA_READY},
+      Row("chip start timed out", timedOut, {}, true, false,
+          {"C23", "I02", kInsert, "I050", "I050", "Q41", kC00, "Q40", kInsert, "I050", "Q41", kC00,
+           kC010, kC20},
+          {IE(0, 1101, "Card Inserted!"), IE(0, 1101, "Card Inserted!"),
+           IE(0, 1102, "Track2 received")},
+          {kStarted, kTimeout, "Waiting for card..."}, {}, STATE_CARD_DATA_READY),
       // A swiped chip card goes to the chip reader; the pad answers the chip
       // start once it is inserted.
-      {"chip card swiped",
-       swiped,
-       {},
-       true,
-       true,
-       {"C23", "I02", "Q40", kInsert, "I050", kC00, kC010, kC20},
-       cardData,
-       {kStarted},
-       {"Msg 81 at state=210", "Sending ACK", "<ACK> received at State=211"},
-       STATE_CARD_DATA_READY},
-      {"stripe card swiped",
-       swiped,
-       stripe,
-       true,
-       true,
-       {"C23", "I02", "Q40", kInsert, "I050"},
-       {IE(5, 0, "5413330089020011=2512101000000000")},
-       {kStarted},
-       {"Msg 81 at state=210", "Sending ACK", "<ACK> received at State=212"},
-       STATE_IDLE},
+      Row("chip card swiped", swiped, {}, true, true,
+          {"C23", "I02", "Q40", kInsert, "I050", kC00, kC010, kC20}, cardData, {kStarted},
+          {"Msg 81 at state=210", "Sending ACK", "<ACK> received at State=211"},
+          STATE_CARD_DATA_READY),
+      Row("stripe card swiped", swiped, stripe, true, true, {"C23", "I02", "Q40", kInsert, "I050"},
+          {IE(5, 0, "5413330089020011=2512101000000000")}, {kStarted},
+          {"Msg 81 at state=210", "Sending ACK", "<ACK> received at State=212"}, STATE_IDLE),
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);

@@ -98,16 +98,10 @@ TEST(ResponseData, Layouts) {
   for (const auto& [text, want] : rows) {
     SCOPED_TRACE(text);
     TransData r;
-    const std::vector<std::string*> fields = {&r.ApplicationId,
-                                              &r.Track2Data,
-                                              &r.Pan,
-                                              &r.ExpiryDate,
-                                              &r.SignatureFlag,
-                                              &r.TerminalVerificationResults,
-                                              &r.TransactionStatusInformation,
-                                              &r.CryptogramInfoData,
-                                              &r.AuthResponseCode,
-                                              &r.TagFF51Data};
+    const std::vector<std::string*> fields({&r.ApplicationId, &r.Track2Data, &r.Pan, &r.ExpiryDate,
+                                            &r.SignatureFlag, &r.TerminalVerificationResults,
+                                            &r.TransactionStatusInformation, &r.CryptogramInfoData,
+                                            &r.AuthResponseCode, &r.TagFF51Data});
     for (std::string* f : fields) *f = "-";
     // As the dispatcher hands it on: framed, with a check byte that may be ETX.
     ParseResponseData(r, WithLrc(text));
