@@ -65,7 +65,7 @@ struct TxnRig {
   }
   void Forget() {
     events.Clear();
-    seen_ = Requests().size();
+    seen_ = pad.Core().GetTranscript().Entries().size();
   }
 
   // Runs until the control is in `state` (and has nothing left to do at this
@@ -78,19 +78,16 @@ struct TxnRig {
     return host.RunUntil([&] { return events.HasInterface(type, code); }, maxMs);
   }
 
-  // Texts of the frames the pad received (or sent), in order; with `sinceForget`
-  // only those after the last Forget.
-  Texts Requests(emu::Direction from = emu::Direction::ToPad) const {
+  // Texts of the frames the pad received since the last Forget, in order.
+  Texts NewRequests() const {
+    const auto& all = pad.Core().GetTranscript().Entries();
     Texts out;
-    for (const auto& e : pad.Core().GetTranscript().Entries()) {
-      if (e.direction != from || e.bytes.size() < 3 || e.bytes[0] != '\x02') continue;
-      out.push_back(e.bytes.substr(1, e.bytes.find('\x03') - 1));
+    for (size_t i = seen_; i < all.size(); ++i) {
+      const std::string& b = all[i].bytes;
+      if (all[i].direction == emu::Direction::ToPad && b.size() >= 3 && b[0] == '\x02')
+        out.push_back(b.substr(1, b.find('\x03') - 1));
     }
     return out;
-  }
-  Texts NewRequests() const {
-    Texts all = Requests();
-    return Texts(all.begin() + static_cast<std::ptrdiff_t>(std::min(seen_, all.size())), all.end());
   }
   // The control's InterfaceEvents since the last Forget.
   Events Interfaces() const { return events.Interfaces(); }
