@@ -4,7 +4,6 @@
 // track messages the control cannot read.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
 
 #include "harness/scripted_peer.h"
@@ -13,16 +12,8 @@
 namespace korvex::testing {
 namespace {
 
-const std::string kInsert = "Z2\x1A Sisesta  kaart   Insert  card";
 const std::string kSwipe = "Z2\x1A  T6mba kaart      Swipe card";
 const std::string kStripeTrack = "5413330089020011=2512101000000000";
-
-size_t RouterLines(const TxnRig& rig) {
-  const auto& all = rig.pad.Core().GetTranscript().Entries();
-  return std::count_if(all.begin(), all.end(), [](const auto& e) {
-    return e.text.starts_with("router command \"SETCOMM19200,n,8,1  \"");
-  });
-}
 
 TEST(FallbackCheckFlow, EachResultTellsChipOrStripeAndLeavesTheControlReady) {
   struct Row {
@@ -51,7 +42,7 @@ TEST(FallbackCheckFlow, EachResultTellsChipOrStripeAndLeavesTheControlReady) {
     EXPECT_EQ(rig.control.fState, row.fromIdle ? STATE_CONNECT_SERVICE_CODE : 301);
     ASSERT_TRUE(rig.RunToEvent(row.event.type, row.event.code));
     rig.host.RunFor(5000);
-    EXPECT_EQ(RouterLines(rig), row.fromIdle ? 2u : 1u);
+    EXPECT_EQ(rig.RouterLines(), row.fromIdle ? 2u : 1u);
     EXPECT_EQ(rig.NewRequests(), Texts{"C22" + row.code});  // no prompt: no chip start asked
     EXPECT_EQ(rig.Interfaces(), Events{row.event});
     EXPECT_EQ(rig.control.fState, STATE_EMVAPP_READY);
@@ -161,7 +152,7 @@ TEST(MagnetReaderFlow, AChipCardIsRefusedUntilAStripeIsSwiped) {
 
     ASSERT_TRUE(rig.RunToEvent(row.event.type, row.event.code));
     rig.host.RunFor(5000);  // no time limit, nothing more
-    EXPECT_EQ(RouterLines(rig), row.connected ? 1u : 2u);
+    EXPECT_EQ(rig.RouterLines(), row.connected ? 1u : 2u);
     EXPECT_EQ(rig.NewRequests(), (Texts{kSwipe, "Q40", "Q40"}));
     EXPECT_EQ(rig.Interfaces(), Events{row.event});
     EXPECT_EQ(rig.control.fState, row.finalState);

@@ -1,8 +1,10 @@
 // The transaction record: tag data from C20 replies, the five reply layouts,
-// and reading values back by key.
+// reading values back by key; and amounts as the PIN pad gets them.
 #include "transaction/trans_data.h"
 
 #include <gtest/gtest.h>
+
+#include "transaction/amounts.h"
 
 #include "harness/scripted_peer.h"
 
@@ -40,6 +42,9 @@ TEST(TagData, ListsAndItems) {
           {card, V("0233") + V("02") + V("5800"), false, 233, 2, "5800", "-", "-"},
           {card, V("0233") + V("02") + "002AB", false, 233, 2, "-", "-", "-"},  // value cut short
           {card, V("0233") + "-01" + "AB", false, 233, 9, "-", "-", "-"},       // length not digits
+          // Tags are read in any case; an empty number is not one.
+          {"025f289f33", V("0978") + V("E0"), true, 978, 9, "-", "-", "E0"},
+          {"015F28", V(""), false, 9, 9, "-", "-", "-"},
           // A tag the record does not keep fails there, after the ones before.
           {"0295009F02", V("0000008000") + V("000000001000"), false, 9, 9, "-", "0000008000", "-"},
       };
@@ -57,20 +62,6 @@ TEST(TagData, ListsAndItems) {
     EXPECT_EQ(record.TerminalVerificationResults, tvr);
     EXPECT_EQ(record.TerminalCapabilities, caps);
   }
-}
-
-TEST(TagData, StoreTagComparesTagsCaseInsensitively) {
-  TransData record;
-  EXPECT_TRUE(StoreTag(record, "ABCD", "9f26"));
-  EXPECT_TRUE(StoreTag(record, "656E", "5f2d"));
-  EXPECT_TRUE(StoreTag(record, "01", "9b00"));
-  EXPECT_TRUE(StoreTag(record, "0978", "5f28"));
-  EXPECT_FALSE(StoreTag(record, "0978", "9F02"));
-  EXPECT_FALSE(StoreTag(record, "", "5F28"));
-  EXPECT_EQ(record.ApplicationCryptogram, "ABCD");
-  EXPECT_EQ(record.LanguagePreference, "656E");
-  EXPECT_EQ(record.TransactionStatusInformation, "01");
-  EXPECT_EQ(record.IssuerCountryCode, 978);
 }
 
 TEST(ResponseData, Layouts) {
@@ -107,16 +98,10 @@ TEST(ResponseData, Layouts) {
   for (const auto& [text, want] : rows) {
     SCOPED_TRACE(text);
     TransData r;
-    const std::vector<std::string*> fields = {&r.ApplicationId,
-                                              &r.Track2Data,
-                                              &r.Pan,
-                                              &r.ExpiryDate,
-                                              &r.SignatureFlag,
-                                              &r.TerminalVerificationResults,
-                                              &r.TransactionStatusInformation,
-                                              &r.CryptogramInfoData,
-                                              &r.AuthResponseCode,
-                                              &r.TagFF51Data};
+    const std::vector<std::string*> fields({&r.ApplicationId, &r.Track2Data, &r.Pan, &r.ExpiryDate,
+                                            &r.SignatureFlag, &r.TerminalVerificationResults,
+                                            &r.TransactionStatusInformation, &r.CryptogramInfoData,
+                                            &r.AuthResponseCode, &r.TagFF51Data});
     for (std::string* f : fields) *f = "-";
     // As the dispatcher hands it on: framed, with a check byte that may be ETX.
     ParseResponseData(r, WithLrc(text));
@@ -151,6 +136,29 @@ TEST(TagQuery, KeysAreCaseInsensitiveAndUnknownOnesEmpty) {
   EXPECT_EQ(r.CurrencyCode, 0);
   EXPECT_EQ(r.TransactionDateTime, "");
   EXPECT_EQ(getTag(r, "AID"), "A0000000031010");
+}
+
+// Minor units rounded half to even for the chip application (C00, C010),
+// half away from zero on the confirmation screen (C26).
+TEST(Amounts, MinorUnitFieldAndConfirmationText) {
+  // Amount, C00/C010 field, C26 text for currency 233 and for 978.
+  const std::tuple<double, const char*, const char*, const char*> rows[] = {
+      {1.25, "000000000125", "1.25 EEK        ", "1.25            "},
+      {0.125, "000000000012", "0.13 EEK        ", "0.13            "},  // the two differ
+      {0.375, "000000000038", "0.38 EEK        ", "0.38            "},
+      {0.025, "000000000002", "0.03 EEK        ", "0.03            "},
+      {0.05, "000000000005", "0.05 EEK        ", "0.05            "},
+      {0, "000000000000", "0.00 EEK        ", "0.00            "},
+      {-1.5, "000000000150", "-1.50 EEK       ", "-1.50           "},  // no sign in C00
+      {12345678901234.56, "567890123456", "12345678901234.5", "12345678901234.5"},
+      {1e20, "000000000000", "1000000000000000", "1000000000000000"},  // beyond 64 bits
+  };
+  for (const auto& [amount, field, eek, eur] : rows) {
+    SCOPED_TRACE(amount);
+    EXPECT_EQ(AmountField(amount), field);
+    EXPECT_EQ(ConfirmationAmountText(amount, 233), eek);
+    EXPECT_EQ(ConfirmationAmountText(amount, 978), eur);
+  }
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -30,8 +31,13 @@ inline JsonTerminal::Config ExampleTerminalConfig() {
   return loaded ? loaded->config() : JsonTerminal::Config{};
 }
 
-// The purchase every flow starts with: 12.50 EUR on 4 March 2026, 12:00.
+// The purchase every flow starts with: 12.50 EUR on 4 March 2026, 12:00; the
+// insert prompt, chip start, application selection and card-data request.
 inline const std::string kDateTime = "260304120000";
+inline const std::string kInsert = "Z2\x1A Sisesta  kaart   Insert  card";
+inline const std::string kC00 = "C0000101260304120000000000001250";
+inline const std::string kC010 = "C0100000000012500000000000000978";
+inline const std::string kC20 = "C20055F285F3482009F335F2D";
 
 struct TxnRig {
   SimHost host;
@@ -59,7 +65,7 @@ struct TxnRig {
   }
   void Forget() {
     events.Clear();
-    seen_ = Requests().size();
+    seen_ = pad.Core().GetTranscript().Entries().size();
   }
 
   // Runs until the control is in `state` (and has nothing left to do at this
@@ -72,24 +78,28 @@ struct TxnRig {
     return host.RunUntil([&] { return events.HasInterface(type, code); }, maxMs);
   }
 
-  // Texts of the frames the pad received (or sent), in order; with `sinceForget`
-  // only those after the last Forget.
-  Texts Requests(emu::Direction from = emu::Direction::ToPad) const {
+  // Texts of the frames the pad received since the last Forget, in order.
+  Texts NewRequests() const {
+    const auto& all = pad.Core().GetTranscript().Entries();
     Texts out;
-    for (const auto& e : pad.Core().GetTranscript().Entries()) {
-      if (e.direction != from || e.bytes.size() < 3 || e.bytes[0] != '\x02') continue;
-      out.push_back(e.bytes.substr(1, e.bytes.find('\x03') - 1));
+    for (size_t i = seen_; i < all.size(); ++i) {
+      const std::string& b = all[i].bytes;
+      if (all[i].direction == emu::Direction::ToPad && b.size() >= 3 && b[0] == '\x02')
+        out.push_back(b.substr(1, b.find('\x03') - 1));
     }
     return out;
-  }
-  Texts NewRequests() const {
-    Texts all = Requests();
-    return Texts(all.begin() + static_cast<std::ptrdiff_t>(std::min(seen_, all.size())), all.end());
   }
   // The control's InterfaceEvents since the last Forget.
   Events Interfaces() const { return events.Interfaces(); }
   // The stored card data, as the host's getTag reads it.
   std::string Tag(const std::string& key) const { return getTag(control.txn.TransData, key); }
+  // Connections the router saw open, by their line command.
+  size_t RouterLines() const {
+    return static_cast<size_t>(
+        std::ranges::count_if(pad.Core().GetTranscript().Entries(), [](const auto& e) {
+          return e.text.starts_with("router command \"SETCOMM19200,n,8,1  \"");
+        }));
+  }
   // Trace texts of exactly this level, in order.
   Texts Trace(int level) const {
     Texts out;
