@@ -1,10 +1,11 @@
 // SimHost: a deterministic host in virtual time.
 //
-// Timers fire at exact virtual milliseconds, sockets connect to in-memory peers
-// registered by host and port, and every byte each side writes is logged with
-// its virtual time. DoEvents runs what is due now without advancing time;
-// RunFor and RunUntil advance it. Nothing here touches a real clock or socket,
-// so timeouts of seconds cost no real time and every run is repeatable.
+// Timers fire at exact virtual milliseconds (the clock itself counts
+// microseconds, so peers that model a serial line can be exact to the byte), sockets connect to
+// in-memory peers registered by host and port, and every byte each side writes is logged with its
+// virtual time. DoEvents runs what is due now without advancing time; RunFor and RunUntil advance
+// it. Nothing here touches a real clock or socket, so timeouts of seconds cost no real time and
+// every run is repeatable.
 #pragma once
 
 #include <cstdint>
@@ -29,6 +30,7 @@ struct SimWireRecord {
   Kind kind = Data;
   int connection = 0;
   std::string bytes;
+  int64_t timeUs = 0;
 };
 
 // Behaviour of one direction of every simulated connection.
@@ -76,7 +78,8 @@ class SimHost : public Host {
   std::unique_ptr<Socket> CreateSocket(SocketEvents& events) override;
   std::unique_ptr<Timer> CreateTimer(TimerEvents& events) override;
   void DoEvents() override;
-  int64_t NowMs() const override { return now_; }
+  int64_t NowMs() const override { return now_ / 1000; }
+  int64_t NowUs() const { return now_; }
   LocalDateTime LocalNow() const override;
   RegistryBackend& Registry() override { return registry_; }
   MemoryRegistry& registry() { return registry_; }
@@ -93,6 +96,7 @@ class SimHost : public Host {
 
   // Scheduling for peers and tests; the id cancels the call.
   uint64_t Schedule(int64_t delayMs, std::function<void()> fn);
+  uint64_t ScheduleUs(int64_t delayUs, std::function<void()> fn);
   void Cancel(uint64_t id);
 
   // Network.
@@ -120,7 +124,7 @@ class SimHost : public Host {
  private:
   bool RunOneDue();
 
-  int64_t now_ = 0;
+  int64_t now_ = 0;  // microseconds
   uint64_t nextSeq_ = 1;
   std::map<std::pair<int64_t, uint64_t>, std::function<void()>> events_;
   std::map<uint64_t, int64_t> eventTimes_;

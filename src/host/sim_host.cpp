@@ -16,8 +16,8 @@ struct SimHost::Link : SimConnection, std::enable_shared_from_this<SimHost::Link
   std::weak_ptr<SocketCore> control;
   bool controlOpen = true;
   bool peerOpen = true;
-  uint64_t offset[2] = {0, 0};  // 0: control -> peer, 1: peer -> control
-  int64_t lastDelivery[2] = {0, 0};
+  uint64_t offset[2] = {0, 0};       // 0: control -> peer, 1: peer -> control
+  int64_t lastDelivery[2] = {0, 0};  // microseconds
   std::mt19937 rng[2];
 
   void Send(const std::string& bytes) override {
@@ -173,7 +173,11 @@ std::unique_ptr<Timer> SimHost::CreateTimer(TimerEvents& events) {
 }
 
 uint64_t SimHost::Schedule(int64_t delayMs, std::function<void()> fn) {
-  const int64_t at = now_ + std::max<int64_t>(0, delayMs);
+  return ScheduleUs(std::max<int64_t>(0, delayMs) * 1000, std::move(fn));
+}
+
+uint64_t SimHost::ScheduleUs(int64_t delayUs, std::function<void()> fn) {
+  const int64_t at = now_ + std::max<int64_t>(0, delayUs);
   const uint64_t id = nextSeq_++;
   events_.emplace(std::make_pair(at, id), std::move(fn));
   eventTimes_[id] = at;
@@ -205,7 +209,7 @@ void SimHost::DoEvents() {
 }
 
 void SimHost::RunFor(int64_t ms) {
-  const int64_t target = now_ + std::max<int64_t>(0, ms);
+  const int64_t target = now_ + std::max<int64_t>(0, ms) * 1000;
   for (;;) {
     DoEvents();
     if (events_.empty() || events_.begin()->first.first > target) break;
@@ -216,7 +220,7 @@ void SimHost::RunFor(int64_t ms) {
 }
 
 bool SimHost::RunUntil(const std::function<bool()>& done, int64_t maxMs) {
-  const int64_t limit = now_ + std::max<int64_t>(0, maxMs);
+  const int64_t limit = now_ + std::max<int64_t>(0, maxMs) * 1000;
   while (!done()) {
     if (RunOneDue()) continue;
     if (events_.empty() || events_.begin()->first.first > limit) {
@@ -233,7 +237,7 @@ LocalDateTime SimHost::LocalNow() const {
   const sys_days day = year_month_day{year{localStart_.year}, month{unsigned(localStart_.month)},
                                       std::chrono::day{unsigned(localStart_.day)}};
   const auto t = sys_seconds{day} + hours{localStart_.hour} + minutes{localStart_.minute} +
-                 seconds{localStart_.second} + duration_cast<seconds>(milliseconds{now_});
+                 seconds{localStart_.second} + duration_cast<seconds>(microseconds{now_});
   const auto d = floor<days>(t);
   const year_month_day ymd{d};
   const hh_mm_ss hms{t - d};
@@ -260,7 +264,7 @@ std::string SimHost::Written(SimSide side) const {
 
 void SimHost::Log(SimSide from, SimWireRecord::Kind kind, int connection,
                   const std::string& bytes) {
-  wireLog_.push_back(SimWireRecord{now_, from, kind, connection, bytes});
+  wireLog_.push_back(SimWireRecord{now_ / 1000, from, kind, connection, bytes, now_});
 }
 
 void SimHost::StartConnect(const std::shared_ptr<SocketCore>& core) {
@@ -315,12 +319,12 @@ void SimHost::Transmit(const std::shared_ptr<Link>& link, SimSide from, const st
   }
 
   const size_t chunk = opt.chunkSize == 0 ? data.size() : opt.chunkSize;
-  int64_t at = now_ + opt.latencyMs;
-  for (size_t pos = 0; pos < data.size(); pos += chunk, at += opt.chunkGapMs) {
+  int64_t at = now_ + opt.latencyMs * 1000;
+  for (size_t pos = 0; pos < data.size(); pos += chunk, at += opt.chunkGapMs * 1000) {
     const int64_t when = std::max(at, link->lastDelivery[dir]);
     link->lastDelivery[dir] = when;
     std::string piece = data.substr(pos, chunk);
-    Schedule(when - now_, [link, dir, piece] {
+    ScheduleUs(when - now_, [link, dir, piece] {
       if (dir == 0) {
         if (link->peerOpen) link->peer->OnPeerData(*link, piece);
         return;
@@ -345,9 +349,9 @@ void SimHost::CloseFrom(const std::shared_ptr<Link>& link, SimSide from) {
   Log(from, SimWireRecord::Close, link->id, "");
   const SimLinkOptions& opt = dir == 0 ? toPeer : toControl;
   // The close travels behind the data already in flight.
-  const int64_t when = std::max(now_ + opt.latencyMs, link->lastDelivery[dir]);
+  const int64_t when = std::max(now_ + opt.latencyMs * 1000, link->lastDelivery[dir]);
   link->lastDelivery[dir] = when;
-  Schedule(when - now_, [link, dir] {
+  ScheduleUs(when - now_, [link, dir] {
     if (dir == 0) {
       if (!link->peerOpen) return;
       link->peerOpen = false;

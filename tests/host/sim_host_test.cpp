@@ -46,6 +46,15 @@ TEST(SimHostTime, DoEventsRunsWhatIsDueAndNestsRunUntilIsBounded) {
   EXPECT_FALSE(host.RunUntil([&] { return count == 5; }, 50));
   EXPECT_EQ(host.NowMs(), 80);
   EXPECT_EQ(count, 3);
+
+  // Microsecond calls interleave with millisecond ones; NowMs rounds down.
+  std::string fine;
+  host.ScheduleUs(1500, [&] { fine += "u" + std::to_string(host.NowUs()); });
+  host.Schedule(1, [&] { fine += "m" + std::to_string(host.NowMs()); });
+  host.ScheduleUs(999, [&] { fine += "v" + std::to_string(host.NowMs()); });
+  host.RunFor(2);
+  EXPECT_EQ(fine, "v80m81u81500");
+  EXPECT_EQ(host.NowUs(), 82000);
 }
 
 TEST(SimHostTime, TimerRestartsRepeatsAndStops) {
