@@ -50,9 +50,9 @@ struct PadState {
   bool paymentInstalled = true;
   // The installed payment application's version line ("version=..."), "" when
   // unknown.
-  std::string paymentVersion;
+  std::string paymentVersion{};
   // Files received by the loader, by name as received.
-  std::map<std::string, StoredFile> files;
+  std::map<std::string, StoredFile> files{};
 };
 
 // A pad fresh from the factory: the loader runs, no payment application, no
