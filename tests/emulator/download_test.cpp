@@ -2,6 +2,7 @@
 // request, the transfer's order and layouts, storing and installing.
 #include <gtest/gtest.h>
 
+#include "download_frames.h"
 #include "emulator/messages/download_mode.h"
 #include "raw_line.h"
 
@@ -10,39 +11,7 @@ namespace {
 
 using namespace testing;
 
-const std::string kStack = std::string("L*STACK") + FS + "100";
-const std::string kHeap = std::string("L*CPPHEAP") + FS + "80";
-const std::string kClosing = std::string("S") + FS + "80";
-const std::string kGroup = "OD000000000000000019800101000000XXXXXXXXsetgroup.2";
-const std::string kEnq(1, ENQ);
-const std::string kEot(1, EOT);
 const std::string kAppData = "KORVEX-EMVAPP\nversion=2.4.1\n" + std::string(700, '\x03');
-
-std::string Crc(const std::string& text) {
-  return Frame(text, CheckMode::Crc);
-}
-
-std::string Be(uint32_t value, int bytes) {
-  std::string out;
-  for (int i = bytes - 1; i >= 0; --i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
-  return out;
-}
-
-std::string Block(uint32_t offset, const std::string& data, uint32_t length) {
-  const std::string body = "W" + Be(length, 2) + Be(offset, 4) + data;
-  return STX + body + CheckBytes(body, CheckMode::Crc);
-}
-
-std::string Block(uint32_t offset, const std::string& data) {
-  return Block(offset, data, uint32_t(data.size()));
-}
-
-std::string Header(const std::string& type, size_t size, const std::string& name,
-                   const std::string& when = "20240305070809") {
-  char hex[9];
-  std::snprintf(hex, sizeof hex, "%08zX", size);
-  return type + hex + "00000000" + when + "XXXXXXXX" + name;
-}
 
 struct File {
   std::string name, type, data;
