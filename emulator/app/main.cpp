@@ -5,11 +5,13 @@
 #include <csignal>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <asio.hpp>
 #include "emulator/adapters/tcp_server.h"
 #include "emulator/core/emulator.h"
+#include "emulator/scenario/received_files.h"
 #include "emulator/scenario/scenario.h"
 #include "emulator/scenario/state_file.h"
 
@@ -25,6 +27,9 @@ struct Options {
   std::string stateDir;
   bool pace = false;
   bool transcript = false;
+  bool brandNew = false;
+  std::optional<int64_t> blockSize;
+  std::string receivedFiles;
 };
 
 // HOST:PORT resolved to one endpoint; throws std::runtime_error.
@@ -53,6 +58,13 @@ bool LoadInputs(const Options& o, Scenario& s) {
       return false;
     }
   }
+  if (o.brandNew) {
+    PadState fresh = BrandNewPad();
+    fresh.cardProfile = s.state.cardProfile;
+    fresh.card = s.state.card;
+    s.state = std::move(fresh);
+  }
+  if (o.blockSize) s.config.download.blockSize = *o.blockSize;
   if (!o.stateDir.empty()) {
     try {
       if (LoadStateDir(o.stateDir, s.state)) {
@@ -67,12 +79,27 @@ bool LoadInputs(const Options& o, Scenario& s) {
   return true;
 }
 
-// Saves the pad's state when it changed since the last save.
+// Saves the pad's state when it changed since the last save, and writes out
+// the files a download brought.
 class StateSaver {
  public:
-  StateSaver(const std::string& dir, const Emulator& core) : dir_(dir), core_(core) {}
+  StateSaver(const std::string& dir, const std::string& filesDir, const Emulator& core)
+      : dir_(dir), files_(filesDir), filesDir_(filesDir), core_(core) {}
   void SaveIfChanged() {
+    if (core_.Pad().Revision() == seen_) return;
+    seen_ = core_.Pad().Revision();
+    WriteFiles();
     if (!dir_.empty() && core_.Pad().Revision() != saved_) Save();
+  }
+  void WriteFiles() {
+    if (filesDir_.empty()) return;
+    try {
+      if (const size_t n = files_.Write(core_.Pad().Files())) {
+        std::cout << n << " received file(s) written to " << filesDir_ << std::endl;
+      }
+    } catch (const std::exception& e) {
+      std::cerr << "cannot write the received files: " << e.what() << "\n";
+    }
   }
   void Save() {
     if (dir_.empty()) return;
@@ -86,8 +113,11 @@ class StateSaver {
 
  private:
   std::string dir_;
+  ReceivedFilesWriter files_;
+  std::string filesDir_;
   const Emulator& core_;
   uint64_t saved_ = 0;
+  uint64_t seen_ = 0;
 };
 
 int Run(const Options& o) {
@@ -107,7 +137,7 @@ int Run(const Options& o) {
     std::cerr << "cannot listen at " << o.listen << ": " << e.what() << "\n";
     return kBadInput;
   }
-  StateSaver saver(o.stateDir, core);
+  StateSaver saver(o.stateDir, o.receivedFiles, core);
   server->onActivity = [&saver] { saver.SaveIfChanged(); };
   server->Start();
   const auto endpoint = server->LocalEndpoint();
@@ -120,6 +150,7 @@ int Run(const Options& o) {
     io.stop();
   });
   io.run();
+  saver.WriteFiles();
   saver.Save();
   if (!core.Violations().empty()) {
     std::cerr << core.Violations().size() << " protocol violation(s) recorded:\n"
@@ -139,6 +170,12 @@ int main(int argc, char** argv) {
   app.add_option("--state-dir", o.stateDir, "folder keeping the pad's state across runs");
   app.add_flag("--pace", o.pace, "send every byte at the line's baud rate");
   app.add_flag("--transcript", o.transcript, "print every unit on the line as it passes");
+  app.add_flag("--brand-new", o.brandNew,
+               "start a pad with only its loader, to be provisioned by a download");
+  app.add_option("--download-block-size", o.blockSize,
+                 "block size the download request asks for (sent even when out of range)");
+  app.add_option("--received-files", o.receivedFiles,
+                 "folder to write the files the loader receives into");
   CLI11_PARSE(app, argc, argv);
   try {
     return Run(o);

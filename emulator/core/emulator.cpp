@@ -35,6 +35,10 @@ void Emulator::Disconnect(int64_t nowMs) {
   if (!session_) return;
   timeline_.Cancel(session_->ackTimer);
   if (session_->pending) Note("frame dropped with the connection: " + session_->pending->text);
+  if (session_->transfer.step > TransferStep::Requested) {
+    Note("download abandoned with the connection: " +
+         std::to_string(session_->transfer.received.size()) + " complete file(s) discarded");
+  }
   session_.reset();
   Note("connection closed");
 }
@@ -135,6 +139,10 @@ bool Emulator::Garbled() const {
 
 UpdateProgress& Emulator::Progress() {
   return session_ ? session_->progress : detachedProgress_;
+}
+
+DownloadTransfer& Emulator::Transfer() {
+  return session_ ? session_->transfer : detachedTransfer_;
 }
 
 void Emulator::AddViolation(const std::string& message, const std::string& description) {

@@ -67,6 +67,7 @@ class Emulator : private PadServices {
   // PadServices, for the handlers.
   int64_t Now() const override { return now_; }
   UpdateProgress& Progress() override;
+  DownloadTransfer& Transfer() override;
   void Reply(const std::string& text) override;
   void Announce(const std::string& text) override;
   uint64_t After(int64_t delayMs, std::function<void()> action) override;
@@ -111,6 +112,7 @@ class Emulator : private PadServices {
   std::vector<Violation> violations_;
   std::unique_ptr<Session> session_;
   UpdateProgress detachedProgress_;
+  DownloadTransfer detachedTransfer_;
   uint64_t nextSessionId_ = 1;
   int64_t now_ = 0;
   std::optional<int64_t> stalledUntil_;

@@ -50,11 +50,23 @@ struct TableLimits {
   size_t mvt = 16;
 };
 
+// The loader's download mode.
+struct DownloadSettings {
+  // The block size the download request asks for, sent as decimal text even
+  // when out of range; the pad then accepts blocks of up to 248 bytes.
+  int64_t blockSize = 248;
+  // The download request answers the n-th ENQ of a connection; 0: never.
+  int enqAnswerAfter = 1;
+  // Largest file the pad takes (its free memory).
+  uint32_t maxFileBytes = 16u << 20;
+};
+
 struct EmulatorConfig {
   Delays delays;
   LinkSettings link;
   ReplySettings replies;
   TableLimits limits;
+  DownloadSettings download;
   Cardholder cardholder;
   // The table update must follow its chain (see the README); off, only the
   // layouts are checked.

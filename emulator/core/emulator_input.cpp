@@ -45,7 +45,7 @@ void Emulator::HandleUnit(const WireUnit& unit) {
   std::string text = frame ? DescribeFrame(unit.bytes, mode) : DescribeBytes(unit.bytes);
   if (unit.kind == WireUnit::BadFrame) text += "  (bad check)";
   if (unit.kind == WireUnit::Garbage) text += "  (garbage, ignored)";
-  transcript_.Add({now_, Direction::ToPad, unit.bytes, text});
+  transcript_.Add({now_, Direction::ToPad, TranscriptBytes(unit.bytes, mode), text});
   switch (unit.kind) {
     case WireUnit::Ack: OnAck(); break;
     case WireUnit::Nak: OnNak(); break;
@@ -58,14 +58,13 @@ void Emulator::HandleUnit(const WireUnit& unit) {
 }
 
 void Emulator::HandleControlUnit(const WireUnit& unit) {
+  const bool dropped = unit.kind == WireUnit::Eot && session_->pending;
+  if (dropped) DropPending("EOT from the control");
   if (const MessageHandler* h = handlers_.Find(unit.bytes, pad_.App())) {
     h->handle(unit.bytes, *this);
     return;
   }
-  if (unit.kind == WireUnit::Eot && session_->pending) {
-    DropPending("EOT from the control");
-    return;
-  }
+  if (dropped) return;
   Note(DescribeBytes(unit.bytes) + " ignored by the " + AppName(pad_.App()) + " application");
 }
 

@@ -39,7 +39,9 @@ std::vector<WireUnit> FrameParser::Feed(const std::string& bytes) {
     }
     const size_t length = FrameLength();
     if (length == 0) {
-      if (buffer_.size() <= kMaxFrame) break;
+      // A data block's length field bounds it (at most 64 KiB), so it may
+      // stay open past the frame limit.
+      if (buffer_.size() <= kMaxFrame || IsBlock()) break;
       units.push_back(WireUnit{WireUnit::Garbage, buffer_.substr(0, kMaxFrame), ""});
       buffer_.erase(0, kMaxFrame);
       continue;
@@ -49,9 +51,13 @@ std::vector<WireUnit> FrameParser::Feed(const std::string& bytes) {
   return units;
 }
 
+bool FrameParser::IsBlock() const {
+  return mode_ == CheckMode::Crc && buffer_.size() >= 2 && buffer_[1] == 'W';
+}
+
 size_t FrameParser::FrameLength() const {
   const size_t check = CheckLength(mode_);
-  if (mode_ == CheckMode::Crc && buffer_.size() >= 2 && buffer_[1] == 'W') {
+  if (IsBlock()) {
     if (buffer_.size() < kBlockHeader) return 0;
     const size_t n =
         (static_cast<unsigned char>(buffer_[2]) << 8) | static_cast<unsigned char>(buffer_[3]);
@@ -67,10 +73,11 @@ size_t FrameParser::FrameLength() const {
 WireUnit FrameParser::TakeFrame(size_t length) {
   const size_t check = CheckLength(mode_);
   WireUnit unit;
+  const bool block = IsBlock();  // no ETX: its last data byte may be 0x03
   unit.bytes = buffer_.substr(0, length);
   buffer_.erase(0, length);
   const std::string body = unit.bytes.substr(1, length - 1 - check);
-  const bool hasEtx = !body.empty() && body.back() == ETX;
+  const bool hasEtx = !block && !body.empty() && body.back() == ETX;
   unit.text = hasEtx ? body.substr(0, body.size() - 1) : body;
   const bool good = CheckBytes(body, mode_) == unit.bytes.substr(length - check);
   unit.kind = good ? WireUnit::Frame : WireUnit::BadFrame;

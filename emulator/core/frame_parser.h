@@ -22,7 +22,8 @@ struct WireUnit {
 class FrameParser {
  public:
   // A frame still open after this many bytes is dropped as garbage, so a lost
-  // ETX cannot swallow the rest of the connection.
+  // ETX cannot swallow the rest of the connection. Data blocks are bounded by
+  // their length field instead.
   static constexpr size_t kMaxFrame = 4096;
 
   explicit FrameParser(CheckMode mode = CheckMode::Lrc) : mode_(mode) {}
@@ -37,6 +38,8 @@ class FrameParser {
  private:
   // Length of the frame at the front of the buffer, 0 while incomplete.
   size_t FrameLength() const;
+  // Whether the frame at the front is a download data block.
+  bool IsBlock() const;
   WireUnit TakeFrame(size_t length);
   WireUnit TakeGarbage();
 

@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "emulator/core/download_transfer.h"
 #include "emulator/core/emulator_config.h"
 #include "emulator/core/pin_pad.h"
 #include "emulator/core/update_progress.h"
@@ -20,6 +21,8 @@ class PadServices {
   virtual const EmulatorConfig& Config() const = 0;
   // Progress of the table update on the current connection.
   virtual UpdateProgress& Progress() = 0;
+  // The file transfer of download mode on the current connection.
+  virtual DownloadTransfer& Transfer() = 0;
   // Queues a frame to the control; it waits for the control's ACK in turn.
   virtual void Reply(const std::string& text) = 0;
   // A frame the pad sends on its own (the card reader's track message). It

@@ -2,8 +2,26 @@
 
 namespace korvex::emu {
 
+PadState BrandNewPad() {
+  PadState state;
+  state.app = PadApp::Loader;
+  state.paymentInstalled = false;
+  return state;
+}
+
 void PinPad::SetApp(PadApp app) {
   state_.app = app;
+  Touch();
+}
+
+void PinPad::StoreFile(const std::string& name, StoredFile file) {
+  state_.files[name] = std::move(file);
+  Touch();
+}
+
+void PinPad::InstallPayment(std::string version) {
+  state_.paymentInstalled = true;
+  state_.paymentVersion = std::move(version);
   Touch();
 }
 

@@ -1,7 +1,8 @@
 // What the PIN pad keeps whatever connection comes and goes: the running
-// application, the card reader and the card, the card transaction under way,
-// the EMV table records and the version record. Records are kept byte for
-// byte as they were received.
+// application, whether the payment application is installed, the files the
+// loader received, the card reader and the card, the card transaction under
+// way, the EMV table records and the version record. Records and files are
+// kept byte for byte as they were received.
 #pragma once
 
 #include <cstdint>
@@ -27,6 +28,14 @@ struct CardReader {
   int64_t removalDelayMs = 2000;
 };
 
+// A file the loader received in download mode, with its header's fields.
+struct StoredFile {
+  std::string type;  // "OC" (an application to run) or "OD" (data)
+  uint32_t size = 0;
+  std::string timestamp;  // 14 digits as received, YYYYMMDDhhmmss
+  std::string data;
+};
+
 struct PadState {
   PadApp app = PadApp::Payment;
   CardReader card;
@@ -36,7 +45,19 @@ struct PadState {
   // The card the cardholder presents (its ATC moves on with each first
   // cryptogram).
   CardProfile cardProfile{};
+  // Without a payment application the loader never starts one ("L0302" goes
+  // unanswered) until a download installs it.
+  bool paymentInstalled = true;
+  // The installed payment application's version line ("version=..."), "" when
+  // unknown.
+  std::string paymentVersion{};
+  // Files received by the loader, by name as received.
+  std::map<std::string, StoredFile> files{};
 };
+
+// A pad fresh from the factory: the loader runs, no payment application, no
+// tables, no version record, no files.
+PadState BrandNewPad();
 
 class PinPad {
  public:
@@ -54,6 +75,12 @@ class PinPad {
   std::vector<std::string>& Records(int table) { return state_.tables[table]; }
   const std::vector<std::string>& Records(int table) const;
   std::optional<std::string> VersionRecord() const;
+  bool PaymentInstalled() const { return state_.paymentInstalled; }
+  const std::map<std::string, StoredFile>& Files() const { return state_.files; }
+  const std::string& PaymentVersion() const { return state_.paymentVersion; }
+  // What a finished download leaves: a file replaces one of the same name.
+  void StoreFile(const std::string& name, StoredFile file);
+  void InstallPayment(std::string version);
 
   const PadState& State() const { return state_; }
   // Bumped by every change worth saving (application, tables, version).

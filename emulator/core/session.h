@@ -1,6 +1,7 @@
 // One connection to the pad: the router's command at its head, the line rate
 // it set, both directions of the line, the frame parser, the pad's frames
-// waiting for the control's ACK, and the table update's progress.
+// waiting for the control's ACK, the table update's progress and the file
+// transfer of download mode.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "emulator/core/download_transfer.h"
 #include "emulator/core/frame_parser.h"
 #include "emulator/core/router_front.h"
 #include "emulator/core/serial_line.h"
@@ -38,6 +40,7 @@ struct Session {
   SerialLine in;   // control -> pad
   SerialLine out;  // pad -> control
   UpdateProgress progress;
+  DownloadTransfer transfer;
 
   std::deque<OutgoingFrame> queue;        // frames waiting for their turn
   std::optional<OutgoingFrame> pending;   // frame sent, its ACK awaited

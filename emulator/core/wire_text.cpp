@@ -1,5 +1,6 @@
 #include "emulator/core/wire_text.h"
 
+#include <cstdint>
 #include <cstdio>
 
 #include "link/framing.h"
@@ -30,6 +31,21 @@ std::string Hex(unsigned value, int digits) {
   return buf;
 }
 
+// STX, "W", length (2 bytes), offset (4 bytes), then the data.
+constexpr size_t kBlockHead = 8;
+
+bool IsDataBlock(const std::string& frame, CheckMode mode) {
+  return mode == CheckMode::Crc && frame.size() >= kBlockHead + 2 && frame[0] == STX &&
+         frame[1] == 'W';
+}
+
+uint32_t BigEndian(const std::string& bytes, size_t pos, size_t count) {
+  uint32_t value = 0;
+  for (size_t i = 0; i < count; ++i)
+    value = (value << 8) | static_cast<unsigned char>(bytes[pos + i]);
+  return value;
+}
+
 }  // namespace
 
 std::string DescribeBytes(const std::string& bytes) {
@@ -57,7 +73,17 @@ std::string DescribeFrame(const std::string& frame, CheckMode mode) {
   unsigned value = 0;
   for (char c : check) value = (value << 8) | static_cast<unsigned char>(c);
   const std::string name = mode == CheckMode::Lrc ? "LRC" : "CRC";
-  return DescribeBytes(body) + "<" + name + " 0x" + Hex(value, int(checkLen * 2)) + ">";
+  const std::string shown = IsDataBlock(frame, mode)
+                                ? "<STX>W<length " + std::to_string(BigEndian(frame, 2, 2)) +
+                                      "><offset " + std::to_string(BigEndian(frame, 4, 4)) + "><" +
+                                      std::to_string(body.size() - kBlockHead) + " data bytes>"
+                                : DescribeBytes(body);
+  return shown + "<" + name + " 0x" + Hex(value, int(checkLen * 2)) + ">";
+}
+
+std::string TranscriptBytes(const std::string& unit, CheckMode mode) {
+  if (!IsDataBlock(unit, mode)) return unit;
+  return unit.substr(0, kBlockHead) + unit.substr(unit.size() - CheckLength(mode));
 }
 
 }  // namespace korvex::emu

@@ -13,7 +13,13 @@ namespace korvex::emu {
 std::string DescribeBytes(const std::string& bytes);
 
 // A complete frame (STX, text, ETX and its check bytes) with the check named.
-// Falls back to DescribeBytes when the bytes are not shaped like a frame.
+// A download data block shows its length, offset and data size instead of
+// its data. Falls back to DescribeBytes when the bytes are not shaped like a
+// frame.
 std::string DescribeFrame(const std::string& frame, CheckMode mode);
+
+// The bytes a transcript keeps of a unit: all of it, except that a data
+// block keeps its head and check only (its data is in the received file).
+std::string TranscriptBytes(const std::string& unit, CheckMode mode);
 
 }  // namespace korvex::emu

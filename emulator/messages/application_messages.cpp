@@ -23,8 +23,12 @@ void StartLoader(const std::string&, PadServices& pad) {
 }
 
 // "L0302": the loader starts the payment application, which announces
-// itself with P00 once it runs.
+// itself with P00 once it runs. A pad without one stays in its loader.
 void StartPayment(const std::string&, PadServices& pad) {
+  if (!pad.Pad().PaymentInstalled()) {
+    pad.Note("no payment application installed: the loader keeps running");
+    return;
+  }
   SwitchApp(pad, PadApp::PaymentStarting);
   pad.After(pad.Config().delays.paymentStartMs, [&pad] {
     SwitchApp(pad, PadApp::Payment);

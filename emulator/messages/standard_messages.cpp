@@ -11,8 +11,7 @@ void RegisterStandardMessages(HandlerTable& table) {
   RegisterVerificationMessages(table);
   RegisterCryptogramMessages(table);
   RegisterIssuerDataMessages(table);
-  // The file transfer of download mode registers its handlers (the download
-  // request, ENQ, file headers, data blocks, EOT) for PadApp::Download.
+  RegisterDownloadMessages(table);
 }
 
 }  // namespace korvex::emu

@@ -1,6 +1,5 @@
 // The messages this emulator answers, grouped by what they are for. Each
-// group adds its handlers to the table; later groups (file download) join
-// the same way without touching the core.
+// group adds its handlers to the table.
 #pragma once
 
 #include "emulator/core/handler_table.h"
@@ -26,5 +25,7 @@ void RegisterVerificationMessages(HandlerTable& table);
 void RegisterCryptogramMessages(HandlerTable& table);
 // C21, C25: the TVR write, issuer data and issuer scripts.
 void RegisterIssuerDataMessages(HandlerTable& table);
+// Download mode: ENQ (the download request), the file transfer, EOT.
+void RegisterDownloadMessages(HandlerTable& table);
 
 }  // namespace korvex::emu

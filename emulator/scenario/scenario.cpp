@@ -22,6 +22,29 @@ void ReadApplication(const json& j, PadState& state) {
   state.app = *app;
 }
 
+// "brand-new": the loader alone, waiting to be provisioned by a download.
+void ReadPad(const json& j, PadState& state) {
+  const std::string kind = Text(j, "pad");
+  if (kind != "brand-new" && kind != "provisioned") {
+    Fail("pad", "expected \"brand-new\" or \"provisioned\"");
+  }
+  if (kind == "brand-new") state = BrandNewPad();
+}
+
+void ReadDownload(const json& j, DownloadSettings& d) {
+  ExpectObject(j, "download", {"blockSize", "enqAnswerAfter", "maxFileBytes"});
+  // Out-of-range block sizes are allowed: the control must fall back on them.
+  if (j.contains("blockSize")) {
+    d.blockSize = Integer(j["blockSize"], "download.blockSize", -999999999, 999999999);
+  }
+  if (j.contains("enqAnswerAfter")) {
+    d.enqAnswerAfter = int(Integer(j["enqAnswerAfter"], "download.enqAnswerAfter", 0, 1000));
+  }
+  if (j.contains("maxFileBytes")) {
+    d.maxFileBytes = uint32_t(Integer(j["maxFileBytes"], "download.maxFileBytes", 0, 0xFFFFFFFF));
+  }
+}
+
 void ReadRecords(const json& j, const std::string& path, std::vector<std::string>& records) {
   if (!j.is_array()) Fail(path, "expected an array of records");
   records.clear();
@@ -159,10 +182,14 @@ Scenario ParseScenario(const std::string& jsonText) {
     Fail("", std::string("not valid JSON: ") + e.what());
   }
   ExpectObject(j, "",
-               {"application", "card", "cardholder", "version", "tables", "limits", "replies",
-                "delays", "link", "strictOrder", "faults"});
+               {"pad", "application", "card", "cardholder", "version", "tables", "limits",
+                "replies", "delays", "link", "download", "strictOrder", "faults"});
   Scenario s;
+  if (j.contains("pad")) ReadPad(j["pad"], s.state);
   if (j.contains("application")) ReadApplication(j["application"], s.state);
+  if (!s.state.paymentInstalled && s.state.app == PadApp::Payment) {
+    Fail("application", "a brand-new pad has no payment application to run");
+  }
   if (j.contains("card")) ReadCard(j["card"], s.state);
   if (j.contains("cardholder")) ReadCardholder(j["cardholder"], s.config.cardholder);
   if (j.contains("version") && !j["version"].is_null()) {
@@ -173,6 +200,7 @@ Scenario ParseScenario(const std::string& jsonText) {
   if (j.contains("replies")) ReadReplies(j["replies"], s.config.replies);
   if (j.contains("delays")) ReadDelays(j["delays"], s.config.delays);
   if (j.contains("link")) ReadLink(j["link"], s.config.link);
+  if (j.contains("download")) ReadDownload(j["download"], s.config.download);
   if (j.contains("strictOrder")) s.config.strictOrder = Bool(j["strictOrder"], "strictOrder");
   if (j.contains("faults")) ReadFaults(j["faults"], s.config.faults);
   return s;

@@ -26,6 +26,33 @@ void ReadList(const json& j, const std::string& path, std::vector<std::string>& 
     into.push_back(Bytes(j[i], path + "[" + std::to_string(i) + "]"));
 }
 
+// The received files' header fields; their bytes stay out of the state file.
+json FileList(const std::map<std::string, StoredFile>& files) {
+  json list = json::array();
+  for (const auto& [name, f] : files) {
+    list.push_back(
+        {{"name", name}, {"type", f.type}, {"size", f.size}, {"timestamp", f.timestamp}});
+  }
+  return list;
+}
+
+void ReadFiles(const json& j, std::map<std::string, StoredFile>& into) {
+  if (!j.is_array()) Fail("files", "expected an array of files");
+  into.clear();
+  for (size_t i = 0; i < j.size(); ++i) {
+    const std::string path = "files[" + std::to_string(i) + "]";
+    ExpectObject(j[i], path, {"name", "type", "size", "timestamp"});
+    for (const char* key : {"name", "type", "size", "timestamp"}) {
+      if (!j[i].contains(key)) Fail(Join(path, key), "missing");
+    }
+    StoredFile f;
+    f.type = Text(j[i]["type"], Join(path, "type"));
+    f.size = uint32_t(Integer(j[i]["size"], Join(path, "size"), 0, 0xFFFFFFFF));
+    f.timestamp = Text(j[i]["timestamp"], Join(path, "timestamp"));
+    into[Text(j[i]["name"], Join(path, "name"))] = std::move(f);
+  }
+}
+
 }  // namespace
 
 std::string StateFilePath(const std::string& dir) {
@@ -43,6 +70,9 @@ std::string StateToJson(const PadState& state) {
   j["mvt"] = HexList(records(kMvtTable));
   const auto version = records(kVersionTable);
   j["version"] = version.empty() ? json(nullptr) : json{{"hex", ToHex(version.front())}};
+  j["paymentInstalled"] = state.paymentInstalled;
+  j["paymentVersion"] = state.paymentVersion;
+  j["files"] = FileList(state.files);
   return j.dump(2) + "\n";
 }
 
@@ -53,7 +83,9 @@ void StateFromJson(const std::string& jsonText, PadState& state) {
   } catch (const json::parse_error& e) {
     Fail("", std::string("not valid JSON: ") + e.what());
   }
-  ExpectObject(j, "", {"application", "est", "mvt", "version"});
+  ExpectObject(
+      j, "",
+      {"application", "est", "mvt", "version", "paymentInstalled", "paymentVersion", "files"});
   if (j.contains("application")) {
     const auto app = AppFromName(Text(j["application"], "application"));
     if (!app || (*app != PadApp::Payment && *app != PadApp::Loader)) {
@@ -61,6 +93,13 @@ void StateFromJson(const std::string& jsonText, PadState& state) {
     }
     state.app = *app;
   }
+  if (j.contains("paymentInstalled")) {
+    state.paymentInstalled = Bool(j["paymentInstalled"], "paymentInstalled");
+  }
+  if (j.contains("paymentVersion")) {
+    state.paymentVersion = Text(j["paymentVersion"], "paymentVersion");
+  }
+  if (j.contains("files")) ReadFiles(j["files"], state.files);
   if (j.contains("est")) ReadList(j["est"], "est", state.tables[kEstTable]);
   if (j.contains("mvt")) ReadList(j["mvt"], "mvt", state.tables[kMvtTable]);
   if (j.contains("version")) {

@@ -1,6 +1,8 @@
 // The pad's state kept in a folder across runs of the executable: the
 // application (a starting phase or download mode is saved as the application
-// it belongs to), the EST and MVT records and the version record, as
+// it belongs to), whether the payment application is installed and its
+// version, the received files' names and header fields (not their bytes, to
+// keep the file small), the EST and MVT records and the version record, as
 // "pinpad-state.json". The card and the settings come from the scenario.
 #pragma once
 

@@ -74,7 +74,7 @@ TEST(Applications, L0202PutsTheLineAt115200WithCrcFrames) {
   const std::string body = std::string("W\0\3", 3) + std::string(4, '\0') + "\3\2\4";
   line.Send(STX + body + CheckBytes(body, CheckMode::Crc) + Frame("C", CheckMode::Crc));
   EXPECT_EQ(line.Take(), kAck + kAck);
-  ASSERT_EQ(line.emu.Violations().size(), 2u);  // no transfer handlers yet
+  ASSERT_EQ(line.emu.Violations().size(), 2u);  // both before the download request
   EXPECT_EQ(line.emu.Violations().back().message, "C");
 }
 

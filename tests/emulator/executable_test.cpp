@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "download_frames.h"
 #include "harness/temp_dir.h"
 #include "raw_line.h"
 
@@ -91,6 +92,26 @@ TEST(Executable, AnswersOverLoopbackKeepsItsStateExitsOnSigtermAndRefusesBadScen
                 fileno(bad.pipe), [](const std::string&) { return false; }, bad.out),
             file + ": card.present: expected a boolean\n");
   EXPECT_EQ(bad.Exit(), 2);
+}
+
+// The whole transfer in one write: each frame waits for nothing but its turn.
+TEST(Executable, ABrandNewPadTakesADownloadAndWritesItsFilesOut) {
+  korvex::testing::TempDir dir;
+  PinPadProcess pad("--listen 127.0.0.1:0 --brand-new --download-block-size 0 --received-files " +
+                    dir.path());
+  EXPECT_EQ(pad.Exchange(kSetComm19200 + Frame("L0202"), 1), kAck);
+  const std::string request = Crc("VFI,KVX-P20,KX20-004711,LDR-3.20,BOOT-1.07,16384,115200,0");
+  std::string transfer = kSetComm115200 + kEnq + kAck;
+  for (const std::string& f :
+       {Crc(kGroup), Crc("C"), Crc(Header("OD", 5, "K1.EMV")), Block(0, "hel"), Block(3, "lo"),
+        Crc("C"), Crc(kStack), Crc(kHeap), Crc(kClosing)}) {
+    transfer += f;
+  }
+  EXPECT_EQ(pad.Exchange(transfer + kEot, request.size() + 9), request + std::string(9, ACK));
+  EXPECT_EQ(pad.Exchange(kSetComm19200 + Frame("L0302") + Frame("L00"), 1 + 1 + 6),
+            kAck + kAck + Frame("KD0"));  // no payment application: the loader answers
+  EXPECT_EQ(pad.Exit(SIGTERM), 0);
+  EXPECT_EQ(dir.Read("K1.EMV"), "hello");
 }
 
 }  // namespace

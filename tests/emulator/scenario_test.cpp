@@ -82,6 +82,10 @@ TEST(Scenario, RefusalsNameTheField) {
       {R"({"cardholder": {"pinDelayMs": -1}})", "cardholder.pinDelayMs: expected a value from 0"},
       {R"({"cardholder": {"pin": 1}})", "cardholder.pin: unknown field"},
       {R"({"replies": {"serviceCodeNoChip": "20"}})", "replies.serviceCodeNoChip: expected"},
+      {R"({"pad": "new"})", "pad: expected \"brand-new\" or \"provisioned\""},
+      {R"({"pad": "brand-new", "application": "payment"})", "application: a brand-new pad"},
+      {R"({"download": {"enqAnswerAfter": -1}})", "download.enqAnswerAfter: expected a value"},
+      {R"({"download": {"block": 1}})", "download.block: unknown field"},
   };
   for (const auto& [json, message] : cases) {
     EXPECT_THAT([&] { ParseScenario(json); },
@@ -90,17 +94,36 @@ TEST(Scenario, RefusalsNameTheField) {
   }
 }
 
+TEST(Scenario, ABrandNewPadAndItsDownloadSettings) {
+  const Scenario s = ParseScenario(R"({"pad": "brand-new", "card": {"present": true},
+    "download": {"blockSize": 70000, "enqAnswerAfter": 0}})");
+  EXPECT_EQ(s.state.app, PadApp::Loader);
+  EXPECT_FALSE(s.state.paymentInstalled);
+  EXPECT_TRUE(s.state.card.present);  // fields after "pad" apply over it
+  EXPECT_EQ(s.config.download.blockSize, 70000);
+  EXPECT_EQ(s.config.download.enqAnswerAfter, 0);
+}
+
+// Received files keep their header fields; their bytes are not saved.
 TEST(StateFile, KeepsBinaryRecordsAndSettlesTheApplication) {
-  PadState state;
-  state.app = PadApp::LoaderBooting;
+  PadState state = BrandNewPad();
+  state.app = PadApp::Download;
+  state.files["K1.EMV"] = {"OD", 3, "20240305070809", "abc"};
+  state.paymentVersion = "version=1";
   state.tables[kEstTable] = {std::string("\0\x1C\xFF\x02", 4)};
   state.tables[kVersionTable] = {"\x1CREF\x1C"};
   PadState back;
   StateFromJson(StateToJson(state), back);
   EXPECT_EQ(back.app, PadApp::Loader);
+  EXPECT_FALSE(back.paymentInstalled);
+  EXPECT_EQ(back.paymentVersion, "version=1");
+  const StoredFile& file = back.files.at("K1.EMV");
+  EXPECT_EQ(file.type + std::to_string(file.size) + file.timestamp + file.data,
+            "OD320240305070809");
   EXPECT_EQ(back.tables[kEstTable], state.tables[kEstTable]);
   EXPECT_EQ(back.tables[kVersionTable], state.tables[kVersionTable]);
   EXPECT_THROW(StateFromJson(R"({"est": 3})", back), ScenarioError);
+  EXPECT_THROW(StateFromJson(R"({"files": [{"name": "k"}]})", back), ScenarioError);
 }
 
 }  // namespace
