@@ -6,6 +6,7 @@
 #include <string>
 
 #include "control/korvex_impl.h"
+#include "support/file_lookup.h"
 #include "support/files.h"
 
 namespace korvex {
@@ -84,7 +85,7 @@ bool Korvex::Impl::PrepareDownload(std::string& Failure) {
   if (!FolderExists(keyFolder)) {
     std::string reason;
     if (CreateFolder(keyFolder, reason) != 0) {
-      return fail("cannot create folder '" + keyFolder + "': " + reason);
+      return fail("cannot create folder '" + NativePath(keyFolder) + "': " + reason);
     }
   }
 

@@ -33,6 +33,11 @@ inline std::string WithCrc(const std::string& text) {
   return frame + static_cast<char>(crc >> 8) + static_cast<char>(crc & 0xFF);
 }
 
+inline Texts operator+(Texts a, const Texts& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
 // Messages as they appear before their CRC.
 inline std::string Msg(const std::string& text) {
   return kStx + text + "\x03";

@@ -7,11 +7,6 @@
 namespace korvex::testing {
 namespace {
 
-Texts operator+(Texts a, const Texts& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
-
 TEST(Transfer, MessagesFrameByFrame) {
   const std::string b600 = Bytes(600), b2748 = Bytes(2748);
   const Texts first = {"", "Constant\\EMVAPP.out", "Constant\\Currency.dat"};
