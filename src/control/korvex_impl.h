@@ -241,6 +241,8 @@ class Korvex::Impl : public SocketEvents, public TimerEvents {
   // Builds DownloadFiles and writes the key files. False with the reason in
   // Failure when the terminal object or the key folder lets it down.
   bool PrepareDownload(std::string& Failure);
+  std::vector<std::string> WriteKeyFiles(const std::string& KeyFolder);
+  void ListDownloadFiles(const std::vector<std::string>& KeyFiles);
   void CleanDownloadFolder();
   // The loader is in download mode: prepare, then reconnect at 115200 baud.
   void ConnectForDownload();
@@ -251,6 +253,8 @@ class Korvex::Impl : public SocketEvents, public TimerEvents {
   void SendDownloadDisplay(int16_t State, const std::string& Text);
   void SendFileHeader();
   void SendFileBlock();
+  // The next Count bytes of the file being sent; false, traced, unless read whole.
+  bool ReadDownloadBlock(int32_t Count, std::string& Data);
   void FinishDownload();
   void ReportDownloadProgress();
 };

@@ -58,22 +58,27 @@ void Korvex::Impl::SendFileBlock() {
 
   // One block in memory at a time, read when the loader is ready for it.
   fState = STATE_DOWNLOAD_BLOCK_SENT;
-  const std::string& entry = dl.DownloadFiles[dl.DownloadFileIndex];
   std::string data;
-  std::string error;
-  const int16_t status =
-      ReadFilePart(dl.DownloadPath + entry, dl.DownloadOffset + 1, count, data, error);
-  if (status != 0 || data.size() != static_cast<size_t>(count)) {
-    // Nothing is sent: the reply timer of this state ends the download.
-    RaiseDebugEvent(
-        8, "Download read failed at offset " + std::to_string(dl.DownloadOffset) + " of '" + entry +
-               "': " + (status != 0 ? error : std::string("file shorter than its header")));
-    return;
-  }
+  if (!ReadDownloadBlock(count, data)) return;  // the reply timer ends the download
   const std::string block = DataBlock(dl.DownloadOffset, data);
   dl.DownloadOffset += count;
   SendMessage(block, 3000, 2);
   ReportDownloadProgress();
+}
+
+bool Korvex::Impl::ReadDownloadBlock(int32_t Count, std::string& Data) {
+  // The host may have prepared a shorter list meanwhile: then nothing is read.
+  const bool listed = dl.DownloadFileIndex >= 0 &&
+                      static_cast<size_t>(dl.DownloadFileIndex) < dl.DownloadFiles.size();
+  const std::string entry = listed ? dl.DownloadFiles[dl.DownloadFileIndex] : std::string();
+  std::string error;
+  const int16_t status =
+      ReadFilePart(dl.DownloadPath + entry, dl.DownloadOffset + 1, Count, Data, error);
+  if (status == 0 && Data.size() == static_cast<size_t>(Count)) return true;
+  RaiseDebugEvent(
+      8, "Download read failed at offset " + std::to_string(dl.DownloadOffset) + " of '" + entry +
+             "': " + (status != 0 ? error : std::string("file shorter than its header")));
+  return false;
 }
 
 // The closing command is acknowledged: back to LRC frames, the loader is let

@@ -64,14 +64,9 @@ inline std::string Bytes(size_t n) {
 }
 inline const Texts kOpening = {Msg("M--DOWNLOADING--"),
                                Msg("OD000000000000000019800101000000XXXXXXXXsetgroup.2"), Msg("C")};
-inline const Texts kClosing = {Msg("L*STACK\x1C"
-                                   "100"),
-                               Msg("L*CPPHEAP\x1C"
-                                   "80"),
-                               Msg("MDOWNLOAD DONE"),
-                               Msg("S\x1C"
-                                   "80"),
-                               kEot};
+inline const std::string kFs = "\x1C";
+inline const Texts kClosing = {Msg("L*STACK" + kFs + "100"), Msg("L*CPPHEAP" + kFs + "80"),
+                               Msg("MDOWNLOAD DONE"), Msg("S" + kFs + "80"), kEot};
 
 inline JsonTerminal::Config KeyConfig(const Texts& ids) {
   JsonTerminal::Config c = BaseConfig();

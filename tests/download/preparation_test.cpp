@@ -13,37 +13,30 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(PrepareDownload, ListAndKeyFiles) {
-  const Texts constant = {"Constant\\EMVAPP.out.p7s",
-                          "Constant\\EMVAPP.out",
-                          "Constant\\3DES.vso",
-                          "Constant\\3DES.vso.P7s",
-                          "Constant\\blacklistedcards.txt",
-                          "Constant\\Currency.dat",
-                          "Constant\\asc6x8.vft",
-                          "Constant\\asc6x8.vft.P7s",
-                          "Constant\\ext6x8.vft",
-                          "Constant\\ext6x8.vft.P7s",
-                          "Constant\\A000000004.CSN",
-                          "Constant\\A000000003.CSN",
-                          "Constant\\MVT.dat",
-                          "Constant\\EST.dat",
-                          "Constant\\emvg_cnf.dat",
-                          "Constant\\emvgmsg1.dat",
-                          "Constant\\emvgmsg2.dat",
-                          "Constant\\emvgmsg3.dat",
-                          "Constant\\emvgmsg4.dat",
-                          "Constant\\eclmsg1.dat",
-                          "Constant\\eclmsg2.dat",
-                          "Constant\\eclmsg3.dat",
-                          "Constant\\eclmsg4.dat",
-                          "Constant\\table.rec"};
-  const std::tuple<bool, Texts, Texts> rows[] = {
-      {false, {"K1", "K2", "K3"}, Texts(25, "") + Texts{"P1\\K1.EMV", "P1\\K2.EMV", "P1\\K3.EMV"}},
-      {true, {}, Texts{""} + constant},
-      {true, {"K1"}, Texts{""} + constant + Texts{"P1\\K1.EMV"}},
+  // clang-format off
+  const Texts constant = {
+      "Constant\\EMVAPP.out.p7s", "Constant\\EMVAPP.out", "Constant\\3DES.vso",
+      "Constant\\3DES.vso.P7s", "Constant\\blacklistedcards.txt", "Constant\\Currency.dat",
+      "Constant\\asc6x8.vft", "Constant\\asc6x8.vft.P7s", "Constant\\ext6x8.vft",
+      "Constant\\ext6x8.vft.P7s", "Constant\\A000000004.CSN", "Constant\\A000000003.CSN",
+      "Constant\\MVT.dat", "Constant\\EST.dat", "Constant\\emvg_cnf.dat", "Constant\\emvgmsg1.dat",
+      "Constant\\emvgmsg2.dat", "Constant\\emvgmsg3.dat", "Constant\\emvgmsg4.dat",
+      "Constant\\eclmsg1.dat", "Constant\\eclmsg2.dat", "Constant\\eclmsg3.dat",
+      "Constant\\eclmsg4.dat", "Constant\\table.rec",
   };
-  for (const auto& [detection, ids, list] : rows) {
+  // clang-format on
+  // The folder given with or without its final separator.
+  const std::tuple<const char*, bool, Texts, Texts> rows[] = {
+      {"",
+       false,
+       {"K1", "K2", "K3"},
+       Texts(25, "") + Texts{"P1\\K1.EMV", "P1\\K2.EMV", "P1\\K3.EMV"}},
+      {"/", true, {}, Texts{""} + constant},
+      {"\\", true, {"K1"}, Texts{""} + constant + Texts{"P1\\K1.EMV"}},
+  };
+  for (const auto& [separator, detection, ids, list] : rows) {
     DownloadRig rig;
+    rig.control.SetDownloadPath(rig.dir.path() + separator);
     JsonTerminal terminal(KeyConfig(ids));
     rig.control.terminalObject = &terminal;
     rig.control.EMVAppDetection = detection;
@@ -117,18 +110,6 @@ TEST(PrepareDownload, FailuresAreReportedAndChangeNoState) {
     EXPECT_EQ(events.Interfaces(), (Events{IE(1, 44, text)}));
     EXPECT_EQ(pad.getState(), state);
     EXPECT_EQ(pad.impl().dl.DownloadFiles, Texts{""});
-  }
-}
-
-TEST(PrepareDownload, DownloadPathGetsItsFinalSeparator) {
-  const std::pair<std::string, std::string> rows[] = {
-      {"", ""}, {"C:\\Shop", "C:\\Shop\\"}, {"C:\\Shop\\", "C:\\Shop\\"}, {"/srv/dl/", "/srv/dl/"}};
-  for (const auto& [value, stored] : rows) {
-    SimHost host;
-    RecordingEvents events;
-    Korvex pad(host, events);
-    pad.SetDownloadPath(value);
-    EXPECT_EQ(pad.impl().dl.DownloadPath, stored);
   }
 }
 
