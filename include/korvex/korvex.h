@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "korvex/download_observer.h"
 #include "korvex/events.h"
 #include "korvex/host.h"
 #include "korvex/terminal_object.h"
@@ -66,6 +67,22 @@ class Korvex {
   // Fallback check of a magnetic-stripe service code (3 digits).
   // 0 accepted, 1 refused in this state, 7 not 3 digits.
   int16_t CheckServiceCode(const std::string& ServiceCode);
+
+  // ---- File download ------------------------------------------------------
+  // The folder holding "Constant\" (the application and configuration files)
+  // and the PIN pad's key folder, named after the PIN pad. A missing final
+  // separator is added ("\"; "/" works as well); "" stands for the current
+  // folder. Letter case in the folder's paths does not matter.
+  void SetDownloadPath(const std::string& Value);
+  // Writes the CA-key files and builds the list of files to send; the control
+  // calls it itself when the PIN pad's loader is ready for a download. A
+  // failure (no terminal object bound, key folder not creatable, the terminal
+  // object failing) is reported as InterfaceEvent 1/44 "Download preparation
+  // failed: ..."; the state does not change.
+  void PrepareDownload();
+  // Progress calls during a download; nullptr removes the observer. Held, never
+  // owned: it must outlive the control or be removed first.
+  void setDownloadObserver(DownloadObserver* Observer);
 
   // Brings the PIN pad back to its idle screen. 0, or 31 when the reset waits
   // for the cardholder and will be carried out by the next message.

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "control/states.h"
+#include "download/download_fields.h"
+#include "korvex/download_observer.h"
 #include "korvex/events.h"
 #include "korvex/host.h"
 #include "korvex/korvex.h"
@@ -47,9 +49,7 @@ class Korvex::Impl : public SocketEvents, public TimerEvents {
   int16_t RetryCount = 0;
   std::string LastTrack2Message;
   std::string UseMagText;
-  int32_t DownloadBlockSize = 248;
   uint8_t ChecksumMode = 1;  // 1 LRC, 2 CRC-16 (download only)
-  int16_t DownloadFileIndex = 0;
   bool EMVAppDetection = false;
   uint8_t ReceiveGuard = 0;  // bit 0 processing, bit 1 data arrived meanwhile
 
@@ -63,6 +63,10 @@ class Korvex::Impl : public SocketEvents, public TimerEvents {
 
   // The card transaction in progress.
   TransactionFields txn;
+
+  // The file download: its folder, file list and progress.
+  DownloadFields dl;
+  DownloadObserver* downloadObserver = nullptr;  // held, never owned
 
   // ---- Events and yielding (control/) -------------------------------------
   void RaiseInterfaceEvent(int32_t EventType, int32_t Code, const std::string& Text);
@@ -231,6 +235,28 @@ class Korvex::Impl : public SocketEvents, public TimerEvents {
   std::string BuildMVTRecord(int16_t& Record);
   std::string BuildMVTTerminalData();
   std::string BuildMVTConstantBlock() const;
+
+  // ---- File download (download/) ------------------------------------------
+  void SetDownloadPath(const std::string& Value);
+  // Builds DownloadFiles and writes the key files. False with the reason in
+  // Failure when the terminal object or the key folder lets it down.
+  bool PrepareDownload(std::string& Failure);
+  std::vector<std::string> WriteKeyFiles(const std::string& KeyFolder);
+  void ListDownloadFiles(const std::vector<std::string>& KeyFiles);
+  void CleanDownloadFolder();
+  // The loader is in download mode: prepare, then reconnect at 115200 baud.
+  void ConnectForDownload();
+  // Ends a download attempt that cannot go on, leaving the control usable.
+  void AbandonDownload(const std::string& Failure);
+  // Sets fState, then sends STX, text, ETX with a CRC-16 and 3000 ms.
+  void SendDownloadRequest(int16_t State, const std::string& Text);
+  void SendDownloadDisplay(int16_t State, const std::string& Text);
+  void SendFileHeader();
+  void SendFileBlock();
+  // The next Count bytes of the file being sent; false, traced, unless read whole.
+  bool ReadDownloadBlock(int32_t Count, std::string& Data);
+  void FinishDownload();
+  void ReportDownloadProgress();
 };
 
 }  // namespace korvex

@@ -120,6 +120,17 @@ inline constexpr int16_t STATE_CONNECT_DOWNLOAD = 606;
 inline constexpr int16_t STATE_DOWNLOAD_WAIT = 607;
 inline constexpr int16_t STATE_LOADER_FOUND = 608;
 inline constexpr int16_t STATE_DOWNLOAD_REQUESTED = 609;
+// File transfer: every state waits for the PIN pad's ACK of what was sent.
+inline constexpr int16_t STATE_DOWNLOAD_ANNOUNCED = 610;   // "--DOWNLOADING--" shown
+inline constexpr int16_t STATE_DOWNLOAD_GROUP_SENT = 611;  // group set-up
+inline constexpr int16_t STATE_DOWNLOAD_NEXT_FILE = 612;   // next-file message
+inline constexpr int16_t STATE_DOWNLOAD_HEADER_SENT = 613;
+inline constexpr int16_t STATE_DOWNLOAD_BLOCK_SENT = 614;
+inline constexpr int16_t STATE_DOWNLOAD_PROGRESS_SHOWN = 615;
+inline constexpr int16_t STATE_DOWNLOAD_STACK_SENT = 616;
+inline constexpr int16_t STATE_DOWNLOAD_HEAP_SENT = 617;
+inline constexpr int16_t STATE_DOWNLOAD_DONE_SHOWN = 618;
+inline constexpr int16_t STATE_DOWNLOAD_CLOSING = 619;  // closing command
 inline constexpr int16_t STATE_SWITCH_CHECK = 620;
 inline constexpr int16_t STATE_SWITCH_CHECK_ACKED = 621;
 inline constexpr int16_t STATE_EMVAPP_START_ACKED = 622;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "control/korvex_impl.h"
+#include "download/download_messages.h"
 #include "transaction/prompts.h"
 
 namespace korvex {
@@ -28,6 +29,9 @@ void Korvex::Impl::ProcessAck() {
     case 129:  // "I07" taken: look for the loader
       RetryCount = 0;
       DetectLoaderApp(STATE_LOADER_DETECT);
+      return;
+    case 131:  // "L0202" taken: the loader is in download mode
+      ConnectForDownload();
       return;
     case 137:  // "L0302" after a download: give the application time to start
       fState = STATE_EMVAPP_START_ACKED;
@@ -63,6 +67,27 @@ void Korvex::Impl::ProcessAck() {
       fState = STATE_EMVAPP_SWITCH_WAIT;
       RestartTimer(5000);
       break;
+    case 610:  // the transfer starts with the group set-up
+      RaiseDebugEvent(10, "Allalaadimine...");
+      SendDownloadRequest(STATE_DOWNLOAD_GROUP_SENT, kGroupSetUp);
+      return;
+    case 611:
+      dl.DownloadFileIndex = 0;
+      SendDownloadRequest(STATE_DOWNLOAD_NEXT_FILE, kNextFile);
+      return;
+    case 612:
+      ++dl.DownloadFileIndex;
+      SendFileHeader();
+      return;
+    // A block that cannot be read sends nothing; the timer, re-armed below,
+    // then ends the download with the error of its state.
+    case 613:
+    case 614:
+    case 615: SendFileBlock(); break;
+    case 616: SendDownloadRequest(STATE_DOWNLOAD_HEAP_SENT, kHeapSetting); return;
+    case 617: SendDownloadDisplay(STATE_DOWNLOAD_DONE_SHOWN, kDownloadDone); return;
+    case 618: SendDownloadRequest(STATE_DOWNLOAD_CLOSING, kClosingCommand); return;
+    case 619: FinishDownload(); return;
     default: RaiseInterfaceEvent(1, 8, "ACK Received at fState=" + std::to_string(fState)); return;
   }
 

@@ -109,9 +109,7 @@ void Korvex::Impl::EatUnit(const std::string& Message) {
         SendMessage(resend, 5000, resend.size() == 1 ? 0 : ChecksumMode);
       }
       break;
-    case ENQ:
-      RaiseDebugEvent(8, "<ENQ> received at State=" + std::to_string(fState));
-      break;
+    case ENQ: RaiseDebugEvent(8, "<ENQ> received at State=" + std::to_string(fState)); break;
     default:
       StopTimer();
       ProcessMessage(Message);

@@ -45,6 +45,8 @@ void Korvex::Impl::RestartTimer(int32_t IntervalMs) {
   TimeoutTimer->SetEnabled(true);
 }
 
-void Korvex::Impl::StopTimer() { TimeoutTimer->SetEnabled(false); }
+void Korvex::Impl::StopTimer() {
+  TimeoutTimer->SetEnabled(false);
+}
 
 }  // namespace korvex

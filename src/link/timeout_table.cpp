@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "control/korvex_impl.h"
+#include "download/download_messages.h"
 #include "link/framing.h"
 
 namespace korvex {
@@ -64,10 +65,15 @@ void Korvex::Impl::OnTimer() {
       }
       break;
     case 608: StartEMVApp(STATE_EMVAPP_SWITCH); break;
+    case 609:  // the loader's request is settled: the transfer starts
+      SendDownloadDisplay(STATE_DOWNLOAD_ANNOUNCED, kDownloadAnnounced);
+      break;
+    // clang-format off
     case 610: case 611: case 612: case 613: case 614:
     case 615: case 616: case 617: case 618: case 619:
       error("PinPad not responding.");
       break;
+    // clang-format on
     case 620:
     case 621: error("EMVApp not responding after switch."); break;
     case 622: error("Downloaded EMVApp switch failed."); break;

@@ -49,10 +49,11 @@ void Korvex::Impl::ProcessMessage(const std::string& Message) {
 }
 
 // The loader's download request. Its eighth comma-separated field, when
-// numeric, is the block size the loader wants.
+// numeric, is the block size the loader wants. The block length travels as 16
+// bits, so only 1 to 65535 can be honoured; anything else keeps 248.
 void Korvex::Impl::ProcessVFI(const std::string& Message) {
   if (fState != STATE_DOWNLOAD_WAIT) return;
-  DownloadBlockSize = 248;
+  dl.DownloadBlockSize = 248;
 
   size_t comma = std::string::npos;
   size_t from = 0;
@@ -62,11 +63,14 @@ void Korvex::Impl::ProcessVFI(const std::string& Message) {
     if (comma == std::string::npos) break;
     from = comma + 1;
   }
-  if (found == 7) {
-    const size_t end = Message.find(ETX, comma + 1);
+  const size_t end = found == 7 ? Message.find(ETX, comma + 1) : std::string::npos;
+  if (end != std::string::npos) {
+    const std::string field = Message.substr(comma + 1, end - comma - 1);
     int32_t size = 0;
-    if (end != std::string::npos && ToLong(Message.substr(comma + 1, end - comma - 1), size)) {
-      DownloadBlockSize = size;
+    if (ToLong(field, size) && size >= 1 && size <= 65535) {
+      dl.DownloadBlockSize = size;
+    } else {
+      RaiseDebugEvent(8, "Download block size " + field + " out of range, using 248");
     }
   }
 

@@ -10,16 +10,11 @@
 #include <cerrno>
 #include <cstring>
 
+#include "support/file_lookup.h"
+
 namespace korvex {
 
 namespace {
-
-// Download paths are joined with backslashes; the file system here wants "/".
-std::string NativePath(const std::string& path) {
-  std::string out = path;
-  std::replace(out.begin(), out.end(), '\\', '/');
-  return out;
-}
 
 char Upper(char c) {
   return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -88,12 +83,17 @@ int WriteAll(int fd, const std::string& data) {
   return 0;
 }
 
+std::string LastPart(const std::string& nativePath) {
+  const size_t slash = nativePath.rfind('/');
+  return slash == std::string::npos ? nativePath : nativePath.substr(slash + 1);
+}
+
 // An ordinary file: not a folder or device, and not hidden (a dot name).
-bool IsOrdinaryFile(const std::string& path) {
+bool IsOrdinaryFile(const std::string& path, struct stat* info = nullptr) {
   struct stat st {};
   if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  const size_t slash = path.rfind('/');
-  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  const std::string name = LastPart(path);
+  if (info != nullptr) *info = st;
   return !name.empty() && name[0] != '.';
 }
 
@@ -103,7 +103,8 @@ int32_t ListFiles(const std::string& pattern, std::vector<std::string>& names) {
   names.assign(1, "");
   const std::string native = NativePath(pattern);
   const size_t slash = native.rfind('/');
-  const std::string folder = slash == std::string::npos ? "." : native.substr(0, slash + 1);
+  const std::string folder =
+      slash == std::string::npos ? "." : ResolvePath(native.substr(0, slash + 1));
   const std::string wildcard = slash == std::string::npos ? native : native.substr(slash + 1);
   if (wildcard.empty()) return 0;
 
@@ -126,7 +127,7 @@ int16_t ReadFilePart(const std::string& path, int32_t start, int32_t count, std:
                      std::string& errorText) {
   data.clear();
   errorText.clear();
-  const std::string native = NativePath(path);
+  const std::string native = ResolvePath(path);
   if (!IsOrdinaryFile(native)) {
     errorText = "File not found";
     return -1;
@@ -153,14 +154,47 @@ int16_t ReadFilePart(const std::string& path, int32_t start, int32_t count, std:
 }
 
 int16_t WriteFileBytes(const std::string& path, const std::string& data) {
-  const std::string native = NativePath(path);
+  // The file replaces any case variant of itself and takes the name as given,
+  // in the folder as found on disk.
+  const std::string given = NativePath(path);
+  const std::string existing = ResolvePath(given);
+  const size_t slash = existing.rfind('/');
+  const std::string native =
+      (slash == std::string::npos ? "" : existing.substr(0, slash + 1)) + LastPart(given);
   // A missing file is fine; any other trouble shows when the file is opened.
+  if (IsOrdinaryFile(existing)) unlink(existing.c_str());
   unlink(native.c_str());
   const int fd = open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) return ErrorStatus(errno, nullptr);
   int error = WriteAll(fd, data);
   if (close(fd) != 0 && error == 0) error = errno;
   return error == 0 ? 0 : ErrorStatus(error, nullptr);
+}
+
+bool FindOrdinaryFile(const std::string& path, FileFacts& facts) {
+  const std::string native = ResolvePath(path);
+  struct stat st {};
+  if (!IsOrdinaryFile(native, &st)) return false;
+  facts.name = LastPart(native);
+  facts.size = st.st_size;
+  facts.modified = st.st_mtime;
+  return true;
+}
+
+bool FolderExists(const std::string& path) {
+  struct stat st {};
+  return stat(ResolvePath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+int16_t CreateFolder(const std::string& path, std::string& errorText) {
+  errorText.clear();
+  if (mkdir(ResolvePath(path).c_str(), 0777) == 0) return 0;
+  return ErrorStatus(errno, &errorText);
+}
+
+bool DeleteFile(const std::string& path) {
+  const std::string native = ResolvePath(path);
+  return IsOrdinaryFile(native) && unlink(native.c_str()) == 0;
 }
 
 }  // namespace korvex

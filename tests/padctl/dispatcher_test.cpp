@@ -20,19 +20,31 @@ TEST_F(PadLinkTest, CodesCompareExactlyAndCaseSensitively) {
 
 TEST_F(PadLinkTest, DownloadRequestIsTakenOnlyWhileWaitingForIt) {
   Connect(STATE_EMVAPP_READY);
-  const std::tuple<int16_t, const char*, int32_t> rows[] = {
-      {STATE_EMVAPP_READY, "VFI,1,2,3,4,5,6,1024", 99},  // silently ignored
-      {STATE_DOWNLOAD_WAIT, "VFI", 248},
-      {STATE_DOWNLOAD_WAIT, "VFI,1,2,3,4,5,6,1024", 1024},
-      {STATE_DOWNLOAD_WAIT, "VFI,1,2,3,4,5,6,1k", 248},
-      {STATE_DOWNLOAD_WAIT, "VFI,1,2,3,4,5,6,,512", 248},
+  // State, request, block size after, the field refused (traced) or nullptr.
+  const std::tuple<int16_t, const char*, int32_t, const char*> rows[] = {
+      {STATE_EMVAPP_READY, "VFI,1,2,3,4,5,6,1024", 99, nullptr},  // silently ignored
+      {STATE_DOWNLOAD_WAIT, "VFI", 248, nullptr},
+      {STATE_DOWNLOAD_WAIT, "VFI,1,2,3,4,5,6,1024", 1024, nullptr},
+      {STATE_DOWNLOAD_WAIT, "VFI,1,2,3,4,5,6,65535", 65535, nullptr},
+      {STATE_DOWNLOAD_WAIT, "VFI,1,2,3,4,5,6,1", 1, nullptr},
+      // The block length travels as 16 bits: 1 to 65535 or the default.
+      {STATE_DOWNLOAD_WAIT, "VFI,1,2,3,4,5,6,0", 248, "0"},
+      {STATE_DOWNLOAD_WAIT, "VFI,1,2,3,4,5,6,70000", 248, "70000"},
+      {STATE_DOWNLOAD_WAIT, "VFI,1,2,3,4,5,6,-5", 248, "-5"},
+      {STATE_DOWNLOAD_WAIT, "VFI,1,2,3,4,5,6,1k", 248, "1k"},
+      {STATE_DOWNLOAD_WAIT, "VFI,1,2,3,4,5,6,,512", 248, ",512"},
   };
-  for (const auto& [state, text, size] : rows) {
+  for (const auto& [state, text, size, refused] : rows) {
     control.fState = state;
-    control.DownloadBlockSize = 99;
+    control.dl.DownloadBlockSize = 99;
     Deliver(WithLrc(text));
-    EXPECT_EQ(Take(), Events{Arrived(WithLrc(text))} + Handled(WithLrc(text)));
-    EXPECT_EQ(control.DownloadBlockSize, size) << text;
+    Events expected = Events{Arrived(WithLrc(text))} + Handled(WithLrc(text));
+    if (refused) {
+      expected.push_back(
+          DE(8, "Download block size " + std::string(refused) + " out of range, using 248"));
+    }
+    EXPECT_EQ(Take(), expected);
+    EXPECT_EQ(control.dl.DownloadBlockSize, size) << text;
     EXPECT_EQ(control.fState, state == STATE_DOWNLOAD_WAIT ? STATE_DOWNLOAD_REQUESTED : state);
     EXPECT_TRUE(state != STATE_DOWNLOAD_WAIT || TimerOn(1000));
   }

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 
 #include "harness/temp_dir.h"
+#include "support/file_lookup.h"
 #include "support/std_lib.h"
 
 namespace korvex {
@@ -70,6 +72,50 @@ TEST(WriteFileBytes, ReplacesTheFileAndReportsSystemErrors) {
   std::filesystem::create_directory(dir.File("sub"));
   EXPECT_NE(WriteFileBytes(dir.File("sub"), data), 0);
   EXPECT_TRUE(std::filesystem::is_directory(dir.File("sub")));
+}
+
+// The download folder's paths name their files in any letter case: each
+// component as written when it exists, else its case variant on disk (the
+// byte-wise smallest of several); variants are never mixed.
+TEST(ResolvePath, ExactFirstThenOneCaseVariant) {
+  TempDir dir;
+  const std::string d = dir.path();
+  std::filesystem::create_directories(d + "/Data");
+  std::filesystem::create_directories(d + "/data");
+  dir.Write("Data/x.bin", "12345");
+  dir.Write("data/Y.bin", "y");
+  const std::pair<std::string, std::string> rows[] = {
+      {d + "\\data\\y.BIN", d + "/data/Y.bin"},
+      {d + "\\DATA\\X.Bin", d + "/Data/x.bin"},
+      {d + "/DATA/y.bin", d + "/Data/y.bin"},
+      {d + "/none/Q", d + "/none/Q"},
+      {d + "/data/", d + "/data/"},
+  };
+  for (const auto& [path, resolved] : rows) EXPECT_EQ(ResolvePath(path), resolved) << path;
+
+  std::string data, error;
+  EXPECT_EQ(ReadFilePart(d + "\\DATA\\X.BIN", 2, 3, data, error), 0);
+  EXPECT_EQ(data, "234");
+  Names names;
+  EXPECT_EQ(ListFiles(d + "\\DATA\\*.BIN", names), 1);
+  EXPECT_EQ(names, (Names{"", "x.bin"}));
+  FileFacts facts;
+  ASSERT_TRUE(FindOrdinaryFile(d + "/DATA/X.BIN", facts));
+  EXPECT_EQ(facts.name, "x.bin");
+  EXPECT_EQ(facts.size, 5);
+  EXPECT_FALSE(FindOrdinaryFile(d + "/DATA", facts));
+  EXPECT_TRUE(FolderExists(d + "\\DATA"));
+  EXPECT_EQ(CreateFolder(d + "\\DATA\\New\\", error), 0);
+  EXPECT_TRUE(std::filesystem::is_directory(d + "/Data/New"));
+  EXPECT_EQ(CreateFolder(d + "/DATA/x.bin", error), EEXIST);
+  EXPECT_EQ(error, std::strerror(EEXIST));
+  // A write replaces its case variant and takes the name as given.
+  EXPECT_EQ(WriteFileBytes(d + "\\DATA\\X.BIN", "new"), 0);
+  EXPECT_FALSE(std::filesystem::exists(d + "/Data/x.bin"));
+  EXPECT_EQ(dir.Read("Data/X.BIN"), "new");
+  EXPECT_TRUE(DeleteFile(d + "/DATA/x.bin"));
+  EXPECT_FALSE(DeleteFile(d + "/DATA/x.bin"));
+  EXPECT_FALSE(DeleteFile(d + "/Data/New"));
 }
 
 }  // namespace
