@@ -7,15 +7,18 @@
 #include <ostream>
 #include <string>
 
+#include "korvex/download_observer.h"
+
 namespace korvex::cli {
 
-class DownloadProgress {
+class DownloadProgress : public DownloadObserver {
  public:
   // terminal: the output is a terminal that honours "\r".
   DownloadProgress(std::ostream& out, bool terminal) : out_(out), terminal_(terminal) {}
 
   // After a file's header (bytesSent 0) and after every data block of it.
-  void OnDownloadProgress(const std::string& fileName, int64_t bytesSent, int64_t fileSize);
+  void OnDownloadProgress(const std::string& fileName, int64_t bytesSent,
+                          int64_t fileSize) override;
   // Ends a bar drawn part-way, so that other output starts on a line of its own.
   void BreakLine();
 
