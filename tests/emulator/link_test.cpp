@@ -100,6 +100,23 @@ TEST(Timing, PacingSendsEveryByteAtTheLineRate) {
   EXPECT_EQ(line.pieces.back().first, start + 17 * byte);
 }
 
+// At 115200 baud a byte takes 87 us: a data block and its ACK cost their
+// wire time, no whole milliseconds.
+TEST(Timing, APacedLineIsExactToTheMicrosecond) {
+  ASSERT_EQ(ByteTimeUs(115200), 87);
+  SerialLine line;
+  line.SetOptions({true, 115200, 0, 0});
+  const int64_t start = 5000;
+  line.Write(std::string(257, 'W'), start);
+  EXPECT_EQ(line.TakeDue(start + 257 * 87 - 1).size(), 256u);
+  EXPECT_EQ(line.TakeDue(start + 257 * 87), std::vector<std::string>{"W"});
+  const int64_t idle = start + 257 * 87 + 13;  // the line has been quiet
+  line.Write(kAck, idle);
+  EXPECT_EQ(line.NextDue(), idle + 87);
+  EXPECT_TRUE(line.TakeDue(idle + 86).empty());
+  EXPECT_EQ(line.TakeDue(idle + 87), std::vector<std::string>{kAck});
+}
+
 TEST(Timing, ProcessingDelayIsPerMessage) {
   EmulatorConfig config;
   config.delays.processingMs = 5;
