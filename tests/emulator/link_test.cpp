@@ -2,6 +2,7 @@
 // and the transcript's readable units.
 #include <gtest/gtest.h>
 
+#include "emulator/core/transcript.h"
 #include "emulator/core/wire_text.h"
 #include "raw_line.h"
 
@@ -115,6 +116,10 @@ TEST(Timing, APacedLineIsExactToTheMicrosecond) {
   EXPECT_EQ(line.NextDue(), idle + 87);
   EXPECT_TRUE(line.TakeDue(idle + 86).empty());
   EXPECT_EQ(line.TakeDue(idle + 87), std::vector<std::string>{kAck});
+  // The transcript prints such times with their microseconds.
+  EXPECT_EQ(FormatEntry({idle + 87, Direction::FromPad, kAck, "<ACK>"}),
+            "    27.459 ms  pad -> control  <ACK>");
+  EXPECT_EQ(FormatEntry({7087, Direction::Note, "", "x"}), "     7.087 ms  note            x");
 }
 
 TEST(Timing, ProcessingDelayIsPerMessage) {
