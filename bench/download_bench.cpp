@@ -27,6 +27,7 @@
 #include "control_clock.h"
 #include "emulator/adapters/sim_pinpad.h"
 #include "emulator/core/pad_app.h"
+#include "emulator/core/serial_line.h"
 #include "korvex/json_terminal.h"
 #include "korvex/korvex.h"
 
@@ -61,9 +62,6 @@ struct Transfer {
   int64_t startUs = -1, endUs = -1;
   int64_t bytes = 0;   // both directions, EOT excluded
   int64_t blocks = 0;  // data blocks the control sent
-  // The same writes, each rounded up to a whole ms: what the emulator's line,
-  // which keeps whole milliseconds, makes of them.
-  int64_t wholeMsUs = 0;
   bool Complete() const { return endUs >= 0; }
 };
 
@@ -92,7 +90,6 @@ class TransferScan {
     const auto n = static_cast<int64_t>(r.bytes.size());
     t.bytes += n;
     t.blocks += control && r.bytes.size() > 1 && r.bytes[1] == 'W';
-    t.wholeMsUs += (WireUs(n) + 999) / 1000 * 1000;
   }
   size_t next_ = 0;
   int connection_ = 0;
@@ -176,8 +173,10 @@ void Report(int64_t blockSize) {
   std::printf(
       "  transfer %.1f ms (virtual), wire-time floor %.1f ms, ratio %.4f (target <= %.3f) %s\n",
       transferMs, floorMs, ratio, kRatioTarget, Verdict(ratio <= kRatioTarget));
-  std::printf("  floor with every write rounded up to a whole ms: %.0f ms\n",
-              static_cast<double>(t.wholeMsUs) / 1000.0);
+  // The emulated line takes a whole number of microseconds per byte.
+  std::printf("  the same bytes at the emulated line's %lld us per byte: %.1f ms\n",
+              static_cast<long long>(emu::ByteTimeUs(emu::kDownloadBaud)),
+              static_cast<double>(t.bytes * emu::ByteTimeUs(emu::kDownloadBaud)) / 1000.0);
   std::printf("  control CPU %.3f us per block (median of %d, target <= %.1f) %s\n", medianCpu,
               kRuns, kCpuTargetUs, Verdict(medianCpu <= kCpuTargetUs));
 }

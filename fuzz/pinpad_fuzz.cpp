@@ -23,12 +23,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     pad.Receive(std::string(reinterpret_cast<const char*>(data + pos), std::min(piece, size - pos)),
                 now);
     pos += piece;
-    now += 1 + static_cast<int64_t>(piece) * 50;
+    now += 1000 + static_cast<int64_t>(piece) * 50000;  // microseconds
     pad.Poll(now);
     pad.TakeOutput(now);
   }
-  pad.Poll(now + 60000);
-  pad.TakeOutput(now + 60000);
-  pad.Disconnect(now + 60001);
+  pad.Poll(now + 60000000);
+  pad.TakeOutput(now + 60000000);
+  pad.Disconnect(now + 60001000);
   return 0;
 }

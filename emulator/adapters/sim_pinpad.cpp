@@ -19,39 +19,39 @@ void SimPinPad::Listen(const std::string& hostName, int32_t port) {
 
 void SimPinPad::OnPeerConnected(SimConnection& connection) {
   connection_ = &connection;
-  core_.Connect(host_.NowMs());
+  core_.Connect(host_.NowUs());
   Pump();
 }
 
 void SimPinPad::OnPeerData(SimConnection& connection, const std::string& bytes) {
   if (&connection != connection_) return;  // a connection already replaced
-  core_.Receive(bytes, host_.NowMs());
+  core_.Receive(bytes, host_.NowUs());
   Pump();
 }
 
 void SimPinPad::OnPeerClosed(SimConnection& connection) {
   if (&connection != connection_) return;
   connection_ = nullptr;
-  core_.Disconnect(host_.NowMs());
+  core_.Disconnect(host_.NowUs());
   Pump();
 }
 
 void SimPinPad::Pump() {
-  const int64_t now = host_.NowMs();
-  for (const auto& piece : core_.TakeOutput(now)) {
+  const int64_t nowUs = host_.NowUs();
+  for (const auto& piece : core_.TakeOutput(nowUs)) {
     if (connection_) connection_->Send(piece);
   }
   if (core_.CloseRequested()) {
     if (connection_) connection_->Close();
     connection_ = nullptr;
-    core_.Disconnect(now);
+    core_.Disconnect(nowUs);
   }
   if (timer_) host_.Cancel(timer_);
   timer_ = 0;
   if (const auto next = core_.NextDeadline()) {
-    timer_ = host_.Schedule(std::max<int64_t>(0, *next - now), [this] {
+    timer_ = host_.ScheduleUs(std::max<int64_t>(0, *next - nowUs), [this] {
       timer_ = 0;
-      core_.Poll(host_.NowMs());
+      core_.Poll(host_.NowUs());
       Pump();
     });
   }

@@ -11,7 +11,7 @@
 #include <string>
 
 #include <asio.hpp>
-#include "emulator/adapters/steady_clock_ms.h"
+#include "emulator/adapters/steady_clock_us.h"
 #include "emulator/core/emulator.h"
 
 namespace korvex::emu {
@@ -30,7 +30,7 @@ class StreamPump : public std::enable_shared_from_this<StreamPump<Stream>> {
   std::function<void()> onDone;
 
   void Start() {
-    core_.Connect(SteadyNowMs(), options_);
+    core_.Connect(SteadyNowUs(), options_);
     Read();
     Pump();
   }
@@ -47,7 +47,7 @@ class StreamPump : public std::enable_shared_from_this<StreamPump<Stream>> {
         self->Finish();
         return;
       }
-      self->core_.Receive(std::string(self->buffer_.data(), n), SteadyNowMs());
+      self->core_.Receive(std::string(self->buffer_.data(), n), SteadyNowUs());
       self->Pump();
       if (!self->closing_) self->Read();
     });
@@ -55,11 +55,11 @@ class StreamPump : public std::enable_shared_from_this<StreamPump<Stream>> {
 
   void Pump() {
     if (done_) return;
-    const int64_t now = SteadyNowMs();
-    for (auto& piece : core_.TakeOutput(now)) writes_.push_back(std::move(piece));
+    const int64_t nowUs = SteadyNowUs();
+    for (auto& piece : core_.TakeOutput(nowUs)) writes_.push_back(std::move(piece));
     if (core_.CloseRequested()) closing_ = true;
     Write();
-    ArmTimer(now);
+    ArmTimer(nowUs);
     if (onActivity) onActivity();
   }
 
@@ -83,17 +83,17 @@ class StreamPump : public std::enable_shared_from_this<StreamPump<Stream>> {
     });
   }
 
-  void ArmTimer(int64_t now) {
+  void ArmTimer(int64_t nowUs) {
     const auto next = core_.NextDeadline();
     if (!next) {
       timer_.cancel();
       return;
     }
-    timer_.expires_after(std::chrono::milliseconds(std::max<int64_t>(0, *next - now)));
+    timer_.expires_after(std::chrono::microseconds(std::max<int64_t>(0, *next - nowUs)));
     auto self = this->shared_from_this();
     timer_.async_wait([self](std::error_code ec) {
       if (ec || self->done_) return;
-      self->core_.Poll(SteadyNowMs());
+      self->core_.Poll(SteadyNowUs());
       self->Pump();
     });
   }
@@ -104,7 +104,7 @@ class StreamPump : public std::enable_shared_from_this<StreamPump<Stream>> {
     timer_.cancel();
     std::error_code ignored;
     stream_.close(ignored);
-    core_.Disconnect(SteadyNowMs());
+    core_.Disconnect(SteadyNowUs());
     if (onActivity) onActivity();
     if (onDone) onDone();
   }

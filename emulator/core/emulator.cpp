@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "emulator/core/time_units.h"
 #include "emulator/core/wire_text.h"
 #include "emulator/messages/standard_messages.h"
 
@@ -14,11 +15,11 @@ Emulator::Emulator(EmulatorConfig config, PadState state)
 
 Emulator::~Emulator() = default;
 
-void Emulator::Connect(int64_t nowMs, ConnectOptions options) {
-  Advance(nowMs);
+void Emulator::Connect(int64_t nowUs, ConnectOptions options) {
+  Advance(nowUs);
   if (session_) {
     Note("connection replaced by a new one");
-    Disconnect(nowMs);
+    Disconnect(nowUs);
   }
   session_ = std::make_unique<Session>();
   session_->id = nextSessionId_++;
@@ -30,8 +31,8 @@ void Emulator::Connect(int64_t nowMs, ConnectOptions options) {
   }
 }
 
-void Emulator::Disconnect(int64_t nowMs) {
-  Advance(nowMs);
+void Emulator::Disconnect(int64_t nowUs) {
+  Advance(nowUs);
   DrainInput();
   if (!session_) return;
   timeline_.Cancel(session_->ackTimer);
@@ -50,7 +51,7 @@ void Emulator::Disconnect(int64_t nowMs) {
 void Emulator::DrainInput() {
   while (session_ && !session_->closeRequested && !session_->in.Empty()) {
     const int64_t due = *session_->in.NextDue();
-    now_ = std::max(now_, due);
+    nowUs_ = std::max(nowUs_, due);
     for (auto& piece : session_->in.TakeDue(due)) {
       if (!session_) return;
       Deliver(std::move(piece));
@@ -58,8 +59,8 @@ void Emulator::DrainInput() {
   }
 }
 
-void Emulator::Receive(const std::string& bytes, int64_t nowMs) {
-  Advance(nowMs);
+void Emulator::Receive(const std::string& bytes, int64_t nowUs) {
+  Advance(nowUs);
   if (!session_) {
     Note("bytes outside any connection ignored: " + DescribeBytes(bytes));
     return;
@@ -70,18 +71,18 @@ void Emulator::Receive(const std::string& bytes, int64_t nowMs) {
     line = session_->router.Feed(bytes);
     if (session_->router.GetState() != RouterFront::State::Waiting) OnRouterDecision();
   }
-  session_->in.Write(line, now_);
-  Advance(nowMs);
+  session_->in.Write(line, nowUs_);
+  Advance(nowUs);
 }
 
-void Emulator::Poll(int64_t nowMs) {
-  Advance(nowMs);
+void Emulator::Poll(int64_t nowUs) {
+  Advance(nowUs);
 }
 
-std::vector<std::string> Emulator::TakeOutput(int64_t nowMs) {
-  Advance(nowMs);
+std::vector<std::string> Emulator::TakeOutput(int64_t nowUs) {
+  Advance(nowUs);
   if (!session_) return {};
-  return session_->out.TakeDue(nowMs);
+  return session_->out.TakeDue(nowUs);
 }
 
 std::optional<int64_t> Emulator::NextDeadline() const {
@@ -94,30 +95,30 @@ std::optional<int64_t> Emulator::NextDeadline() const {
   return next;
 }
 
-void Emulator::Advance(int64_t nowMs) {
+void Emulator::Advance(int64_t nowUs) {
   for (;;) {
     const auto input = session_ ? session_->in.NextDue() : std::nullopt;
     const auto timer = timeline_.Next();
-    if (input && *input <= nowMs && (!timer || *input <= *timer)) {
-      now_ = std::max(now_, *input);
+    if (input && *input <= nowUs && (!timer || *input <= *timer)) {
+      nowUs_ = std::max(nowUs_, *input);
       for (auto& piece : session_->in.TakeDue(*input)) Deliver(std::move(piece));
       continue;
     }
-    if (!timeline_.RunOne(nowMs)) break;
+    if (!timeline_.RunOne(nowUs)) break;
   }
-  now_ = std::max(now_, nowMs);
+  nowUs_ = std::max(nowUs_, nowUs);
 }
 
-uint64_t Emulator::After(int64_t delayMs, std::function<void()> action) {
-  return timeline_.At(now_ + std::max<int64_t>(0, delayMs), [this, action](int64_t at) {
-    now_ = std::max(now_, at);
+uint64_t Emulator::AfterUs(int64_t delayUs, std::function<void()> action) {
+  return timeline_.At(nowUs_ + std::max<int64_t>(0, delayUs), [this, action](int64_t at) {
+    nowUs_ = std::max(nowUs_, at);
     action();
   });
 }
 
-uint64_t Emulator::AfterInSession(int64_t delayMs, std::function<void()> action) {
+uint64_t Emulator::AfterInSession(int64_t delayUs, std::function<void()> action) {
   const uint64_t id = session_ ? session_->id : 0;
-  return After(delayMs, [this, id, action] {
+  return AfterUs(delayUs, [this, id, action] {
     if (session_ && session_->id == id) action();
   });
 }
@@ -161,19 +162,19 @@ DownloadTransfer& Emulator::Transfer() {
 }
 
 void Emulator::AddViolation(const std::string& message, const std::string& description) {
-  violations_.push_back(Violation{now_, message, description});
+  violations_.push_back(Violation{nowUs_, message, description});
   const std::string about = message.empty() ? "" : " [" + DescribeBytes(message) + "]";
   Note("VIOLATION: " + description + about);
 }
 
 void Emulator::Note(const std::string& text) {
-  transcript_.AddNote(now_, text);
+  transcript_.AddNote(nowUs_, text);
 }
 
 std::string Emulator::ViolationSummary() const {
   std::string out;
   for (const auto& v : violations_) {
-    out += std::to_string(v.timeMs) + " ms: " + v.description;
+    out += MsText(v.timeUs) + " ms: " + v.description;
     if (!v.message.empty()) out += " [" + DescribeBytes(v.message) + "]";
     out += "\n";
   }

@@ -1,8 +1,9 @@
 // The PIN-pad emulator's core. It never touches a socket or a clock: an
 // adapter hands it the bytes of the connection with the time they came,
 // takes the bytes it has to send once they are due, and calls Poll at the
-// next deadline. The pad (applications, card, tables) lives as long as the
-// emulator; connections come and go one at a time.
+// next deadline. Every time it takes or gives is in microseconds. The pad
+// (applications, card, tables) lives as long as the emulator; connections
+// come and go one at a time.
 #pragma once
 
 #include <cstdint>
@@ -33,15 +34,15 @@ class Emulator : private PadServices {
   Emulator& operator=(const Emulator&) = delete;
 
   // The line, as the adapter sees it. Each call first runs whatever fell due
-  // up to nowMs. A new connection while one is open replaces it.
-  void Connect(int64_t nowMs, ConnectOptions options = {});
-  void Receive(const std::string& bytes, int64_t nowMs);
-  void Disconnect(int64_t nowMs);
-  void Poll(int64_t nowMs);
-  // The earliest time something falls due (may be <= now when output waits).
+  // up to nowUs. A new connection while one is open replaces it.
+  void Connect(int64_t nowUs, ConnectOptions options = {});
+  void Receive(const std::string& bytes, int64_t nowUs);
+  void Disconnect(int64_t nowUs);
+  void Poll(int64_t nowUs);
+  // The earliest time (us) something falls due (may be <= now when output waits).
   std::optional<int64_t> NextDeadline() const;
-  // The pieces of output due by nowMs; each is one write.
-  std::vector<std::string> TakeOutput(int64_t nowMs);
+  // The pieces of output due by nowUs; each is one write.
+  std::vector<std::string> TakeOutput(int64_t nowUs);
   // A fault asked for the connection to be closed: the adapter closes it and
   // calls Disconnect.
   bool CloseRequested() const { return session_ && session_->closeRequested; }
@@ -65,22 +66,22 @@ class Emulator : private PadServices {
 
  private:
   // PadServices, for the handlers.
-  int64_t Now() const override { return now_; }
+  int64_t NowUs() const override { return nowUs_; }
   UpdateProgress& Progress() override;
   DownloadTransfer& Transfer() override;
   void Reply(const std::string& text) override;
   void Announce(const std::string& text) override;
-  uint64_t After(int64_t delayMs, std::function<void()> action) override;
+  uint64_t AfterUs(int64_t delayUs, std::function<void()> action) override;
   void Cancel(uint64_t id) override { timeline_.Cancel(id); }
   void AddViolation(const std::string& message, const std::string& description) override;
   void Note(const std::string& text) override;
 
   // Time and input.
-  void Advance(int64_t nowMs);
+  void Advance(int64_t nowUs);
   // At a close: the input still on the line, read at the times it arrives.
   void DrainInput();
   // A timer that does nothing once its connection has gone.
-  uint64_t AfterInSession(int64_t delayMs, std::function<void()> action);
+  uint64_t AfterInSession(int64_t delayUs, std::function<void()> action);
   void OnRouterDecision();
   void Deliver(std::string bytes);
   bool Deaf() const;
@@ -92,7 +93,7 @@ class Emulator : private PadServices {
   void DispatchFailure(const MessageHandler& h, const std::string& text,
                        const std::string& failStatus);
   bool Refused(const MessageHandler& h, const std::string& text);
-  int64_t ProcessingDelay(const std::string& text) const;
+  int64_t ProcessingDelayUs(const std::string& text) const;
 
   // The pad's side of the link.
   void Write(const std::string& bytes, const std::string& decoded);
@@ -116,8 +117,8 @@ class Emulator : private PadServices {
   UpdateProgress detachedProgress_;
   DownloadTransfer detachedTransfer_;
   uint64_t nextSessionId_ = 1;
-  int64_t now_ = 0;
-  std::optional<int64_t> stalledUntil_;
+  int64_t nowUs_ = 0;
+  std::optional<int64_t> stalledUntilUs_;
 };
 
 }  // namespace korvex::emu

@@ -4,13 +4,14 @@
 #include <limits>
 
 #include "emulator/core/emulator.h"
+#include "emulator/core/time_units.h"
 #include "emulator/core/wire_text.h"
 #include "link/framing.h"
 
 namespace korvex::emu {
 
 bool Emulator::Deaf() const {
-  return IsStarting(pad_.App()) || (stalledUntil_ && now_ < *stalledUntil_);
+  return IsStarting(pad_.App()) || (stalledUntilUs_ && nowUs_ < *stalledUntilUs_);
 }
 
 void Emulator::Deliver(std::string bytes) {
@@ -30,7 +31,7 @@ void Emulator::Deliver(std::string bytes) {
     if (!session_ || session_->closeRequested) return;
     if (Deaf()) {
       const std::string why = IsStarting(pad_.App()) ? AppName(pad_.App()) : "stalled";
-      transcript_.Add({now_, Direction::ToPad, unit.bytes,
+      transcript_.Add({nowUs_, Direction::ToPad, unit.bytes,
                        DescribeBytes(unit.bytes) + "  (not read: pad " + why + ")"});
       continue;
     }
@@ -45,7 +46,7 @@ void Emulator::HandleUnit(const WireUnit& unit) {
   std::string text = frame ? DescribeFrame(unit.bytes, mode) : DescribeBytes(unit.bytes);
   if (unit.kind == WireUnit::BadFrame) text += "  (bad check)";
   if (unit.kind == WireUnit::Garbage) text += "  (garbage, ignored)";
-  transcript_.Add({now_, Direction::ToPad, TranscriptBytes(unit.bytes, mode), text});
+  transcript_.Add({nowUs_, Direction::ToPad, TranscriptBytes(unit.bytes, mode), text});
   switch (unit.kind) {
     case WireUnit::Ack: OnAck(); break;
     case WireUnit::Nak: OnNak(); break;
@@ -71,8 +72,8 @@ void Emulator::HandleControlUnit(const WireUnit& unit) {
 void Emulator::HandleFrame(const std::string& text) {
   const IncomingFaults f = faults_.OnIncoming(text);
   if (f.stall) {
-    stalledUntil_ =
-        f.stall->durationMs > 0 ? now_ + f.stall->durationMs : std::numeric_limits<int64_t>::max();
+    stalledUntilUs_ = f.stall->durationMs > 0 ? nowUs_ + MsToUs(f.stall->durationMs)
+                                              : std::numeric_limits<int64_t>::max();
     Note("fault: pad stalls" + (f.stall->durationMs > 0
                                     ? " for " + std::to_string(f.stall->durationMs) + " ms"
                                     : std::string(" for good")));
@@ -95,15 +96,15 @@ void Emulator::HandleFrame(const std::string& text) {
   }
   session_->echoAcks = false;  // a request ends the track message's ACK exchange
   const std::string failStatus = f.failStatus ? f.failStatus->status : "";
-  const int64_t delay = ProcessingDelay(text);
-  if (delay <= 0) {
+  const int64_t delayUs = ProcessingDelayUs(text);
+  if (delayUs <= 0) {
     Dispatch(text, failStatus);
     ReleaseAnnouncements();
     return;
   }
   ++session_->handling;
   const uint64_t id = session_->id;
-  After(delay, [this, text, failStatus, id] {
+  AfterUs(delayUs, [this, text, failStatus, id] {
     const bool same = session_ && session_->id == id;
     if (same) --session_->handling;
     Dispatch(text, failStatus);
@@ -111,11 +112,11 @@ void Emulator::HandleFrame(const std::string& text) {
   });
 }
 
-int64_t Emulator::ProcessingDelay(const std::string& text) const {
+int64_t Emulator::ProcessingDelayUs(const std::string& text) const {
   const MessageHandler* h = handlers_.Find(text, pad_.App());
   const auto& per = config_.delays.perMessageMs;
   const auto d = h ? per.find(h->code) : per.end();
-  return d != per.end() ? d->second : config_.delays.processingMs;
+  return MsToUs(d != per.end() ? d->second : config_.delays.processingMs);
 }
 
 void Emulator::Dispatch(const std::string& text, const std::string& failStatus) {

@@ -5,6 +5,7 @@
 // control ACKed it, the control sends one more bare ACK (and again while it
 // waits), each of which the pad answers with an ACK.
 #include "emulator/core/emulator.h"
+#include "emulator/core/time_units.h"
 #include "emulator/core/wire_text.h"
 #include "link/framing.h"
 
@@ -18,10 +19,10 @@ void Emulator::Write(const std::string& bytes, const std::string& decoded) {
     for (char& c : wire) c = Garble(c);
     text += "  (garbled on the line)";
   }
-  session_->out.SetOptions(
-      {config_.link.pace, AppBaud(pad_.App()), config_.link.chunkSize, config_.link.chunkGapMs});
-  transcript_.Add({now_, Direction::FromPad, wire, text});
-  session_->out.Write(wire, now_);
+  session_->out.SetOptions({config_.link.pace, AppBaud(pad_.App()), config_.link.chunkSize,
+                            MsToUs(config_.link.chunkGapMs)});
+  transcript_.Add({nowUs_, Direction::FromPad, wire, text});
+  session_->out.Write(wire, nowUs_);
 }
 
 void Emulator::Reply(const std::string& text) {
@@ -73,9 +74,9 @@ void Emulator::Transmit() {
     decoded = DescribeFrame(frame, mode) + "  (check spoilt on purpose)";
   }
   Write(frame, decoded);
-  const int64_t timeout = config_.delays.ackTimeoutMs;
-  session_->ackTimer = AfterInSession(timeout, [this, text, timeout] {
-    AddViolation(text, "frame not acknowledged within " + std::to_string(timeout) + " ms");
+  const int64_t timeoutMs = config_.delays.ackTimeoutMs;
+  session_->ackTimer = AfterInSession(MsToUs(timeoutMs), [this, text, timeoutMs] {
+    AddViolation(text, "frame not acknowledged within " + std::to_string(timeoutMs) + " ms");
     Resend("no ACK");
   });
 }

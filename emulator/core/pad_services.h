@@ -16,7 +16,8 @@ class PadServices {
  public:
   virtual ~PadServices() = default;
 
-  virtual int64_t Now() const = 0;
+  // Microseconds, as the adapter gave them.
+  virtual int64_t NowUs() const = 0;
   virtual PinPad& Pad() = 0;
   virtual const EmulatorConfig& Config() const = 0;
   // Progress of the table update on the current connection.
@@ -31,7 +32,7 @@ class PadServices {
   // are answered with an ACK each until its next request.
   virtual void Announce(const std::string& text) = 0;
   // Pad-level timer: it survives the connection.
-  virtual uint64_t After(int64_t delayMs, std::function<void()> action) = 0;
+  virtual uint64_t AfterUs(int64_t delayUs, std::function<void()> action) = 0;
   virtual void Cancel(uint64_t id) = 0;
   virtual void AddViolation(const std::string& message, const std::string& description) = 0;
   virtual void Note(const std::string& text) = 0;

@@ -13,41 +13,40 @@ int64_t ByteTimeUs(int baud) {
   return baud > 0 ? (10 * 1000000LL + baud - 1) / baud : 0;
 }
 
-void SerialLine::Write(const std::string& bytes, int64_t nowMs) {
+void SerialLine::Write(const std::string& bytes, int64_t nowUs) {
   if (bytes.empty()) return;
   if (!options_.pace) {
-    Push(nowMs, bytes);
+    Push(nowUs, bytes);
     return;
   }
   const int64_t perByte = ByteTimeUs(options_.baud);
   std::string piece;
   int64_t pieceDue = -1;
   for (char c : bytes) {
-    busyUntilUs_ = std::max(busyUntilUs_, nowMs * 1000) + perByte;
-    const int64_t due = (busyUntilUs_ + 999) / 1000;
-    if (due != pieceDue && !piece.empty()) {
+    busyUntilUs_ = std::max(busyUntilUs_, nowUs) + perByte;
+    if (busyUntilUs_ != pieceDue && !piece.empty()) {
       Push(pieceDue, piece);
       piece.clear();
     }
-    pieceDue = due;
+    pieceDue = busyUntilUs_;
     piece += c;
   }
   Push(pieceDue, piece);
 }
 
-void SerialLine::Push(int64_t dueMs, const std::string& bytes) {
+void SerialLine::Push(int64_t dueUs, const std::string& bytes) {
   const size_t chunk = options_.chunkSize == 0 ? bytes.size() : options_.chunkSize;
-  int64_t due = std::max(dueMs, lastDueMs_);
+  int64_t due = std::max(dueUs, lastDueUs_);
   for (size_t pos = 0; pos < bytes.size(); pos += chunk) {
-    if (pos > 0) due += options_.chunkGapMs;
+    if (pos > 0) due += options_.chunkGapUs;
     pieces_.push_back(LinePiece{due, bytes.substr(pos, chunk)});
   }
-  lastDueMs_ = due;
+  lastDueUs_ = due;
 }
 
-std::vector<std::string> SerialLine::TakeDue(int64_t nowMs) {
+std::vector<std::string> SerialLine::TakeDue(int64_t nowUs) {
   std::vector<std::string> out;
-  while (!pieces_.empty() && pieces_.front().dueMs <= nowMs) {
+  while (!pieces_.empty() && pieces_.front().dueUs <= nowUs) {
     out.push_back(std::move(pieces_.front().bytes));
     pieces_.pop_front();
   }
@@ -56,13 +55,13 @@ std::vector<std::string> SerialLine::TakeDue(int64_t nowMs) {
 
 std::optional<int64_t> SerialLine::NextDue() const {
   if (pieces_.empty()) return std::nullopt;
-  return pieces_.front().dueMs;
+  return pieces_.front().dueUs;
 }
 
 void SerialLine::Clear() {
   pieces_.clear();
   busyUntilUs_ = 0;
-  lastDueMs_ = 0;
+  lastDueUs_ = 0;
 }
 
 }  // namespace korvex::emu

@@ -1,8 +1,8 @@
 // One direction of the pad's serial line between the router and the pad.
-// Bytes written at a time become pieces due at a time: at once, or paced at
-// the line's baud rate (10 bits per byte: start, 8 data, stop) so that a
-// byte is due when its last bit has crossed. Pieces may also be cut into
-// chunks with a gap between them.
+// Bytes written at a time become pieces due at a time (microseconds): at
+// once, or paced at the line's baud rate (10 bits per byte: start, 8 data,
+// stop) so that a byte is due exactly when its last bit has crossed. Pieces
+// may also be cut into chunks with a gap between them.
 #pragma once
 
 #include <cstdint>
@@ -22,7 +22,7 @@ char Garble(char byte);
 int64_t ByteTimeUs(int baud);
 
 struct LinePiece {
-  int64_t dueMs = 0;
+  int64_t dueUs = 0;
   std::string bytes;
 };
 
@@ -32,25 +32,25 @@ class SerialLine {
     bool pace = false;
     int baud = 19200;
     size_t chunkSize = 0;  // 0: pieces are not cut
-    int64_t chunkGapMs = 0;
+    int64_t chunkGapUs = 0;
   };
 
   void SetOptions(const Options& options) { options_ = options; }
   const Options& GetOptions() const { return options_; }
-  void Write(const std::string& bytes, int64_t nowMs);
-  // Every piece due by nowMs, in order.
-  std::vector<std::string> TakeDue(int64_t nowMs);
+  void Write(const std::string& bytes, int64_t nowUs);
+  // Every piece due by nowUs, in order.
+  std::vector<std::string> TakeDue(int64_t nowUs);
   std::optional<int64_t> NextDue() const;
   bool Empty() const { return pieces_.empty(); }
   void Clear();
 
  private:
-  void Push(int64_t dueMs, const std::string& bytes);
+  void Push(int64_t dueUs, const std::string& bytes);
 
   Options options_;
   std::deque<LinePiece> pieces_;
   int64_t busyUntilUs_ = 0;  // when the last paced byte finishes
-  int64_t lastDueMs_ = 0;    // pieces never overtake one another
+  int64_t lastDueUs_ = 0;    // pieces never overtake one another
 };
 
 }  // namespace korvex::emu

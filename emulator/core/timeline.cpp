@@ -2,10 +2,10 @@
 
 namespace korvex::emu {
 
-uint64_t Timeline::At(int64_t atMs, Action action) {
+uint64_t Timeline::At(int64_t atUs, Action action) {
   const uint64_t id = nextId_++;
-  actions_.emplace(std::make_pair(atMs, id), std::move(action));
-  times_[id] = atMs;
+  actions_.emplace(std::make_pair(atUs, id), std::move(action));
+  times_[id] = atUs;
   return id;
 }
 
@@ -21,8 +21,8 @@ std::optional<int64_t> Timeline::Next() const {
   return actions_.begin()->first.first;
 }
 
-bool Timeline::RunOne(int64_t nowMs) {
-  if (actions_.empty() || actions_.begin()->first.first > nowMs) return false;
+bool Timeline::RunOne(int64_t nowUs) {
+  if (actions_.empty() || actions_.begin()->first.first > nowUs) return false;
   auto first = actions_.begin();
   const int64_t at = first->first.first;
   Action action = std::move(first->second);

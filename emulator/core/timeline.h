@@ -1,4 +1,4 @@
-// The emulator's own timers in host-given time: actions due at a millisecond,
+// The emulator's own timers in host-given time: actions due at a microsecond,
 // run in time order (equal times in the order they were scheduled).
 #pragma once
 
@@ -12,13 +12,13 @@ namespace korvex::emu {
 
 class Timeline {
  public:
-  using Action = std::function<void(int64_t atMs)>;
+  using Action = std::function<void(int64_t atUs)>;
 
-  uint64_t At(int64_t atMs, Action action);
+  uint64_t At(int64_t atUs, Action action);
   void Cancel(uint64_t id);
   std::optional<int64_t> Next() const;
-  // Runs the earliest action if it is due by nowMs; false when none is.
-  bool RunOne(int64_t nowMs);
+  // Runs the earliest action if it is due by nowUs; false when none is.
+  bool RunOne(int64_t nowUs);
 
  private:
   uint64_t nextId_ = 1;

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "emulator/core/time_units.h"
+
 namespace korvex::emu {
 
 std::string FormatEntry(const TranscriptEntry& entry) {
@@ -9,7 +11,7 @@ std::string FormatEntry(const TranscriptEntry& entry) {
                       : entry.direction == Direction::FromPad ? "pad -> control"
                                                               : "note          ";
   char head[48];
-  std::snprintf(head, sizeof head, "%10lld ms  %s  ", static_cast<long long>(entry.timeMs), arrow);
+  std::snprintf(head, sizeof head, "%10s ms  %s  ", MsText(entry.timeUs).c_str(), arrow);
   return head + entry.text;
 }
 
@@ -18,8 +20,8 @@ void Transcript::Add(TranscriptEntry entry) {
   if (listener) listener(entries_.back());
 }
 
-void Transcript::AddNote(int64_t timeMs, std::string text) {
-  Add(TranscriptEntry{timeMs, Direction::Note, "", std::move(text)});
+void Transcript::AddNote(int64_t timeUs, std::string text) {
+  Add(TranscriptEntry{timeUs, Direction::Note, "", std::move(text)});
 }
 
 std::string Transcript::Dump() const {

@@ -9,7 +9,7 @@
 namespace korvex::emu {
 
 struct Violation {
-  int64_t timeMs = 0;
+  int64_t timeUs = 0;
   std::string message;      // the request text concerned, empty for link rules
   std::string description;  // what was wrong
 };

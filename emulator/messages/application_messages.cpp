@@ -1,6 +1,7 @@
 // Which application runs, and the switches between them. The payment
 // application answers P01; the loader answers L00 with KD0. Each ignores the
 // other's probe (ACKed, never answered), as the control's detection expects.
+#include "emulator/core/time_units.h"
 #include "emulator/messages/message_checks.h"
 #include "emulator/messages/standard_messages.h"
 
@@ -19,7 +20,7 @@ void Unanswered(const std::string& text, PadServices& pad) {
 // nothing from its line until it has booted.
 void StartLoader(const std::string&, PadServices& pad) {
   SwitchApp(pad, PadApp::LoaderBooting);
-  pad.After(pad.Config().delays.loaderBootMs, [&pad] { SwitchApp(pad, PadApp::Loader); });
+  pad.AfterUs(MsToUs(pad.Config().delays.loaderBootMs), [&pad] { SwitchApp(pad, PadApp::Loader); });
 }
 
 // "L0302": the loader starts the payment application, which announces
@@ -30,7 +31,7 @@ void StartPayment(const std::string&, PadServices& pad) {
     return;
   }
   SwitchApp(pad, PadApp::PaymentStarting);
-  pad.After(pad.Config().delays.paymentStartMs, [&pad] {
+  pad.AfterUs(MsToUs(pad.Config().delays.paymentStartMs), [&pad] {
     SwitchApp(pad, PadApp::Payment);
     pad.Reply("P00");
   });

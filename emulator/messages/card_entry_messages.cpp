@@ -3,6 +3,7 @@
 // prompt), "C00" starts the chip once the card is in the reader. A swipe
 // read while swipe reading is on is sent as the track message "81." (with
 // "*" for a card that has a chip).
+#include "emulator/core/time_units.h"
 #include "emulator/messages/card_fields.h"
 #include "emulator/messages/card_flow.h"
 #include "emulator/messages/message_checks.h"
@@ -87,7 +88,7 @@ void Display(const std::string& text, PadServices& pad) {
   pad.Note("display: " + text.substr(text.size() > 2 && text[2] == kClearDisplay ? 3 : 2));
   const Cardholder& who = pad.Config().cardholder;
   if (pad.Pad().Card().present || Txn(pad).cardholderTimer || who.entry == CardEntry::None) return;
-  CardholderAfter(pad, who.entryDelayMs, [&pad] {
+  CardholderAfter(pad, MsToUs(who.entryDelayMs), [&pad] {
     if (pad.Config().cardholder.entry == CardEntry::Swipe) {
       SwipeCard(pad);
     } else {
@@ -120,7 +121,7 @@ void StartChip(const std::string& text, PadServices& pad) {
   pad.Note("chip start: waiting for the card in the chip reader");
   const Cardholder& who = pad.Config().cardholder;
   if (t.cardholderTimer || who.entry == CardEntry::None) return;
-  CardholderAfter(pad, who.entryDelayMs, [&pad] { InsertCard(pad); });
+  CardholderAfter(pad, MsToUs(who.entryDelayMs), [&pad] { InsertCard(pad); });
 }
 
 }  // namespace

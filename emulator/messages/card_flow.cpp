@@ -58,9 +58,9 @@ void EndCardSession(PadServices& pad) {
   Txn(pad) = CardSession{};
 }
 
-void CardholderAfter(PadServices& pad, int64_t delayMs, std::function<void()> action) {
+void CardholderAfter(PadServices& pad, int64_t delayUs, std::function<void()> action) {
   CancelCardholder(pad);
-  Txn(pad).cardholderTimer = pad.After(delayMs, [&pad, action] {
+  Txn(pad).cardholderTimer = pad.AfterUs(delayUs, [&pad, action] {
     Txn(pad).cardholderTimer.reset();
     action();
   });

@@ -27,8 +27,8 @@ void StartCardSession(PadServices& pad);
 // "72": no transaction; swipe reading off, the cardholder stops.
 void EndCardSession(PadServices& pad);
 
-// The cardholder's next action, after delayMs (one pending at a time).
-void CardholderAfter(PadServices& pad, int64_t delayMs, std::function<void()> action);
+// The cardholder's next action, after delayUs (one pending at a time).
+void CardholderAfter(PadServices& pad, int64_t delayUs, std::function<void()> action);
 void CancelCardholder(PadServices& pad);
 
 }  // namespace korvex::emu

@@ -1,6 +1,7 @@
 // Back to idle and the card reader: "72" ends whatever waits (the card
 // transaction, swipe reading, the cardholder), I05 reports the card, I02 is
 // answered once the reader is empty.
+#include "emulator/core/time_units.h"
 #include "emulator/messages/card_flow.h"
 #include "emulator/messages/message_checks.h"
 #include "emulator/messages/standard_messages.h"
@@ -37,7 +38,7 @@ void AwaitRemoval(const std::string&, PadServices& pad) {
     pad.Note("the card stays in the reader");
     return;
   }
-  p.removalWait = pad.After(p.Card().removalDelayMs, [&pad] {
+  p.removalWait = pad.AfterUs(MsToUs(p.Card().removalDelayMs), [&pad] {
     pad.Pad().Card().present = false;
     pad.Pad().removalWait.reset();
     pad.Note("card taken out of the reader");

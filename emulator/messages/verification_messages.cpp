@@ -2,6 +2,7 @@
 // "C18" the PIN limits, "C26" the amount confirmation (the cardholder
 // answers with a key), "C02" the PIN entry (the cardholder enters the PIN,
 // or bypasses it when the request allows).
+#include "emulator/core/time_units.h"
 #include "emulator/messages/card_fields.h"
 #include "emulator/messages/card_flow.h"
 #include "emulator/messages/message_checks.h"
@@ -67,7 +68,7 @@ Check CheckAmountConfirmation(const std::string& text, PadServices& pad) {
 
 void AskAmount(const std::string&, PadServices& pad) {
   Txn(pad).step = CardStep::AmountAsked;
-  CardholderAfter(pad, pad.Config().cardholder.amountDelayMs, [&pad] {
+  CardholderAfter(pad, MsToUs(pad.Config().cardholder.amountDelayMs), [&pad] {
     const std::string key = pad.Config().cardholder.amountKey;
     const bool confirmed = key == "F3" || key == "0D";
     Txn(pad).step = confirmed ? CardStep::AmountConfirmed : CardStep::AmountRefused;
@@ -110,7 +111,7 @@ void EnterPin(PadServices& pad, bool bypassAllowed) {
 void AskPin(const std::string& text, PadServices& pad) {
   Txn(pad).step = CardStep::PinEntry;
   const bool bypassAllowed = text.back() == '2';
-  CardholderAfter(pad, pad.Config().cardholder.pinDelayMs,
+  CardholderAfter(pad, MsToUs(pad.Config().cardholder.pinDelayMs),
                   [&pad, bypassAllowed] { EnterPin(pad, bypassAllowed); });
 }
 

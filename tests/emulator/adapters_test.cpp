@@ -41,6 +41,36 @@ TEST(SimPinPad, ClosesTheConnectionOnAFault) {
   EXPECT_FALSE(pad.Core().Connected());
 }
 
+// With no latency on SimHost, a paced exchange lasts exactly its bytes' wire
+// time: the request's 6 bytes, the ACK and the reply's 10 at 19200 baud.
+TEST(SimPinPad, PacedExchangeTakesTheSumOfItsByteTimes) {
+  SimHost host;
+  host.toPeer.latencyMs = 0;
+  host.toControl.latencyMs = 0;
+  EmulatorConfig config;
+  config.link.pace = true;
+  SimPinPad pad(host, config);
+  pad.Listen("router", 4001);
+  NoEvents events;
+  auto socket = host.CreateSocket(events);
+  socket->SetRemoteHost("router");
+  socket->SetRemotePort(4001);
+  socket->Connect();
+  host.RunFor(5);
+  const int64_t start = host.NowUs();
+  socket->SendData(kSetComm19200 + Frame("P01"));
+  host.RunFor(50);
+  EXPECT_EQ(host.Written(SimSide::Peer), kAck + Frame("P010002"));
+  std::vector<int64_t> times;
+  for (const auto& r : host.WireLog()) {
+    if (r.from == SimSide::Peer && r.kind == SimWireRecord::Data) times.push_back(r.timeUs - start);
+  }
+  const int64_t byte = ByteTimeUs(19200);
+  ASSERT_FALSE(times.empty());
+  EXPECT_EQ(times.front(), 7 * byte);
+  EXPECT_EQ(times.back(), 17 * byte);
+}
+
 TEST(StreamPinPad, ServesADirectLineWithoutRouterCommand) {
   int fds[2];
   ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);

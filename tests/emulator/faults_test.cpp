@@ -73,7 +73,7 @@ TEST(Faults, ChunkedOutputArrivesInSmallPiecesWithGaps) {
   EXPECT_EQ(line.Take(), kAck + Frame("P010002"));
   ASSERT_EQ(line.pieces.size(), 5u);  // ACK, then 10 bytes in 3 + 3 + 3 + 1
   EXPECT_EQ(line.pieces[1].second.size(), 3u);
-  EXPECT_EQ(line.pieces[4].first - line.pieces[1].first, 6);
+  EXPECT_EQ(line.pieces[4].first - line.pieces[1].first, 6000);
 }
 
 }  // namespace

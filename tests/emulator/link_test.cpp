@@ -2,6 +2,7 @@
 // and the transcript's readable units.
 #include <gtest/gtest.h>
 
+#include "emulator/core/transcript.h"
 #include "emulator/core/wire_text.h"
 #include "raw_line.h"
 
@@ -87,14 +88,38 @@ TEST(Timing, PacingSendsEveryByteAtTheLineRate) {
   EmulatorConfig config;
   config.link.pace = true;
   RawLine line(config);
-  line.now = 100;
+  const int64_t start = 100000;
+  line.now = start;
   line.SendFrame("P01");  // 6 bytes, 521 us each at 19200 baud
   line.Run(20);
   EXPECT_EQ(line.Take(), kAck + Frame("P010002"));
-  // The frame's last byte lands at 103.1 ms (read at 104), the ACK ends at
-  // 104.5 ms and the reply's 10 bytes at 109.7 ms.
-  EXPECT_EQ(line.pieces.front().first, 105);
-  EXPECT_EQ(line.pieces.back().first, 110);
+  // The ACK follows the frame's last byte, and the reply's 10 bytes the ACK,
+  // each byte on its own, due the microsecond its last bit has crossed.
+  const int64_t byte = ByteTimeUs(19200);
+  ASSERT_EQ(line.pieces.size(), 11u);
+  EXPECT_EQ(line.pieces.front(), std::make_pair(start + 7 * byte, kAck));
+  EXPECT_EQ(line.pieces.back().first, start + 17 * byte);
+}
+
+// At 115200 baud a byte takes 87 us: a data block and its ACK cost their
+// wire time, no whole milliseconds.
+TEST(Timing, APacedLineIsExactToTheMicrosecond) {
+  ASSERT_EQ(ByteTimeUs(115200), 87);
+  SerialLine line;
+  line.SetOptions({true, 115200, 0, 0});
+  const int64_t start = 5000;
+  line.Write(std::string(257, 'W'), start);
+  EXPECT_EQ(line.TakeDue(start + 257 * 87 - 1).size(), 256u);
+  EXPECT_EQ(line.TakeDue(start + 257 * 87), std::vector<std::string>{"W"});
+  const int64_t idle = start + 257 * 87 + 13;  // the line has been quiet
+  line.Write(kAck, idle);
+  EXPECT_EQ(line.NextDue(), idle + 87);
+  EXPECT_TRUE(line.TakeDue(idle + 86).empty());
+  EXPECT_EQ(line.TakeDue(idle + 87), std::vector<std::string>{kAck});
+  // The transcript prints such times with their microseconds.
+  EXPECT_EQ(FormatEntry({idle + 87, Direction::FromPad, kAck, "<ACK>"}),
+            "    27.459 ms  pad -> control  <ACK>");
+  EXPECT_EQ(FormatEntry({7087, Direction::Note, "", "x"}), "     7.087 ms  note            x");
 }
 
 TEST(Timing, ProcessingDelayIsPerMessage) {
@@ -107,8 +132,9 @@ TEST(Timing, ProcessingDelayIsPerMessage) {
   line.Ack();
   line.SendFrame("I050");  // the general delay
   line.Run(10);
-  EXPECT_EQ(line.pieces, (std::vector<std::pair<int64_t, std::string>>{
-                             {0, kAck}, {50, Frame("P010002")}, {60, kAck}, {65, Frame("I050")}}));
+  EXPECT_EQ(line.pieces,
+            (std::vector<std::pair<int64_t, std::string>>{
+                {0, kAck}, {50000, Frame("P010002")}, {60000, kAck}, {65000, Frame("I050")}}));
 }
 
 }  // namespace

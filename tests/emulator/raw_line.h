@@ -1,5 +1,6 @@
 // The control's end of the line, played byte by byte by the test against the
-// emulator's core in a clock the test advances.
+// emulator's core in a clock the test advances (microseconds; Run takes
+// milliseconds, as the settings do).
 #pragma once
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 
 #include "emulator/core/emulator.h"
 #include "emulator/core/router_front.h"
+#include "emulator/core/time_units.h"
 #include "link/framing.h"
 
 namespace korvex::emu::testing {
@@ -48,8 +50,9 @@ class RawLine {
     return Take();
   }
   // Advances the clock by ms, waking the core at each of its deadlines.
-  void Run(int64_t ms) {
-    const int64_t target = now + ms;
+  void Run(int64_t ms) { RunUs(MsToUs(ms)); }
+  void RunUs(int64_t us) {
+    const int64_t target = now + us;
     for (auto due = emu.NextDeadline(); due && *due <= target; due = emu.NextDeadline()) {
       now = std::max(now, *due);
       emu.Poll(now);
@@ -62,9 +65,9 @@ class RawLine {
   std::string Take() { return std::exchange(out, std::string()); }
 
   Emulator emu;
-  int64_t now = 0;
+  int64_t now = 0;  // microseconds
   std::string out;
-  std::vector<std::pair<int64_t, std::string>> pieces;  // time and bytes of each write
+  std::vector<std::pair<int64_t, std::string>> pieces;  // time (us) and bytes of each write
 
  private:
   void Collect() {

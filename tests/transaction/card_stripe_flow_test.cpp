@@ -6,6 +6,7 @@
 
 #include <functional>
 
+#include "emulator/core/time_units.h"
 #include "harness/scripted_peer.h"
 #include "transaction/txn_rig.h"
 
@@ -95,7 +96,8 @@ void SwipeAgainOnQ40(TxnRig& rig, TrackOf track) {
   h.handle = [base = h.handle, track](const std::string& text, emu::PadServices& pad) {
     const bool again = text == "Q40" && pad.Pad().Transaction().swipeReading;
     base(text, pad);
-    if (again) pad.After(500, [&pad, track] { pad.Announce(track(pad.Pad().Profile())); });
+    if (again)
+      pad.AfterUs(emu::MsToUs(500), [&pad, track] { pad.Announce(track(pad.Pad().Profile())); });
   };
   table.Add(std::move(h));
 }

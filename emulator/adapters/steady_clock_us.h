@@ -1,4 +1,4 @@
-// Milliseconds of the real steady clock, counted from the first reading, for
+// Microseconds of the real steady clock, counted from the first reading, for
 // the adapters that run the emulator in real time.
 #pragma once
 
@@ -7,10 +7,10 @@
 
 namespace korvex::emu {
 
-inline int64_t SteadyNowMs() {
+inline int64_t SteadyNowUs() {
   using namespace std::chrono;
   static const steady_clock::time_point start = steady_clock::now();
-  return duration_cast<milliseconds>(steady_clock::now() - start).count();
+  return duration_cast<microseconds>(steady_clock::now() - start).count();
 }
 
 }  // namespace korvex::emu
