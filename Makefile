@@ -50,6 +50,7 @@ fuzz:
 
 bench: release
 	./build/release/bench/korvex_bench
+	./build/release/bench/download_bench
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

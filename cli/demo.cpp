@@ -1,11 +1,18 @@
-// korvex demo: a PIN pad comes up, gets its tables and takes a payment, end to
-// end over real TCP. The emulated pad runs in this process on a free loopback
-// port; its CA keys match the bundled terminal but its tables are old, so the
-// first initialisation rebuilds them and the second finds nothing to do. Then
-// a chip purchase, a stripe read and a fallback check follow.
+// korvex demo: a PIN pad comes up, gets what it needs and takes a payment,
+// end to end over real TCP. The emulated pad runs in this process on a free
+// loopback port. By default it is brand new, with only its loader: the
+// connection test downloads the payment application and the key files from
+// the sample download folder and builds the tables; a second initialisation
+// then finds nothing to do. With --pad old-tables it starts with the payment
+// application running and old tables instead. Then a chip purchase, a stripe
+// read and a fallback check follow.
 #include "cli/demo.h"
 
+#include <unistd.h>
+
 #include <cstdio>
+#include <filesystem>
+#include <optional>
 
 #include <asio.hpp>
 #include "cli/demo_pad.h"
@@ -17,16 +24,59 @@ namespace korvex::cli {
 
 namespace {
 
-const char* const kPadName = "DEMO";
 const char* const kRegistryKey = "Software\\Korvex\\";
-const char* const kPadKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Korvex\\PinPads\\DEMO";
+const char* const kPinPadsKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Korvex\\PinPads\\";
+
+// The control keeps the pad's key files in a folder named after the pad,
+// inside the download folder; a name of its own per run keeps demos running
+// side by side off each other's files.
+std::string PadName() {
+  return "DEMO" + std::to_string(getpid());
+}
+
+// Without the application image the pad would stay a loader and the demo
+// would only time out; say so before starting.
+std::optional<std::string> DownloadFolderProblem(const std::string& folder) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  if (!fs::is_directory(folder, ec)) return "download folder '" + folder + "' not found";
+  if (!fs::is_regular_file(fs::path(folder) / "Constant" / "EMVAPP.out", ec)) {
+    return "download folder '" + folder +
+           "' has no Constant/EMVAPP.out: the pad would get no payment application";
+  }
+  return std::nullopt;
+}
 
 }  // namespace
 
-DemoSession::DemoSession(const DemoOptions& options, std::ostream& out, std::ostream& err)
-    : options_(options), out_(out), err_(err), start_(Clock::now()) {}
+std::string DefaultDownloadFolder() {
+  return KORVEX_DOWNLOAD_FOLDER;
+}
 
-DemoSession::~DemoSession() = default;
+DemoSession::DemoSession(const DemoOptions& options, std::ostream& out, std::ostream& err)
+    : options_(options),
+      out_(out),
+      err_(err),
+      start_(Clock::now()),
+      padName_(PadName()),
+      progress_(out, options.terminal) {}
+
+DemoSession::~DemoSession() {
+  // The control removes the key files after a download, but not their folder,
+  // and a download cut short leaves the files too.
+  namespace fs = std::filesystem;
+  const fs::path keys = fs::path(options_.downloadFolder) / padName_;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(keys, ec)) {
+    if (entry.path().extension() == ".EMV") fs::remove(entry.path(), ec);
+  }
+  fs::remove(keys, ec);
+}
+
+emu::PadState DemoSession::StartingPad() {
+  if (options_.pad == DemoPad::BrandNew) return emu::BrandNewPad();
+  return OldTablesPad(KeyChecksum(*terminal_));
+}
 
 bool DemoSession::Start() {
   std::string error;
@@ -36,7 +86,8 @@ bool DemoSession::Start() {
   emu::EmulatorConfig config;
   config.link.pace = options_.pace;
   config.cardholder = DemoCardholder(emu::CardEntry::Insert, options_.pace);
-  pad_ = std::make_unique<emu::Emulator>(config, OldTablesPad(KeyChecksum(*terminal_)));
+  config.delays = DemoDelays(options_.pace);
+  pad_ = std::make_unique<emu::Emulator>(config, StartingPad());
   pad_->Pad().Card().removalDelayMs = DemoCardRemovalMs(options_.pace);
   server_ = std::make_unique<emu::TcpServer>(
       host_.Context(), *pad_, asio::ip::tcp::endpoint(asio::ip::make_address("127.0.0.1"), 0));
@@ -46,15 +97,17 @@ bool DemoSession::Start() {
 
   // The router address comes from the registry, as in a real installation.
   auto registry = std::make_unique<MemoryRegistry>();
-  registry->SetValue(kPadKey, "RouterHost", "127.0.0.1");
-  registry->SetValue(kPadKey, "RouterPort", std::to_string(port));
+  registry->SetValue(kPinPadsKey + padName_, "RouterHost", "127.0.0.1");
+  registry->SetValue(kPinPadsKey + padName_, "RouterPort", std::to_string(port));
   host_.SetRegistry(std::move(registry));
 
-  events_ = std::make_unique<DemoEvents>(out_, options_, start_);
+  events_ = std::make_unique<DemoEvents>(out_, options_, start_, progress_);
   control_ = std::make_unique<Korvex>(host_, *events_);
-  control_->setName(kPadName);
+  control_->setName(padName_);
   control_->setEMVRegistryKey(kRegistryKey);
   control_->InitFromReg();
+  control_->SetDownloadPath(options_.downloadFolder + "/");
+  control_->setDownloadObserver(&progress_);
   return true;
 }
 
@@ -75,16 +128,20 @@ bool DemoSession::Step(const std::string& title, const std::function<int16_t()>&
 }
 
 bool DemoSession::Fail(const std::string& message) {
+  progress_.BreakLine();
   err_ << "korvex demo: " << message << "\n";
   return false;
 }
 
+bool DemoSession::BindTerminal() {
+  return control_->setTerminalObject(*terminal_) == 0 ||
+         Fail("setTerminalObject refused in state " + std::to_string(control_->getState()));
+}
+
 bool DemoSession::Connect(const std::string& round) {
-  if (control_->setTerminalObject(*terminal_) != 0) {
-    return Fail("setTerminalObject refused in state " + std::to_string(control_->getState()));
-  }
   const auto test = [&] { return control_->PerformConnectionTest(1); };
-  return Step("PerformConnectionTest (" + round + ")", test, {0, 1107}, std::chrono::seconds(30));
+  return BindTerminal() &&
+         Step("PerformConnectionTest (" + round + ")", test, {0, 1107}, std::chrono::seconds(30));
 }
 
 bool DemoSession::Initialise(const std::string& round) {
@@ -93,9 +150,23 @@ bool DemoSession::Initialise(const std::string& round) {
          Step("InitTransaction (" + round + ")", init, {0, 1100}, std::chrono::seconds(120));
 }
 
+// The payment application does not answer, so the connection test goes on to
+// the loader, downloads the application and the key files, starts the new
+// application and rebuilds the tables, all in one run. It ends with "Init
+// completed" instead of "EmvApp is ready", and leaves nothing for
+// InitTransaction to do (the control would refuse it in that state anyway).
+bool DemoSession::Provision() {
+  const auto test = [&] { return control_->PerformConnectionTest(1); };
+  return BindTerminal() &&
+         Step(
+             "PerformConnectionTest (loader only: downloads the application and keys, "
+             "builds the tables)",
+             test, {0, 1100}, std::chrono::seconds(300));
+}
+
 int DemoSession::Run() {
   if (!Start()) return 1;
-  bool ok = Initialise("tables old");
+  bool ok = options_.pad == DemoPad::BrandNew ? Provision() : Initialise("tables old");
   firstDeleted_ = events_->deleted;
   firstAdded_ = events_->added;
   if (ok) {
@@ -112,6 +183,7 @@ int DemoSession::Run() {
 }
 
 void DemoSession::PrintSummary(bool ok) {
+  progress_.BreakLine();
   const double elapsed = std::chrono::duration<double>(Clock::now() - start_).count();
   out_ << "-- summary\n"
        << "records deleted: " << firstDeleted_ << ", records added: " << firstAdded_
@@ -129,7 +201,15 @@ void DemoSession::PrintSummary(bool ok) {
   out_ << buf << (ok ? "demo completed" : "demo FAILED") << "\n";
 }
 
-int RunDemo(const DemoOptions& options, std::ostream& out, std::ostream& err) {
+int RunDemo(const DemoOptions& given, std::ostream& out, std::ostream& err) {
+  DemoOptions options = given;
+  if (options.downloadFolder.empty()) options.downloadFolder = DefaultDownloadFolder();
+  if (options.pad == DemoPad::BrandNew) {
+    if (const auto problem = DownloadFolderProblem(options.downloadFolder)) {
+      err << "korvex demo: " << *problem << "\n";
+      return 2;
+    }
+  }
   try {
     DemoSession demo(options, out, err);
     return demo.Run();

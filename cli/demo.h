@@ -1,17 +1,32 @@
-// The demo: an emulated PIN pad comes up, gets its tables and takes a payment.
+// The demo: an emulated PIN pad comes up, gets its application, keys and
+// tables, and takes a payment.
 #pragma once
 
 #include <ostream>
+#include <string>
 
 namespace korvex::cli {
+
+// The pad the demo starts from.
+enum class DemoPad {
+  BrandNew,   // only the loader: the connection test downloads and sets it up
+  OldTables,  // payment application running, tables of an older configuration
+};
 
 struct DemoOptions {
   int traceLevel = 0;         // 0: no debug events; N: levels N and above
   bool pace = false;          // bytes cross the emulated line at its baud rate
   bool showCardData = false;  // PAN and track 2 in clear instead of masked
+  DemoPad pad = DemoPad::BrandNew;
+  std::string downloadFolder;  // empty: the sample folder the build assembled
+  bool terminal = false;       // output is a terminal: progress bars redrawn in place
 };
 
-// 0 on success; non-zero with the failing event on err otherwise.
+// The download folder the demo uses when none is given.
+std::string DefaultDownloadFolder();
+
+// 0 on success; 2 when the download folder is unusable; otherwise non-zero
+// with the failing event on err.
 int RunDemo(const DemoOptions& options, std::ostream& out, std::ostream& err);
 
 }  // namespace korvex::cli

@@ -18,12 +18,14 @@ bool IsFailure(int32_t type) {
 
 }  // namespace
 
-DemoEvents::DemoEvents(std::ostream& out, const DemoOptions& options, Clock::time_point start)
-    : out_(out), options_(options), start_(start) {}
+DemoEvents::DemoEvents(std::ostream& out, const DemoOptions& options, Clock::time_point start,
+                       DownloadProgress& progress)
+    : out_(out), options_(options), progress_(progress), start_(start) {}
 
 void DemoEvents::InterfaceEvent(int32_t& EventType, int32_t& Code, std::string& Text) {
   const std::string line = "InterfaceEvent " + std::to_string(EventType) + "/" +
                            std::to_string(Code) + " " + Shown(EventType, Text);
+  progress_.BreakLine();
   out_ << Stamp() << line << "\n";
   if (IsFailure(EventType) && !failure_) failure_ = line;
   seen_.push_back({EventType, Code, Text});
@@ -35,6 +37,7 @@ void DemoEvents::DebugEvent(int16_t& DebugLevel, std::string& Text) {
   if (options_.traceLevel > 0 && DebugLevel >= options_.traceLevel) {
     // Traces pass unchanged, card data included; frames carry control
     // characters, shown by name.
+    progress_.BreakLine();
     out_ << Stamp() << "  debug " << DebugLevel << ": " << CodePageToUtf8(emu::DescribeBytes(Text))
          << "\n";
   }

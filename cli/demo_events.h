@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/demo.h"
+#include "cli/download_progress.h"
 #include "korvex/events.h"
 
 namespace korvex::cli {
@@ -18,7 +19,9 @@ class DemoEvents : public KorvexEvents {
  public:
   using Clock = std::chrono::steady_clock;
 
-  DemoEvents(std::ostream& out, const DemoOptions& options, Clock::time_point start);
+  // Lines printed here first end a progress bar drawn part-way.
+  DemoEvents(std::ostream& out, const DemoOptions& options, Clock::time_point start,
+             DownloadProgress& progress);
 
   void InterfaceEvent(int32_t& EventType, int32_t& Code, std::string& Text) override;
   void DebugEvent(int16_t& DebugLevel, std::string& Text) override;
@@ -45,6 +48,7 @@ class DemoEvents : public KorvexEvents {
 
   std::ostream& out_;
   const DemoOptions& options_;
+  DownloadProgress& progress_;
   Clock::time_point start_;
   std::vector<Event> seen_;
   std::optional<std::string> failure_;

@@ -40,6 +40,15 @@ emu::Cardholder DemoCardholder(emu::CardEntry entry, bool pace) {
   return cardholder;
 }
 
+emu::Delays DemoDelays(bool pace) {
+  emu::Delays delays;
+  if (!pace) {
+    delays.loaderBootMs = 100;
+    delays.paymentStartMs = 100;
+  }
+  return delays;
+}
+
 int64_t DemoCardRemovalMs(bool pace) {
   return pace ? emu::CardReader{}.removalDelayMs : 100;
 }

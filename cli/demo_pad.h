@@ -5,6 +5,7 @@
 #include <string>
 
 #include "emulator/core/cardholder.h"
+#include "emulator/core/emulator_config.h"
 #include "emulator/core/pin_pad.h"
 #include "korvex/json_terminal.h"
 
@@ -22,6 +23,10 @@ std::string KeyChecksum(JsonTerminal& terminal);
 // quick so that the whole demo takes a second or two; paced, the emulator's
 // own delays show a real counter's rhythm.
 emu::Cardholder DemoCardholder(emu::CardEntry entry, bool pace);
+
+// How long the pad takes to start its applications. Unpaced, at once, so that
+// the demo waits only for the control's own timers.
+emu::Delays DemoDelays(bool pace);
 
 // How long the cardholder takes to pull the card out when asked to.
 int64_t DemoCardRemovalMs(bool pace);

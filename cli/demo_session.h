@@ -1,6 +1,6 @@
 // One run of the demo: the emulated pad on a loopback port, a control talking
 // to it over real TCP, and the steps that drive the control. Set-up, the
-// initialisation and the summary are in demo.cpp; the card steps in
+// provisioning or initialisation and the summary are in demo.cpp; the card steps in
 // demo_card_steps.cpp.
 #pragma once
 
@@ -14,6 +14,7 @@
 
 #include "cli/demo.h"
 #include "cli/demo_events.h"
+#include "cli/download_progress.h"
 #include "emulator/adapters/tcp_server.h"
 #include "emulator/core/emulator.h"
 #include "korvex/asio_host.h"
@@ -39,14 +40,18 @@ class DemoSession {
   };
 
   bool Start();
+  emu::PadState StartingPad();
   // Calls a method that starts an exchange and runs the host loop until the
   // awaited event, an error event, or the time limit.
   bool Step(const std::string& title, const std::function<int16_t()>& call, Awaited awaited,
             std::chrono::seconds limit);
   bool Fail(const std::string& message);
+  bool BindTerminal();
   // Binds the terminal and brings the payment application up.
   bool Connect(const std::string& round);
   bool Initialise(const std::string& round);
+  // A pad with only its loader: the connection test sets it up entirely.
+  bool Provision();
   void PrintSummary(bool ok);
 
   // The card steps.
@@ -61,6 +66,8 @@ class DemoSession {
   std::ostream& out_;
   std::ostream& err_;
   Clock::time_point start_;
+  std::string padName_;
+  DownloadProgress progress_;
   AsioHost host_;
   std::unique_ptr<JsonTerminal> terminal_;
   std::unique_ptr<emu::Emulator> pad_;

@@ -3,6 +3,7 @@
 
 #include <CLI/CLI.hpp>
 #include <iostream>
+#include <string>
 
 #include "cli/demo.h"
 #include "cli/host_bridge.h"
@@ -70,10 +71,25 @@ int main(int argc, char** argv) {
                  "the time a real one does");
   demo->add_flag("--show-card-data", demoOptions.showCardData,
                  "Print PAN and track 2 in clear instead of masked");
+  std::string padKind = "brand-new";
+  demo->add_option("--pad", padKind,
+                   "brand-new: only the loader, provisioned by the connection test (default); "
+                   "old-tables: payment application running, tables out of date")
+      ->type_name("KIND")
+      ->check(CLI::IsMember({"brand-new", "old-tables"}));
+  demo->add_option("--download-folder", demoOptions.downloadFolder,
+                   "Download folder (with Constant/) sent to a brand-new pad (default: " +
+                       korvex::cli::DefaultDownloadFolder() + ")")
+      ->type_name("DIR");
 
   CLI11_PARSE(app, argc, argv);
 
   if (*host) return korvex::cli::RunHostBridge(hostOptions, STDIN_FILENO, std::cout, std::cerr);
-  if (*demo) return korvex::cli::RunDemo(demoOptions, std::cout, std::cerr);
+  if (*demo) {
+    demoOptions.pad =
+        padKind == "brand-new" ? korvex::cli::DemoPad::BrandNew : korvex::cli::DemoPad::OldTables;
+    demoOptions.terminal = isatty(STDOUT_FILENO) == 1;
+    return korvex::cli::RunDemo(demoOptions, std::cout, std::cerr);
+  }
   return 1;
 }

@@ -33,6 +33,7 @@ void Emulator::Connect(int64_t nowUs, ConnectOptions options) {
 
 void Emulator::Disconnect(int64_t nowUs) {
   Advance(nowUs);
+  DrainInput();
   if (!session_) return;
   timeline_.Cancel(session_->ackTimer);
   if (session_->pending) Note("frame dropped with the connection: " + session_->pending->text);
@@ -42,6 +43,20 @@ void Emulator::Disconnect(int64_t nowUs) {
   }
   session_.reset();
   Note("connection closed");
+}
+
+// What the control wrote before closing is already with the router, which
+// still puts it on the line: the pad reads it when it has crossed (a paced
+// EOT written just before the close ends a download). Replies go nowhere.
+void Emulator::DrainInput() {
+  while (session_ && !session_->closeRequested && !session_->in.Empty()) {
+    const int64_t due = *session_->in.NextDue();
+    nowUs_ = std::max(nowUs_, due);
+    for (auto& piece : session_->in.TakeDue(due)) {
+      if (!session_) return;
+      Deliver(std::move(piece));
+    }
+  }
 }
 
 void Emulator::Receive(const std::string& bytes, int64_t nowUs) {

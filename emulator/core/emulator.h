@@ -78,6 +78,8 @@ class Emulator : private PadServices {
 
   // Time and input.
   void Advance(int64_t nowUs);
+  // At a close: the input still on the line, read at the times it arrives.
+  void DrainInput();
   // A timer that does nothing once its connection has gone.
   uint64_t AfterInSession(int64_t delayUs, std::function<void()> action);
   void OnRouterDecision();

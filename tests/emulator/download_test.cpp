@@ -239,5 +239,23 @@ TEST(Download, EndsAndRatesOutOfTurn) {
   EXPECT_NE(slow.emu.Violations()[0].description.find("19200 baud"), std::string::npos);
 }
 
+// Paced, the control's EOT is still on the line when it closes the
+// connection right after writing it: the router puts it through all the same.
+TEST(Download, AnEotWrittenJustBeforeTheCloseStillEndsTheDownload) {
+  EmulatorConfig config;
+  config.link.pace = true;
+  DownloadLine line(config);
+  line.Request();
+  for (const std::string& f : {Crc(kGroup), Crc("C"), Crc(Header("OD", 2, "a.EMV")), Block(0, "ab"),
+                               Crc("C"), Crc(kStack), Crc(kHeap), Crc(kClosing)}) {
+    EXPECT_EQ(line.Put(f), kAck);
+  }
+  line.Send(kEot);
+  line.Disconnect();
+  EXPECT_EQ(line.emu.App(), PadApp::Loader);
+  EXPECT_EQ(line.emu.Pad().Files().count("a.EMV"), 1u);
+  EXPECT_TRUE(line.emu.Violations().empty()) << line.emu.ViolationSummary();
+}
+
 }  // namespace
 }  // namespace korvex::emu
