@@ -8,15 +8,43 @@ uint8_t CalculateLRC(const std::string& Frame) {
   return lrc;
 }
 
-uint16_t CalculateCRC16(const std::string& Data, int32_t Polynomial) {
-  const uint16_t poly = static_cast<uint16_t>(Polynomial & 0xFFFF);
-  uint16_t reg = 0;
-  for (unsigned char byte : Data) {
-    for (int bit = 7; bit >= 0; --bit) {
-      const bool feedback = ((reg >> 15) & 1) != ((byte >> bit) & 1);
-      reg = static_cast<uint16_t>(reg << 1);
-      if (feedback) reg ^= poly;
+namespace {
+
+// One step of the shift register per bit, most significant bit first.
+constexpr uint16_t CrcStep(uint16_t reg, uint16_t poly) {
+  return (reg & 0x8000) != 0 ? static_cast<uint16_t>((reg << 1) ^ poly)
+                             : static_cast<uint16_t>(reg << 1);
+}
+
+// The register after shifting in a whole byte, for every value of its top
+// byte: a block of several hundred bytes then costs one look-up per byte.
+struct CrcTable {
+  uint16_t entry[256] = {};
+  constexpr explicit CrcTable(uint16_t poly) {
+    for (int i = 0; i < 256; ++i) {
+      auto reg = static_cast<uint16_t>(i << 8);
+      for (int bit = 0; bit < 8; ++bit) reg = CrcStep(reg, poly);
+      entry[i] = reg;
     }
+  }
+};
+
+constexpr CrcTable kCrcTable(kCrcPolynomial & 0xFFFF);
+
+}  // namespace
+
+uint16_t CalculateCRC16(std::string_view Data, int32_t Polynomial) {
+  const auto poly = static_cast<uint16_t>(Polynomial & 0xFFFF);
+  uint16_t reg = 0;
+  if (poly == (kCrcPolynomial & 0xFFFF)) {
+    for (unsigned char byte : Data) {
+      reg = static_cast<uint16_t>((reg << 8) ^ kCrcTable.entry[((reg >> 8) ^ byte) & 0xFF]);
+    }
+    return reg;
+  }
+  for (unsigned char byte : Data) {
+    reg ^= static_cast<uint16_t>(byte << 8);
+    for (int bit = 0; bit < 8; ++bit) reg = CrcStep(reg, poly);
   }
   return reg;
 }

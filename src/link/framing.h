@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace korvex {
 
@@ -27,7 +28,7 @@ inline constexpr int32_t kCrcPolynomial = 0x18005;
 uint8_t CalculateLRC(const std::string& Frame);
 
 // CRC-16, polynomial 0x8005, initial 0, MSB first, no reflection, no final XOR.
-uint16_t CalculateCRC16(const std::string& Data, int32_t Polynomial = kCrcPolynomial);
+uint16_t CalculateCRC16(std::string_view Data, int32_t Polynomial = kCrcPolynomial);
 
 // STX + text + ETX.
 std::string Framed(const std::string& text);

@@ -14,7 +14,7 @@ const std::string kUnitStarts{ACK, ENQ, NAK, STX, SI};
 
 bool CheckCRC(const std::string& unit) {
   // Covers the bytes after the start through the end character.
-  const std::string covered = unit.substr(1, unit.size() - 3);
+  const std::string_view covered = std::string_view(unit).substr(1, unit.size() - 3);
   const uint16_t crc = CalculateCRC16(covered);
   return static_cast<uint8_t>(unit[unit.size() - 2]) == (crc >> 8) &&
          static_cast<uint8_t>(unit[unit.size() - 1]) == (crc & 0xFF);

@@ -21,7 +21,7 @@ void Korvex::Impl::SendMessage(const std::string& Message, int32_t& Timeout, uin
   if (FrameType == 1) {
     frame += static_cast<char>(CalculateLRC(Message));
   } else if (FrameType == 2) {
-    const uint16_t crc = CalculateCRC16(Message.size() > 1 ? Message.substr(1) : std::string());
+    const uint16_t crc = CalculateCRC16(std::string_view(Message).substr(Message.empty() ? 0 : 1));
     frame += static_cast<char>(crc >> 8);
     frame += static_cast<char>(crc & 0xFF);
   }
