@@ -6,6 +6,7 @@
 
 #include "emulator/scenario/card_scenario.h"
 #include "emulator/scenario/json_fields.h"
+#include "emulator/scenario/json_parse.h"
 
 namespace korvex::emu {
 namespace {
@@ -175,12 +176,7 @@ void ReadFaults(const json& j, std::vector<FaultRule>& faults) {
 }  // namespace
 
 Scenario ParseScenario(const std::string& jsonText) {
-  json j;
-  try {
-    j = json::parse(jsonText);
-  } catch (const json::parse_error& e) {
-    Fail("", std::string("not valid JSON: ") + e.what());
-  }
+  json j = ParseJsonFields(jsonText);
   ExpectObject(j, "",
                {"pad", "application", "card", "cardholder", "version", "tables", "limits",
                 "replies", "delays", "link", "download", "strictOrder", "faults"});
