@@ -152,8 +152,8 @@ int Run(const Options& o) {
   io.run();
   saver.WriteFiles();
   saver.Save();
-  if (!core.Violations().empty()) {
-    std::cerr << core.Violations().size() << " protocol violation(s) recorded:\n"
+  if (core.ViolationCount() > 0) {
+    std::cerr << core.ViolationCount() << " protocol violation(s) recorded:\n"
               << core.ViolationSummary();
   }
   return 0;
