@@ -1,5 +1,6 @@
 #include "emulator/scenario/scenario.h"
 
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <sstream>
@@ -203,6 +204,7 @@ Scenario ParseScenario(const std::string& jsonText) {
 }
 
 Scenario LoadScenario(const std::string& path) {
+  if (std::filesystem::is_directory(path)) throw ScenarioError("", "a folder, not a file");
   std::ifstream in(path, std::ios::binary);
   if (!in) throw ScenarioError("", "cannot open the file");
   std::ostringstream text;
