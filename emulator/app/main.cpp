@@ -69,8 +69,7 @@ bool CheckStateDir(const std::string& dir) {
     return false;
   }
   if (access(dir.c_str(), W_OK | X_OK) != 0) {
-    std::cerr << "--state-dir " << dir << ": cannot write there: " << std::strerror(errno)
-              << "\n";
+    std::cerr << "--state-dir " << dir << ": cannot write there: " << std::strerror(errno) << "\n";
     return false;
   }
   return true;

@@ -3,8 +3,8 @@
 #include "host/json_terminal_reader.h"
 
 #include <cctype>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <exception>
 #include <initializer_list>
 #include <map>
@@ -202,7 +202,8 @@ class ConfigReader {
       return false;
     }
     // Characters 3 to 8 go into the version record the PIN pad keeps.
-    if (table.reference.size() < 8) return Fail(Member(path, "reference"), "shorter than 8 characters");
+    if (table.reference.size() < 8)
+      return Fail(Member(path, "reference"), "shorter than 8 characters");
     const std::string at = Member(path, "records");
     if (!Array(*records, at)) return false;
     if (records->size() > INT16_MAX) return Fail(at, "more than 32767 records");

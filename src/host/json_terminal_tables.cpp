@@ -57,8 +57,7 @@ struct Scheme {
 };
 
 // The AID of a table-4 record, as the EST builder cuts it from fields 2 and 3.
-std::optional<ConfigFault> CheckAid(const std::vector<std::string>& f, size_t r,
-                                    std::string& aid) {
+std::optional<ConfigFault> CheckAid(const std::vector<std::string>& f, size_t r, std::string& aid) {
   const std::string& length = f[1];
   const std::string& field3 = f[2];
   if (!IsUpperHex(field3) || field3.size() < kRidDigits) {

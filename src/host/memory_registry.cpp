@@ -55,8 +55,8 @@ MemoryRegistry::ValueMap& MemoryRegistry::Values(const std::string& keyPath) {
   return keys_[Normal(keyPath)];
 }
 
-void MemoryRegistry::SetValueIn(ValueMap& values, const std::string& name,
-                                const std::string& bytes, uint32_t type) {
+void MemoryRegistry::SetValueIn(ValueMap& values, const std::string& name, const std::string& bytes,
+                                uint32_t type) {
   values[Normal(name)] = Value{type, bytes};
 }
 

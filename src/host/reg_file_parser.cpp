@@ -305,8 +305,7 @@ class Parser {
 
 }  // namespace
 
-bool CheckRegExportHeader(std::string firstBytes, const std::string& fileName,
-                          std::string& error) {
+bool CheckRegExportHeader(std::string firstBytes, const std::string& fileName, std::string& error) {
   // A UTF-16 prefix may end inside a character.
   if (firstBytes.size() % 2 != 0 && firstBytes.compare(0, 2, "\xFF\xFE") == 0) {
     firstBytes.pop_back();

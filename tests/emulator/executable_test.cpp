@@ -106,8 +106,7 @@ TEST(Executable, ChecksItsOptionsAtStart) {
     int status;
   } cases[] = {
       {"--version", "korvex-pinpad " KORVEX_VERSION "\n", 0},
-      {"--listen 127.0.0.1:0 --state-dir " + file,
-       "--state-dir " + file + ": not a folder\n", 2},
+      {"--listen 127.0.0.1:0 --state-dir " + file, "--state-dir " + file + ": not a folder\n", 2},
       {"--listen 127.0.0.1:0 --scenario " + dir.path(), dir.path() + ": a folder, not a file\n", 2},
       {"--listen 127.0.0.1:0 --scenario " + huge,
        huge + ": delays.ackTimeoutMs: number 1e400 is too large for a double\n", 2},

@@ -2,8 +2,8 @@
 // megabytes of garbage leave the pad with bounded memory.
 #include <gtest/gtest.h>
 
-#include "emulator/core/frame_parser.h"
 #include "download_frames.h"
+#include "emulator/core/frame_parser.h"
 #include "raw_line.h"
 
 namespace korvex::emu {

@@ -120,7 +120,8 @@ TEST(RegFile, RefusesWhatIsNoSmallRegularFileAtOnce) {
   } cases[] = {
       {"/dev/zero", kRegIoFailed, "/dev/zero: cannot read the registry file: not a regular file"},
       {fifo, kRegIoFailed, fifo + ": cannot read the registry file: not a regular file"},
-      {dir.path(), kRegIoFailed, dir.path() + ": cannot read the registry file: not a regular file"},
+      {dir.path(), kRegIoFailed,
+       dir.path() + ": cannot read the registry file: not a regular file"},
       {big, kRegIoFailed, big + ": cannot read the registry file: larger than 1 MiB"},
       {over, kRegIoFailed, over + ": cannot read the registry file: larger than 1 MiB"},
       {garbage, kRegBadFormat, garbage + ":1: not a registry export file"},
