@@ -47,18 +47,33 @@ class StreamPump : public std::enable_shared_from_this<StreamPump<Stream>> {
         self->Finish();
         return;
       }
+      self->reading_ = false;
       self->core_.Receive(std::string(self->buffer_.data(), n), SteadyNowUs());
       self->Pump();
-      if (!self->closing_) self->Read();
     });
+    reading_ = true;
+  }
+
+  // A client that sends faster than the pad reads (a paced line) or than it
+  // takes the pad's output is not read until the backlog has drained, so
+  // neither grows without bound.
+  static constexpr size_t kMaxBacklog = 64 * 1024;
+  void ReadWhenRoom() {
+    if (reading_ || closing_ || done_) return;
+    if (core_.InputBacklog() > kMaxBacklog || writeBytes_ > kMaxBacklog) return;
+    Read();
   }
 
   void Pump() {
     if (done_) return;
     const int64_t nowUs = SteadyNowUs();
-    for (auto& piece : core_.TakeOutput(nowUs)) writes_.push_back(std::move(piece));
+    for (auto& piece : core_.TakeOutput(nowUs)) {
+      writeBytes_ += piece.size();
+      writes_.push_back(std::move(piece));
+    }
     if (core_.CloseRequested()) closing_ = true;
     Write();
+    ReadWhenRoom();
     ArmTimer(nowUs);
     if (onActivity) onActivity();
   }
@@ -78,8 +93,10 @@ class StreamPump : public std::enable_shared_from_this<StreamPump<Stream>> {
         self->Finish();
         return;
       }
+      self->writeBytes_ -= self->writes_.front().size();
       self->writes_.pop_front();
       self->Write();
+      self->ReadWhenRoom();
     });
   }
 
@@ -115,6 +132,8 @@ class StreamPump : public std::enable_shared_from_this<StreamPump<Stream>> {
   ConnectOptions options_;
   std::array<char, 4096> buffer_{};
   std::deque<std::string> writes_;
+  size_t writeBytes_ = 0;
+  bool reading_ = false;
   bool writing_ = false;
   bool closing_ = false;
   bool done_ = false;

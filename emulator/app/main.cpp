@@ -1,8 +1,13 @@
 // korvex-pinpad: an emulated PIN pad behind an emulated TCP/COM router, for
 // integrators and tests. It serves router connections one at a time and keeps
 // the pad's state across them (and, with --state-dir, across runs).
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -32,10 +37,14 @@ struct Options {
   std::string receivedFiles;
 };
 
-// HOST:PORT resolved to one endpoint; throws std::runtime_error.
+// HOST:PORT resolved to one endpoint, an IPv6 literal in brackets
+// ("[::1]:0"); throws std::runtime_error.
 asio::ip::tcp::endpoint ResolveListen(asio::io_context& io, const std::string& text) {
   const size_t colon = text.rfind(':');
-  const std::string host = colon == std::string::npos ? "" : text.substr(0, colon);
+  std::string host = colon == std::string::npos ? "" : text.substr(0, colon);
+  if (host.size() > 2 && host.front() == '[' && host.back() == ']') {
+    host = host.substr(1, host.size() - 2);
+  }
   const std::string port = colon == std::string::npos ? "" : text.substr(colon + 1);
   if (host.empty() || port.empty() || port.size() > 5 ||
       port.find_first_not_of("0123456789") != std::string::npos || std::stoi(port) > 65535) {
@@ -44,12 +53,31 @@ asio::ip::tcp::endpoint ResolveListen(asio::io_context& io, const std::string& t
   asio::ip::tcp::resolver resolver(io);
   std::error_code ec;
   const auto results = resolver.resolve(host, port, asio::ip::resolver_base::numeric_service, ec);
-  if (ec || results.empty()) throw std::runtime_error("--listen: cannot resolve " + host);
+  if (ec || results.empty()) {
+    throw std::runtime_error("--listen: cannot resolve " + host + ": " + ec.message());
+  }
   return results.begin()->endpoint();
+}
+
+// The state folder must be a folder the program can write, checked at start
+// rather than at the first save.
+bool CheckStateDir(const std::string& dir) {
+  std::error_code ec;
+  std::filesystem::create_directories(dir, ec);
+  if (!std::filesystem::is_directory(dir)) {
+    std::cerr << "--state-dir " << dir << ": not a folder\n";
+    return false;
+  }
+  if (access(dir.c_str(), W_OK | X_OK) != 0) {
+    std::cerr << "--state-dir " << dir << ": cannot write there: " << std::strerror(errno) << "\n";
+    return false;
+  }
+  return true;
 }
 
 // The scenario and the saved state; exits with kBadInput on a bad file.
 bool LoadInputs(const Options& o, Scenario& s) {
+  if (!o.stateDir.empty() && !CheckStateDir(o.stateDir)) return false;
   if (!o.scenario.empty()) {
     try {
       s = LoadScenario(o.scenario);
@@ -139,21 +167,22 @@ int Run(const Options& o) {
   }
   StateSaver saver(o.stateDir, o.receivedFiles, core);
   server->onActivity = [&saver] { saver.SaveIfChanged(); };
-  server->Start();
-  const auto endpoint = server->LocalEndpoint();
-  std::cout << "listening on " << endpoint.address().to_string() << ":" << endpoint.port()
-            << std::endl;
-
+  // Before "listening" is printed, so that a SIGTERM right after it is caught.
   asio::signal_set signals(io, SIGINT, SIGTERM);
   signals.async_wait([&](std::error_code, int) {
     server->Stop();
     io.stop();
   });
+  server->Start();
+  const auto endpoint = server->LocalEndpoint();
+  const std::string address = endpoint.address().to_string();
+  std::cout << "listening on " << (endpoint.address().is_v6() ? "[" + address + "]" : address)
+            << ":" << endpoint.port() << std::endl;
   io.run();
   saver.WriteFiles();
   saver.Save();
-  if (!core.Violations().empty()) {
-    std::cerr << core.Violations().size() << " protocol violation(s) recorded:\n"
+  if (core.ViolationCount() > 0) {
+    std::cerr << core.ViolationCount() << " protocol violation(s) recorded:\n"
               << core.ViolationSummary();
   }
   return 0;
@@ -164,6 +193,7 @@ int Run(const Options& o) {
 int main(int argc, char** argv) {
   Options o;
   CLI::App app{"Emulated PIN pad behind a TCP/COM router"};
+  app.set_version_flag("--version", "korvex-pinpad " KORVEX_VERSION);
   app.add_option("--listen", o.listen, "HOST:PORT to listen at; port 0 picks a free one")
       ->capture_default_str();
   app.add_option("--scenario", o.scenario, "scenario file (JSON)");
@@ -176,7 +206,12 @@ int main(int argc, char** argv) {
                  "block size the download request asks for (sent even when out of range)");
   app.add_option("--received-files", o.receivedFiles,
                  "folder to write the files the loader receives into");
-  CLI11_PARSE(app, argc, argv);
+  // Every usage error, whatever CLI11 calls it, is a bad input (2).
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    return app.exit(e) == 0 ? 0 : kBadInput;
+  }
   try {
     return Run(o);
   } catch (const std::exception& e) {

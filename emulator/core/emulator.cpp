@@ -162,7 +162,11 @@ DownloadTransfer& Emulator::Transfer() {
 }
 
 void Emulator::AddViolation(const std::string& message, const std::string& description) {
-  violations_.push_back(Violation{nowUs_, message, description});
+  if (violations_.size() < kMaxViolations) {
+    violations_.push_back(Violation{nowUs_, message, description});
+  } else {
+    ++violationsDropped_;
+  }
   const std::string about = message.empty() ? "" : " [" + DescribeBytes(message) + "]";
   Note("VIOLATION: " + description + about);
 }
@@ -178,6 +182,7 @@ std::string Emulator::ViolationSummary() const {
     if (!v.message.empty()) out += " [" + DescribeBytes(v.message) + "]";
     out += "\n";
   }
+  if (violationsDropped_ > 0) out += "... and " + std::to_string(violationsDropped_) + " more\n";
   return out;
 }
 

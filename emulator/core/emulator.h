@@ -47,6 +47,16 @@ class Emulator : private PadServices {
   // calls Disconnect.
   bool CloseRequested() const { return session_ && session_->closeRequested; }
   bool Connected() const { return session_ != nullptr; }
+  // Bytes received but not yet due to the pad (a paced line holds them); the
+  // adapter stops reading while this or its own output grows past a bound.
+  size_t InputBacklog() const { return session_ ? session_->in.Bytes() : 0; }
+
+  // Bounds on what a flood can make the pad hold: frames waiting for their
+  // turn to be sent (and announcements held), requests waiting for their
+  // processing delay, violations kept (the others are only counted).
+  static constexpr size_t kMaxQueuedFrames = 64;
+  static constexpr int kMaxRequestsInHand = 64;
+  static constexpr size_t kMaxViolations = 1000;
 
   // Inspection and set-up.
   PinPad& Pad() override { return pad_; }
@@ -54,6 +64,8 @@ class Emulator : private PadServices {
   Transcript& GetTranscript() { return transcript_; }
   const Transcript& GetTranscript() const { return transcript_; }
   const std::vector<Violation>& Violations() const { return violations_; }
+  // All violations recorded, the kept ones and those past kMaxViolations.
+  uint64_t ViolationCount() const { return violations_.size() + violationsDropped_; }
   // Violations as text, one per line, for test messages.
   std::string ViolationSummary() const;
   HandlerTable& Handlers() { return handlers_; }
@@ -113,6 +125,7 @@ class Emulator : private PadServices {
   Timeline timeline_;
   Transcript transcript_;
   std::vector<Violation> violations_;
+  uint64_t violationsDropped_ = 0;
   std::unique_ptr<Session> session_;
   UpdateProgress detachedProgress_;
   DownloadTransfer detachedTransfer_;

@@ -84,6 +84,10 @@ void Emulator::HandleFrame(const std::string& text) {
     Note("fault: connection closed instead of an answer");
     return;
   }
+  if (session_->handling >= kMaxRequestsInHand) {
+    Note("too many requests waiting to be handled: request not read");
+    return;
+  }
   if (f.nak) {
     Note("fault: good frame answered with NAK and dropped");
     Write(std::string(1, NAK), "<NAK>");

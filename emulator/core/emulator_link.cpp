@@ -31,6 +31,10 @@ void Emulator::Reply(const std::string& text) {
 
 void Emulator::Announce(const std::string& text) {
   if (session_ && !session_->closeRequested && session_->handling > 0) {
+    if (session_->announcements.size() >= kMaxQueuedFrames) {
+      Note("too many frames held: frame dropped: " + DescribeBytes(text));
+      return;
+    }
     Note("held until the request under way is answered: " + DescribeBytes(text));
     session_->announcements.push_back(text);
     return;
@@ -41,6 +45,10 @@ void Emulator::Announce(const std::string& text) {
 void Emulator::Queue(OutgoingFrame frame) {
   if (!session_ || session_->closeRequested) {
     Note("no connection: frame lost: " + DescribeBytes(frame.text));
+    return;
+  }
+  if (session_->queue.size() >= kMaxQueuedFrames) {
+    Note("too many frames waiting for their turn: frame dropped: " + DescribeBytes(frame.text));
     return;
   }
   session_->queue.push_back(std::move(frame));

@@ -41,7 +41,7 @@ std::vector<WireUnit> FrameParser::Feed(const std::string& bytes) {
     if (length == 0) {
       // A data block's length field bounds it (at most 64 KiB), so it may
       // stay open past the frame limit.
-      if (buffer_.size() <= kMaxFrame || IsBlock()) break;
+      if (buffer_.size() < kMaxFrame || IsBlock()) break;
       units.push_back(WireUnit{WireUnit::Garbage, buffer_.substr(0, kMaxFrame), ""});
       buffer_.erase(0, kMaxFrame);
       continue;
@@ -64,8 +64,10 @@ size_t FrameParser::FrameLength() const {
     const size_t total = kBlockHeader + n + check;
     return buffer_.size() >= total ? total : 0;
   }
+  // An ETX past the limit ends no frame: the frame is garbage once the
+  // buffer reaches the limit (Feed).
   const size_t etx = buffer_.find(ETX, 1);
-  if (etx == std::string::npos) return 0;
+  if (etx == std::string::npos || etx + 1 + check > kMaxFrame) return 0;
   const size_t total = etx + 1 + check;
   return buffer_.size() >= total ? total : 0;
 }

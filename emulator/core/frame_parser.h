@@ -21,10 +21,12 @@ struct WireUnit {
 
 class FrameParser {
  public:
-  // A frame still open after this many bytes is dropped as garbage, so a lost
-  // ETX cannot swallow the rest of the connection. Data blocks are bounded by
-  // their length field instead.
+  // A frame, from STX to its block check, of at most this many bytes; one
+  // still open after it is dropped as garbage, so a lost ETX cannot swallow
+  // the rest of the connection. Data blocks are bounded by their length field
+  // instead: STX, "W", length, offset, up to 65535 data bytes and the check.
   static constexpr size_t kMaxFrame = 4096;
+  static constexpr size_t kMaxBlock = 8 + 65535 + 2;
 
   explicit FrameParser(CheckMode mode = CheckMode::Lrc) : mode_(mode) {}
 

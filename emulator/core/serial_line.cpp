@@ -40,6 +40,7 @@ void SerialLine::Push(int64_t dueUs, const std::string& bytes) {
   for (size_t pos = 0; pos < bytes.size(); pos += chunk) {
     if (pos > 0) due += options_.chunkGapUs;
     pieces_.push_back(LinePiece{due, bytes.substr(pos, chunk)});
+    bytes_ += pieces_.back().bytes.size();
   }
   lastDueUs_ = due;
 }
@@ -47,6 +48,7 @@ void SerialLine::Push(int64_t dueUs, const std::string& bytes) {
 std::vector<std::string> SerialLine::TakeDue(int64_t nowUs) {
   std::vector<std::string> out;
   while (!pieces_.empty() && pieces_.front().dueUs <= nowUs) {
+    bytes_ -= pieces_.front().bytes.size();
     out.push_back(std::move(pieces_.front().bytes));
     pieces_.pop_front();
   }
@@ -60,6 +62,7 @@ std::optional<int64_t> SerialLine::NextDue() const {
 
 void SerialLine::Clear() {
   pieces_.clear();
+  bytes_ = 0;
   busyUntilUs_ = 0;
   lastDueUs_ = 0;
 }

@@ -42,6 +42,8 @@ class SerialLine {
   std::vector<std::string> TakeDue(int64_t nowUs);
   std::optional<int64_t> NextDue() const;
   bool Empty() const { return pieces_.empty(); }
+  // Bytes written and not yet taken.
+  size_t Bytes() const { return bytes_; }
   void Clear();
 
  private:
@@ -49,6 +51,7 @@ class SerialLine {
 
   Options options_;
   std::deque<LinePiece> pieces_;
+  size_t bytes_ = 0;
   int64_t busyUntilUs_ = 0;  // when the last paced byte finishes
   int64_t lastDueUs_ = 0;    // pieces never overtake one another
 };

@@ -15,9 +15,21 @@ std::string FormatEntry(const TranscriptEntry& entry) {
   return head + entry.text;
 }
 
+namespace {
+size_t Size(const TranscriptEntry& e) {
+  return sizeof e + e.bytes.size() + e.text.size();
+}
+}  // namespace
+
 void Transcript::Add(TranscriptEntry entry) {
+  bytes_ += Size(entry);
   entries_.push_back(std::move(entry));
   if (listener) listener(entries_.back());
+  while (bytes_ > kMaxBytes && entries_.size() > 1) {
+    bytes_ -= Size(entries_.front());
+    entries_.pop_front();
+    ++dropped_;
+  }
 }
 
 void Transcript::AddNote(int64_t timeUs, std::string text) {
@@ -26,6 +38,7 @@ void Transcript::AddNote(int64_t timeUs, std::string text) {
 
 std::string Transcript::Dump() const {
   std::string out;
+  if (dropped_ > 0) out = "(" + std::to_string(dropped_) + " earlier entries dropped)\n";
   for (const auto& e : entries_) out += FormatEntry(e) + "\n";
   return out;
 }

@@ -4,9 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <string>
-#include <vector>
 
 namespace korvex::emu {
 
@@ -23,22 +23,34 @@ struct TranscriptEntry {
 // direction arrow and text.
 std::string FormatEntry(const TranscriptEntry& entry);
 
+// Bounded: once the entries hold more than kMaxBytes of bytes and text, the
+// oldest go (the listener has seen them), so a flood of garbage cannot grow it
+// without limit.
 class Transcript {
  public:
+  static constexpr size_t kMaxBytes = size_t{16} << 20;
+
   void Add(TranscriptEntry entry);
   void AddNote(int64_t timeUs, std::string text);
-  const std::vector<TranscriptEntry>& Entries() const { return entries_; }
+  const std::deque<TranscriptEntry>& Entries() const { return entries_; }
+  // Entries dropped to keep within kMaxBytes.
+  uint64_t Dropped() const { return dropped_; }
   // All entries formatted, one per line.
   std::string Dump() const;
   // Whether any entry's text contains the given piece.
   bool Contains(const std::string& piece) const;
-  void Clear() { entries_.clear(); }
+  void Clear() {
+    entries_.clear();
+    bytes_ = 0;
+  }
 
   // Called with every new entry (the executable prints them as they come).
   std::function<void(const TranscriptEntry&)> listener;
 
  private:
-  std::vector<TranscriptEntry> entries_;
+  std::deque<TranscriptEntry> entries_;
+  size_t bytes_ = 0;
+  uint64_t dropped_ = 0;
 };
 
 }  // namespace korvex::emu

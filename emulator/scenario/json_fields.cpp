@@ -68,8 +68,10 @@ bool Bool(const json& j, const std::string& path) {
 
 int64_t Integer(const json& j, const std::string& path, int64_t min, int64_t max) {
   if (!j.is_number_integer()) Fail(path, "expected an integer");
-  const int64_t v = j.get<int64_t>();
-  if (v < min || v > max) {
+  // Above INT64_MAX the signed value would wrap, 2^64 - 1 to -1 ("never").
+  const bool huge = j.is_number_unsigned() && j.get<uint64_t>() > uint64_t(INT64_MAX);
+  const int64_t v = huge ? INT64_MAX : j.get<int64_t>();
+  if (huge || v < min || v > max) {
     Fail(path, "expected a value from " + std::to_string(min) + " to " + std::to_string(max));
   }
   return v;

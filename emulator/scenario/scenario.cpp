@@ -1,11 +1,13 @@
 #include "emulator/scenario/scenario.h"
 
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <sstream>
 
 #include "emulator/scenario/card_scenario.h"
 #include "emulator/scenario/json_fields.h"
+#include "emulator/scenario/json_parse.h"
 
 namespace korvex::emu {
 namespace {
@@ -175,12 +177,7 @@ void ReadFaults(const json& j, std::vector<FaultRule>& faults) {
 }  // namespace
 
 Scenario ParseScenario(const std::string& jsonText) {
-  json j;
-  try {
-    j = json::parse(jsonText);
-  } catch (const json::parse_error& e) {
-    Fail("", std::string("not valid JSON: ") + e.what());
-  }
+  json j = ParseJsonFields(jsonText);
   ExpectObject(j, "",
                {"pad", "application", "card", "cardholder", "version", "tables", "limits",
                 "replies", "delays", "link", "download", "strictOrder", "faults"});
@@ -207,6 +204,7 @@ Scenario ParseScenario(const std::string& jsonText) {
 }
 
 Scenario LoadScenario(const std::string& path) {
+  if (std::filesystem::is_directory(path)) throw ScenarioError("", "a folder, not a file");
   std::ifstream in(path, std::ios::binary);
   if (!in) throw ScenarioError("", "cannot open the file");
   std::ostringstream text;

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "emulator/scenario/json_fields.h"
+#include "emulator/scenario/json_parse.h"
 #include "emulator/scenario/scenario.h"
 
 namespace korvex::emu {
@@ -77,12 +78,7 @@ std::string StateToJson(const PadState& state) {
 }
 
 void StateFromJson(const std::string& jsonText, PadState& state) {
-  json j;
-  try {
-    j = json::parse(jsonText);
-  } catch (const json::parse_error& e) {
-    Fail("", std::string("not valid JSON: ") + e.what());
-  }
+  json j = ParseJsonFields(jsonText);
   ExpectObject(
       j, "",
       {"application", "est", "mvt", "version", "paymentInstalled", "paymentVersion", "files"});

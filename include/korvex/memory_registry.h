@@ -22,6 +22,19 @@ class MemoryRegistry : public RegistryBackend {
   // Removes the key with every key below it; missing keys are no error.
   void DeleteKey(const std::string& keyPath);
   void DeleteValue(const std::string& keyPath, const std::string& name);
+
+  struct Value {
+    uint32_t type = 1;
+    std::string bytes;
+  };
+  using ValueMap = std::map<std::string, Value>;  // normalised name -> value
+  // The values of a key, created with it when missing; valid until the key is
+  // deleted. A reader setting many values under one long path finds the key
+  // once instead of once per value.
+  ValueMap& Values(const std::string& keyPath);
+  static void SetValueIn(ValueMap& values, const std::string& name, const std::string& bytes,
+                         uint32_t type);
+  static void DeleteValueIn(ValueMap& values, const std::string& name);
   // Makes OpenKey of this path (or QueryValue of this value) fail with `status`;
   // used to exercise the unexpected-failure paths.
   void FailOpen(const std::string& keyPath, int32_t status);
@@ -39,12 +52,10 @@ class MemoryRegistry : public RegistryBackend {
   int32_t CloseKey(RegHandle key) override;
 
  private:
-  struct Value {
-    uint32_t type = 1;
-    std::string bytes;
-  };
   static std::string Normal(const std::string& path);
-  std::map<std::string, std::map<std::string, Value>> keys_;  // normalised path -> values
+  // The key was added, or is the ancestor of one that was.
+  bool Exists(const std::string& normalPath) const;
+  std::map<std::string, ValueMap> keys_;  // normalised path -> values
   std::map<std::string, int32_t> openFailures_;
   std::map<std::string, int32_t> queryFailures_;  // path + "\x01" + name
   std::map<RegHandle, std::string> handles_;

@@ -1,5 +1,6 @@
 // MVT records: a default record and one per record of the terminal object's
 // MVT table, each followed by the same terminal data.
+#include <algorithm>
 #include <initializer_list>
 #include <string>
 
@@ -39,10 +40,13 @@ bool NumericCode(const std::string& text, std::string& code) {
 int16_t Korvex::Impl::BuildMVTRecords() {
   MVTRecords.clear();
   if (terminalObject == nullptr) return 0;
-  // A negative count is taken as an empty table: the default record alone.
+  // The default record and one per table record: a count of 0 gives the
+  // default record alone, a negative count no record at all (the bounds of
+  // the loop are empty), so a terminal object reporting a broken table adds
+  // nothing to the pad.
   const int16_t tableRecords = terminalObject->getTableRecordCount(kMvtTable);
-  const int32_t bound = (tableRecords < 0 ? 0 : tableRecords) + 1;
-  MVTRecords.assign(static_cast<size_t>(bound) + 1, "");
+  const int32_t bound = tableRecords + 1;
+  MVTRecords.assign(static_cast<size_t>(std::max(bound, 0)) + 1, "");
   for (int32_t i = 1; i <= bound; ++i) {
     RaiseDebugEvent(5, "Building MVT Record(" + std::to_string(i) + ")");
     auto record = static_cast<int16_t>(i - 1);

@@ -1,4 +1,5 @@
 #include "host/asio_socket.h"
+#include "host/socket_error_numbers.h"
 
 #include <array>
 #include <asio/connect.hpp>
@@ -149,9 +150,9 @@ struct Connection : std::enable_shared_from_this<Connection> {
     silent = true;
     asio::error_code ignored;
     socket.close(ignored);
-    Emit([number = ec.value(), text = ec.message()](SocketCore& c) {
+    Emit([error = MapSocketError(ec)](SocketCore& c) {
       c.state = sckError;
-      c.events.OnError(number, text);
+      c.events.OnError(error.number, error.text);
     });
   }
 

@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <cstdint>
+#include <cstdio>
 #include <exception>
 #include <initializer_list>
 #include <map>
@@ -13,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "host/json_terminal_tables.h"
 #include "support/code_page.h"
 #include "support/conversions.h"
 
@@ -33,6 +35,19 @@ bool IsHexText(const std::string& text) {
     if (HexDigitValue(std::string(1, c)) < 0) return false;
   }
   return true;
+}
+
+// Every text of the file, identities, table fields and key identifiers alike.
+// With this limit the largest MVT record stays well within the 999 bytes its
+// length field can give; EST records, which add up to 25 texts, are measured.
+constexpr size_t kMaxTextChars = 64;
+const std::string kTooLong = "longer than " + std::to_string(kMaxTextChars) + " characters";
+
+// "U+00E9"
+std::string CodePoint(char32_t cp) {
+  char text[16];
+  std::snprintf(text, sizeof text, "U+%04X", static_cast<unsigned>(cp));
+  return text;
 }
 
 bool IsDigits(const std::string& text) {
@@ -69,7 +84,9 @@ class ConfigReader {
     if (const auto it = root.find("policies"); it != root.end()) {
       if (!ReadPolicies(*it, "policies", c)) return false;
     }
-    return CheckPolicyTargets(c);
+    if (!CheckPolicyTargets(c)) return false;
+    const auto fault = CheckTableRecords(c);
+    return !fault || Fail(fault->path, fault->problem);
   }
 
   bool Fail(const std::string& path, const std::string& problem) {
@@ -105,10 +122,22 @@ class ConfigReader {
     return v.is_array() || Fail(path, "expected an array");
   }
 
-  // A UTF-8 string, converted to the code page.
+  // A UTF-8 string that reaches the PIN pad unchanged: every character in its
+  // code page, no control character (FS separates a record's fields) and
+  // short enough that every record built from it fits its length field.
   bool Text(const json& v, const std::string& path, std::string& out) {
     if (!v.is_string()) return Fail(path, "expected a string");
-    out = Utf8ToCodePage(v.get<std::string>());
+    const auto& utf8 = v.get_ref<const std::string&>();
+    if (utf8.size() > 4 * kMaxTextChars) return Fail(path, kTooLong);
+    char32_t missing = 0;
+    if (!Utf8ToCodePageExact(utf8, out, missing)) {
+      return Fail(path, CodePoint(missing) + " is not in the PIN pad's code page (Windows-1257)");
+    }
+    if (out.size() > kMaxTextChars) return Fail(path, kTooLong);
+    for (const char c : out) {
+      const auto byte = static_cast<unsigned char>(c);
+      if (byte < 0x20 || byte == 0x7F) return Fail(path, "control character " + CodePoint(byte));
+    }
     return true;
   }
   bool Text(const json& object, const std::string& path, std::string_view key, std::string& out) {
@@ -172,6 +201,9 @@ class ConfigReader {
         !Text(v, path, "reference", table.reference) || !Require(v, path, "records", records)) {
       return false;
     }
+    // Characters 3 to 8 go into the version record the PIN pad keeps.
+    if (table.reference.size() < 8)
+      return Fail(Member(path, "reference"), "shorter than 8 characters");
     const std::string at = Member(path, "records");
     if (!Array(*records, at)) return false;
     if (records->size() > INT16_MAX) return Fail(at, "more than 32767 records");

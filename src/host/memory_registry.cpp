@@ -31,23 +31,45 @@ std::string MemoryRegistry::Normal(const std::string& path) {
   return out;
 }
 
+// Every ancestor of a key exists as well, as in a real hive, but only the keys
+// added are stored: an ancestor is found through its descendants (Exists), so
+// that a path of d levels costs its own length and not d copies of its
+// prefixes, which grew with the square of a deep path.
 void MemoryRegistry::AddKey(const std::string& keyPath) {
-  // Every ancestor exists as well, as in a real hive.
-  const std::string n = Normal(keyPath);
-  for (size_t p = n.find('\\'); p != std::string::npos; p = n.find('\\', p + 1)) {
-    keys_[n.substr(0, p)];
-  }
-  keys_[n];
+  keys_[Normal(keyPath)];
+}
+
+bool MemoryRegistry::Exists(const std::string& normalPath) const {
+  if (keys_.contains(normalPath)) return true;
+  const std::string below = normalPath + '\\';
+  const auto it = keys_.lower_bound(below);
+  return it != keys_.end() && it->first.compare(0, below.size(), below) == 0;
 }
 
 void MemoryRegistry::SetValue(const std::string& keyPath, const std::string& name,
                               const std::string& bytes, uint32_t type) {
-  AddKey(keyPath);
-  keys_[Normal(keyPath)][Normal(name)] = Value{type, bytes};
+  SetValueIn(Values(keyPath), name, bytes, type);
+}
+
+MemoryRegistry::ValueMap& MemoryRegistry::Values(const std::string& keyPath) {
+  return keys_[Normal(keyPath)];
+}
+
+void MemoryRegistry::SetValueIn(ValueMap& values, const std::string& name, const std::string& bytes,
+                                uint32_t type) {
+  values[Normal(name)] = Value{type, bytes};
+}
+
+void MemoryRegistry::DeleteValueIn(ValueMap& values, const std::string& name) {
+  values.erase(Normal(name));
 }
 
 void MemoryRegistry::DeleteKey(const std::string& keyPath) {
   const std::string n = Normal(keyPath);
+  // The parent stays when its last descendant goes.
+  if (const size_t slash = n.rfind('\\'); slash != std::string::npos && Exists(n)) {
+    keys_[n.substr(0, slash)];
+  }
   // A sibling such as "a\b x" sorts between "a\b" and "a\b\c" and stays.
   for (auto it = keys_.lower_bound(n);
        it != keys_.end() && it->first.compare(0, n.size(), n) == 0;) {
@@ -76,7 +98,7 @@ void MemoryRegistry::Clear() {
 }
 
 bool MemoryRegistry::HasKey(const std::string& keyPath) const {
-  return keys_.count(Normal(keyPath)) != 0;
+  return Exists(Normal(keyPath));
 }
 
 int32_t MemoryRegistry::OpenKey(RegHandle root, const std::string& subKey, uint32_t access,
@@ -86,7 +108,7 @@ int32_t MemoryRegistry::OpenKey(RegHandle root, const std::string& subKey, uint3
   if (rootName.empty()) return kRegInvalidParameter;
   const std::string path = Normal(subKey.empty() ? rootName : rootName + "\\" + subKey);
   if (auto f = openFailures_.find(path); f != openFailures_.end()) return f->second;
-  if (keys_.count(path) == 0) return kRegFileNotFound;
+  if (!Exists(path)) return kRegFileNotFound;
   opened = nextHandle_++;
   handles_[opened] = path;
   return kRegSuccess;
@@ -100,8 +122,10 @@ int32_t MemoryRegistry::QueryValue(RegHandle key, const std::string& valueName, 
       f != queryFailures_.end()) {
     return f->second;
   }
+  if (!Exists(h->second)) return 1018;  // ERROR_KEY_DELETED
+  // An ancestor known only through its descendants holds no value.
   const auto k = keys_.find(h->second);
-  if (k == keys_.end()) return 1018;  // ERROR_KEY_DELETED
+  if (k == keys_.end()) return kRegFileNotFound;
   const auto v = k->second.find(Normal(valueName));
   if (v == k->second.end()) return kRegFileNotFound;
   type = v->second.type;

@@ -74,6 +74,13 @@ class Parser {
  public:
   Parser(const std::string& fileName, MemoryRegistry& into) : fileName_(fileName), into_(into) {}
 
+  // Only the first line of the file's first bytes.
+  bool RunHeader(const std::string& firstBytes, std::string& error) {
+    const bool ok = Decode(firstBytes) && Header();
+    if (!ok) error = error_;
+    return ok;
+  }
+
   bool Run(const std::string& bytes, std::string& error) {
     bool ok = Decode(bytes) && Header();
     for (line_ = 1; ok && line_ < lines_.size(); ++line_) ok = Line(lines_[line_]);
@@ -142,10 +149,9 @@ class Parser {
     if (!KeyPath(line.substr(from, close - from), path)) return false;
     if (deletion) {
       into_.DeleteKey(path);
-      key_.clear();
+      values_ = nullptr;
     } else {
-      into_.AddKey(path);
-      key_ = path;
+      values_ = &into_.Values(path);
     }
     afterDeletion_ = deletion;
     return true;
@@ -161,7 +167,7 @@ class Parser {
   }
 
   bool Value(const std::string& line, size_t pos) {
-    if (key_.empty()) {
+    if (values_ == nullptr) {
       return Fail(afterDeletion_ ? "value below a deleted key" : "value before any [key] section");
     }
     std::string name;
@@ -202,11 +208,11 @@ class Parser {
       std::string text;
       if (!QuotedText(line, pos, text, "string")) return false;
       if (!RestIsEmpty(line, pos)) return Fail("text after the string value");
-      into_.SetValue(key_, name, text + '\0', kTypeString);
+      MemoryRegistry::SetValueIn(*values_, name, text + '\0', kTypeString);
       return true;
     }
     if (pos < line.size() && line[pos] == '-' && RestIsEmpty(line, pos + 1)) {
-      into_.DeleteValue(key_, name);
+      MemoryRegistry::DeleteValueIn(*values_, name);
       return true;
     }
     if (StartsWithIgnoringCase(line, pos, "dword:")) return Dword(line, pos + 6, name);
@@ -225,7 +231,7 @@ class Parser {
     }
     std::string bytes(4, '\0');
     for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>(value >> (8 * i) & 0xFF);
-    into_.SetValue(key_, name, bytes, kTypeDword);
+    MemoryRegistry::SetValueIn(*values_, name, bytes, kTypeDword);
     return true;
   }
 
@@ -247,7 +253,7 @@ class Parser {
     if (pos == line.size() || line[pos] != ':') return Fail("expected \":\" after hex");
     std::string bytes;
     if (!HexBytes(line.substr(pos + 1), bytes)) return false;
-    into_.SetValue(key_, name, StoredText(type, bytes), type);
+    MemoryRegistry::SetValueIn(*values_, name, StoredText(type, bytes), type);
     return true;
   }
 
@@ -290,13 +296,24 @@ class Parser {
   MemoryRegistry& into_;
   std::vector<std::string> lines_;
   size_t line_ = 0;  // index of the line being read
-  std::string key_;  // full path of the current section; "" when none
+  // The current section's values; null before any section and after a deletion.
+  MemoryRegistry::ValueMap* values_ = nullptr;
   bool afterDeletion_ = false;
   bool unicodeStrings_ = false;
   std::string error_;
 };
 
 }  // namespace
+
+bool CheckRegExportHeader(std::string firstBytes, const std::string& fileName, std::string& error) {
+  // A UTF-16 prefix may end inside a character.
+  if (firstBytes.size() % 2 != 0 && firstBytes.compare(0, 2, "\xFF\xFE") == 0) {
+    firstBytes.pop_back();
+  }
+  MemoryRegistry unused;
+  Parser parser(fileName, unused);
+  return parser.RunHeader(firstBytes, error);
+}
 
 bool ParseRegExport(const std::string& bytes, const std::string& fileName, MemoryRegistry& into,
                     std::string& error) {

@@ -1,8 +1,10 @@
 #include "korvex/reg_file_registry.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -14,27 +16,63 @@ namespace korvex {
 
 namespace {
 
-// The whole file, or false with the system's reason.
-bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& reason) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    reason = std::strerror(errno);
-    return false;
-  }
+// Registry exports holding router addresses are a few kilobytes; anything
+// near this is no such file.
+constexpr off_t kMaxRegFileBytes = off_t{1} << 20;
+// Enough for the longer header in UTF-16 with its byte-order mark.
+constexpr size_t kHeaderBytes = 128;
+
+enum class ReadFault { kNone, kCannotRead, kBadFormat };
+
+// Up to `limit` more bytes appended to `bytes`; false with the system's reason.
+bool ReadUpTo(int fd, size_t limit, std::string& bytes, std::string& reason) {
   char buffer[65536];
-  bool ok = true;
-  while (true) {
-    const ssize_t n = read(fd, buffer, sizeof buffer);
+  while (limit > 0) {
+    const ssize_t n = read(fd, buffer, std::min(sizeof buffer, limit));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       reason = std::strerror(errno);
-      ok = false;
+      return false;
     }
-    if (n <= 0) break;
+    if (n == 0) break;
     bytes.append(buffer, static_cast<size_t>(n));
+    limit -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// Only a regular file of at most kMaxRegFileBytes whose first line is a
+// registry export header is read whole: a device, a FIFO (opened without
+// waiting for a writer), a folder or a huge file is refused at once.
+ReadFault ReadRegFile(const std::string& path, std::string& bytes, std::string& error) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    error = path + ": cannot read the registry file: " + std::strerror(errno);
+    return ReadFault::kCannotRead;
+  }
+  std::string reason;
+  struct stat info {};
+  ReadFault fault = ReadFault::kCannotRead;
+  if (fstat(fd, &info) != 0) {
+    error = path + ": cannot read the registry file: " + std::strerror(errno);
+  } else if (!S_ISREG(info.st_mode)) {
+    error = path + ": cannot read the registry file: not a regular file";
+  } else if (!ReadUpTo(fd, kHeaderBytes, bytes, reason)) {
+    error = path + ": cannot read the registry file: " + reason;
+  } else if (!CheckRegExportHeader(bytes, path, error)) {
+    fault = ReadFault::kBadFormat;
+  } else if (info.st_size > kMaxRegFileBytes) {
+    error = path + ": cannot read the registry file: larger than 1 MiB";
+  } else if (!ReadUpTo(fd, static_cast<size_t>(kMaxRegFileBytes) + 1 - bytes.size(), bytes,
+                       reason)) {
+    error = path + ": cannot read the registry file: " + reason;
+  } else if (bytes.size() > static_cast<size_t>(kMaxRegFileBytes)) {
+    error = path + ": cannot read the registry file: larger than 1 MiB";  // it grew
+  } else {
+    fault = ReadFault::kNone;
   }
   close(fd);
-  return ok;
+  return fault;
 }
 
 }  // namespace
@@ -47,10 +85,8 @@ bool RegFileRegistry::Reload() {
   tree_ = MemoryRegistry();
   error_.clear();
   std::string bytes;
-  std::string reason;
-  if (!ReadWholeFile(path_, bytes, reason)) {
-    status_ = kRegIoFailed;
-    error_ = path_ + ": cannot read the registry file: " + reason;
+  if (const ReadFault fault = ReadRegFile(path_, bytes, error_); fault != ReadFault::kNone) {
+    status_ = fault == ReadFault::kBadFormat ? kRegBadFormat : kRegIoFailed;
     return false;
   }
   if (!ParseRegExport(bytes, path_, tree_, error_)) {

@@ -112,6 +112,22 @@ std::string Utf8ToCodePage(const std::string& utf8) {
   return out;
 }
 
+bool Utf8ToCodePageExact(const std::string& utf8, std::string& out, char32_t& missing) {
+  out.clear();
+  out.reserve(utf8.size());
+  size_t pos = 0;
+  while (pos < utf8.size()) {
+    const char32_t cp = DecodeUtf8(utf8, pos);
+    const char c = CodePageChar(cp);
+    if (c == '?' && cp != U'?') {
+      missing = cp;
+      return false;
+    }
+    out += c;
+  }
+  return true;
+}
+
 std::string CodePageToUtf8(const std::string& text) {
   std::string out;
   out.reserve(text.size() * 2);

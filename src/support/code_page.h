@@ -11,6 +11,10 @@ char CodePageChar(char32_t codePoint);
 // Each UTF-8 character becomes its Windows-1257 byte; a character the code page
 // lacks, and every byte of a malformed sequence, becomes '?'.
 std::string Utf8ToCodePage(const std::string& utf8);
+// The same, but all or nothing: false, with the first character the code page
+// lacks in missing (U+FFFD for malformed UTF-8), when a text cannot reach the
+// PIN pad unchanged.
+bool Utf8ToCodePageExact(const std::string& utf8, std::string& out, char32_t& missing);
 // Each byte becomes its character in UTF-8; the twelve unassigned bytes of the
 // upper half become '?'.
 std::string CodePageToUtf8(const std::string& text);

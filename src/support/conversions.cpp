@@ -104,15 +104,17 @@ std::string HexToAscii(const std::string& hex) {
 }
 
 int32_t HexToLong(const std::string& hex) {
+  constexpr int64_t kMax = std::numeric_limits<int32_t>::max();
   int64_t acc = 0;
+  // Every character is checked, even once the value is past the range: a text
+  // holding a non-hex character is 0 wherever that character stands.
   for (char c : hex) {
     const int16_t d = HexDigitValue(std::string(1, c));
     if (d < 0) return 0;
-    acc = acc * 16 + d;
     // Out of the helper's range: saturate rather than wrap.
-    if (acc > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
+    acc = std::min(acc * 16 + d, kMax + 1);
   }
-  return static_cast<int32_t>(acc);
+  return static_cast<int32_t>(std::min(acc, kMax));
 }
 
 int16_t HexDigitValue(const std::string& ch) {

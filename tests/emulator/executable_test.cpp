@@ -94,6 +94,34 @@ TEST(Executable, AnswersOverLoopbackKeepsItsStateExitsOnSigtermAndRefusesBadScen
   EXPECT_EQ(bad.Exit(), 2);
 }
 
+// What cannot work is refused at start, before the program listens, with the
+// option or file, the field and the problem.
+TEST(Executable, ChecksItsOptionsAtStart) {
+  korvex::testing::TempDir dir;
+  const std::string file = dir.Write("plain", "");
+  const std::string huge = dir.Write("huge.json", R"({"delays": {"ackTimeoutMs": 1e400}})");
+  const struct {
+    std::string args;
+    std::string output;
+    int status;
+  } cases[] = {
+      {"--version", "korvex-pinpad " KORVEX_VERSION "\n", 0},
+      {"--listen 127.0.0.1:0 --state-dir " + file, "--state-dir " + file + ": not a folder\n", 2},
+      {"--listen 127.0.0.1:0 --scenario " + dir.path(), dir.path() + ": a folder, not a file\n", 2},
+      {"--listen 127.0.0.1:0 --scenario " + huge,
+       huge + ": delays.ackTimeoutMs: number 1e400 is too large for a double\n", 2},
+      {"--listen [::1]:0", "listening on [::1]:", 0},
+  };
+  for (const auto& c : cases) {
+    PinPadProcess pad(c.args);
+    pad.out = Read(
+        fileno(pad.pipe), [](const std::string& s) { return s.find('\n') != s.npos; }, pad.out);
+    EXPECT_EQ(pad.out.substr(0, c.output.size()), c.output) << c.args;
+    const bool listens = c.output.starts_with("listening");
+    EXPECT_EQ(pad.Exit(listens ? SIGTERM : 0), c.status) << c.args;
+  }
+}
+
 // The whole transfer in one write: each frame waits for nothing but its turn.
 TEST(Executable, ABrandNewPadTakesADownloadAndWritesItsFilesOut) {
   korvex::testing::TempDir dir;

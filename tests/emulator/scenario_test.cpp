@@ -86,6 +86,14 @@ TEST(Scenario, RefusalsNameTheField) {
       {R"({"pad": "brand-new", "application": "payment"})", "application: a brand-new pad"},
       {R"({"download": {"enqAnswerAfter": -1}})", "download.enqAnswerAfter: expected a value"},
       {R"({"download": {"block": 1}})", "download.block: unknown field"},
+      // Numbers past what the file's types hold name their field; none wraps to -1 ("never").
+      {R"({"card": {"removalDelayMs": 18446744073709551615}})",
+       "card.removalDelayMs: expected a value from -1"},
+      {R"({"delays": {"ackTimeoutMs": 1e400}})",
+       "delays.ackTimeoutMs: number 1e400 is too large for a double"},
+      {R"({"faults": [{"kind": "nak"}, {"kind": "stall", "durationMs": -1e400}]})",
+       "faults[1].durationMs: number -1e400 is too large"},
+      {R"({"tables": {"est": ["a", 1e400]}})", "tables.est[1]: number 1e400"},
   };
   for (const auto& [json, message] : cases) {
     EXPECT_THAT([&] { ParseScenario(json); },

@@ -64,5 +64,31 @@ TEST(MVTRecords, CountryAndCurrencyMustBeNumbers) {
   }
 }
 
+// A terminal object whose table 5 reports a given record count.
+struct CountedMvt : JsonTerminal {
+  CountedMvt(JsonTerminal::Config c, int16_t count) : JsonTerminal(std::move(c)), count(count) {}
+  int16_t getTableRecordCount(int16_t table) override {
+    return table == 5 ? count : JsonTerminal::getTableRecordCount(table);
+  }
+  int16_t count;
+};
+
+// The count bounds the records: 0 gives the default record alone, a negative
+// count none at all.
+TEST(MVTRecords, RecordCountBoundsTheRecords) {
+  for (const auto& [count, records] :
+       {std::pair<int16_t, size_t>{1, 2}, {0, 1}, {-1, 0}, {-2, 0}, {INT16_MIN, 0}}) {
+    TerminalRig rig(WithMvt(kMvt));
+    CountedMvt terminal(WithMvt(kMvt), count);
+    rig.control.terminalObject = &terminal;
+    EXPECT_EQ(rig.control.BuildMVTRecords(), -1) << count;
+    ASSERT_FALSE(rig.control.MVTRecords.empty()) << count;
+    EXPECT_EQ(rig.control.MVTRecords.size() - 1, records) << count;
+    if (records > 0) {
+      EXPECT_EQ(rig.control.MVTRecords[1], kDefaultHead + kTerminalData) << count;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace korvex::testing

@@ -1,6 +1,9 @@
 #include "korvex/reg_file_registry.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
 
 #include "registry/error_log_capture.h"
 
@@ -97,6 +100,63 @@ TEST(RegFile, MalformedOrUnreadableFilesFailEveryOpenAndAreLogged) {
   EXPECT_EQ(absent.Status(), kRegIoFailed);
   EXPECT_EQ(GetSoftwareRegString(absent, "Shop", "a", "dflt"), "dflt");
   EXPECT_NE(log.Text().find("RegOpenKeyEx andis vea 1016,"), std::string::npos);
+}
+
+// Only a regular file of at most 1 MiB is read, and its header is checked
+// before the rest: none of these blocks or reads without limit.
+TEST(RegFile, RefusesWhatIsNoSmallRegularFileAtOnce) {
+  testing::TempDir dir;
+  const std::string fifo = dir.File("fifo.reg");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const std::string big = dir.Write("big.reg", "REGEDIT4\r\n");
+  const std::string garbage = dir.Write("garbage.reg", "MZ\x90");
+  std::filesystem::resize_file(big, 300u << 20);  // sparse: no disk used
+  std::filesystem::resize_file(garbage, 300u << 20);
+  const std::string over = dir.Write("over.reg", "REGEDIT4\r\n" + std::string((1 << 20) - 9, ';'));
+  const struct {
+    std::string path;
+    int32_t status;
+    std::string message;
+  } cases[] = {
+      {"/dev/zero", kRegIoFailed, "/dev/zero: cannot read the registry file: not a regular file"},
+      {fifo, kRegIoFailed, fifo + ": cannot read the registry file: not a regular file"},
+      {dir.path(), kRegIoFailed,
+       dir.path() + ": cannot read the registry file: not a regular file"},
+      {big, kRegIoFailed, big + ": cannot read the registry file: larger than 1 MiB"},
+      {over, kRegIoFailed, over + ": cannot read the registry file: larger than 1 MiB"},
+      {garbage, kRegBadFormat, garbage + ":1: not a registry export file"},
+  };
+  for (const auto& c : cases) {
+    RegFileRegistry reg(c.path);
+    EXPECT_EQ(reg.Status(), c.status) << c.path;
+    EXPECT_EQ(reg.Error().substr(0, c.message.size()), c.message);
+  }
+  // One byte less is taken.
+  const std::string most = dir.Write("most.reg", "REGEDIT4\r\n" + std::string((1 << 20) - 10, ';'));
+  EXPECT_TRUE(RegFileRegistry(most).Loaded()) << RegFileRegistry(most).Error();
+}
+
+// A key path as deep as the size limit allows costs its own length: every
+// ancestor exists without a copy of its path, and many values under it do
+// not look the path up again (each of these used to be quadratic, gigabytes
+// for a path of a few hundred kilobytes).
+TEST(RegFile, DeepKeyPathsAreReadInLinearTime) {
+  testing::TempDir dir;
+  std::string levels;
+  for (int i = 0; i < 200000; ++i) levels += "\\k";
+  std::string file = "REGEDIT4\r\n[HKLM\\SOFTWARE\\Shop" + levels + "]\r\n";
+  for (int i = 0; i < 20000; ++i) file += "\"v" + std::to_string(i) + "\"=\"x\"\r\n";
+  file += "[HKLM\\SOFTWARE\\Shop]\r\n\"Host\"=\"router\"\r\n";
+  RegFileRegistry reg(dir.Write("deep.reg", file));
+  ASSERT_TRUE(reg.Loaded()) << reg.Error();
+  EXPECT_EQ(GetSoftwareRegString(reg, "Shop", "Host", ""), "router");
+  EXPECT_EQ(GetSoftwareRegString(reg, "Shop" + levels, "v19999", ""), "x");
+  // An ancestor known only through its descendant exists and holds no value.
+  const std::string middle = "Shop" + levels.substr(0, levels.size() / 2);
+  EXPECT_EQ(GetSoftwareRegString(reg, middle, "v1", "none"), "none");
+  RegHandle h = 0;
+  EXPECT_EQ(reg.OpenKey(kHkeyLocalMachine, "SOFTWARE\\" + middle, kKeyRead, h), kRegSuccess);
+  EXPECT_EQ(reg.CloseKey(h), kRegSuccess);
 }
 
 }  // namespace

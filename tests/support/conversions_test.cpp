@@ -16,6 +16,10 @@ TEST(Conversions, EdgeCases) {
   EXPECT_EQ(HexToAscii("616"), "");
   EXPECT_EQ(HexToLong("fF"), 255);
   EXPECT_EQ(HexToLong("1G"), 0);
+  // Saturated values still see a later non-hex character.
+  EXPECT_EQ(HexToLong("FFFFFFFF"), 2147483647);
+  EXPECT_EQ(HexToLong("FFFFFFFFG"), 0);
+  EXPECT_EQ(HexToLong("FFFFFFFFFFFFFFFFFFFFFFFFZ"), 0);
   EXPECT_EQ(HexToLong(""), 0);
   EXPECT_EQ(HexDigitValue("a"), 10);
   EXPECT_EQ(HexDigitValue("ab"), -1);

@@ -64,14 +64,25 @@ TEST(JsonTerminal, BrokenFilesAreRefusedWithFileFieldAndFault) {
   const nlohmann::json minimal = nlohmann::json::parse(R"({
     "terminal": {"country": 233, "currency": "978", "terminal_id": "T", "merchant_id": "M",
                  "acquirer_id": "A", "table1_field1": "X"},
-    "table4": {"reference": "A4261201", "records": [["V", "14", "A0000000031010"]]},
-    "table5": {"reference": "M5261201", "records": [["D", "0"]]},
+    "table4": {"reference": "A4261201", "records": [["V", "14", "A0000000031010", "", "", "V"]]},
+    "table5": {"reference": "M5261201", "records": [["D", "0", "", "", "", "0", "0", "", "0"]]},
     "ca_keys": [{"id": "K", "field7": "A000000003", "field8": "92", "field12": "02",
                  "field14": "C0FF", "field13": "01", "field15": "03"}],
     "policies": {"table5_records": [{"policy": 1, "record": 1}]}
   })");
   std::string error;
   ASSERT_TRUE(JsonTerminal::FromText(minimal.dump(), "t.json", error)) << error;
+  // Tables and keys that load but could not be built into the pad's records.
+  const auto key = minimal["ca_keys"][0];
+  auto keys = [&](int n, size_t idLength) {
+    nlohmann::json list = nlohmann::json::array();
+    for (int i = 0; i < n; ++i) {
+      list.push_back(key);
+      list.back()["id"] = std::string(idLength - 2, 'K') + std::to_string(10 + i);
+    }
+    return list;
+  };
+  const auto aids = nlohmann::json(std::vector(11, minimal["table4"]["records"][0]));
   const struct {
     const char* at;
     nlohmann::json value;  // null: remove
@@ -93,6 +104,38 @@ TEST(JsonTerminal, BrokenFilesAreRefusedWithFileFieldAndFault) {
        "policies.pan_ranges[0].policy: policy 3 has no record in policies.table5_records"},
       {"/table5/records", nlohmann::json::array(),
        "table5.records: empty: a card's policy needs a record of table5"},
+      {"/table5/records/0/1", "12a", "table5.records[0][1]: not a number"},
+      {"/table5/records/0/8", "", "table5.records[0][8]: not a number"},
+      {"/table5/records/0", nlohmann::json::array({"D"}),
+       "table5.records[0]: 1 fields; a record of table5 needs at least 9"},
+      {"/table4/records/0", nlohmann::json::array(),
+       "table4.records[0]: 0 fields; a record of table4 needs at least 6"},
+      {"/table4/records/0/1", "13",
+       "table4.records[0][1]: not an AID length: an even number 10 to 32"},
+      {"/table4/records/0/1", "16",
+       "table4.records[0][1]: AID length 16 is longer than field 3's AID"},
+      {"/table4/records/0/2", "a0000000031010",
+       "table4.records[0][2]: not an AID: at least 10 upper-case hex digits"},
+      {"/table4/records/0/2", "A0000000051010",
+       "table4: scheme A000000005 has no CA key in ca_keys"},
+      {"/table4/records", aids, "table4.records[10][2]: scheme A000000003 has more than 10 AIDs"},
+      {"/ca_keys", keys(16, 8), "ca_keys[15].field7: scheme A000000003 has more than 15 CA keys"},
+      {"/ca_keys", keys(15, 64),
+       "table4: the EST record of scheme A000000003 would be 1146 bytes, more than 999"},
+      {"/table4/reference", "A42612", "table4.reference: shorter than 8 characters"},
+      {"/terminal/terminal_id",
+       "T\x1c"
+       "1",
+       "terminal.terminal_id: control character U+001C"},
+      {"/terminal/terminal_id", "T\t", "terminal.terminal_id: control character U+0009"},
+      {"/terminal/merchant_id", std::string(65, 'M'),
+       "terminal.merchant_id: longer than 64 characters"},
+      {"/terminal/acquirer_id", std::string(2 << 20, 'A'),
+       "terminal.acquirer_id: longer than 64 characters"},
+      {"/table4/records/0/5", "\u4E2D",
+       "table4.records[0][5]: U+4E2D is not in the PIN pad's code page (Windows-1257)"},
+      {"/terminal/table1_field1", "\u00C0",
+       "terminal.table1_field1: U+00C0 is not in the PIN pad's code page (Windows-1257)"},
   };
   for (const auto& c : cases) {
     nlohmann::json doc = minimal;

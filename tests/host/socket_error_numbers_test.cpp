@@ -1,0 +1,40 @@
+// The socket event's numbers are the same on every host, whatever the
+// system's own codes.
+#include "host/socket_error_numbers.h"
+
+#include <gtest/gtest.h>
+
+#include <asio/error.hpp>
+#include <cerrno>
+
+namespace korvex {
+namespace {
+
+TEST(SocketErrorNumbers, SystemCodesBecomeTheEventsNumbers) {
+  const struct {
+    std::error_code code;
+    int32_t number;
+    const char* text;
+  } cases[] = {
+      {asio::error::connection_refused, 10061, "Connection is forcefully rejected"},
+      {std::error_code(ECONNREFUSED, std::system_category()), 10061,
+       "Connection is forcefully rejected"},
+      {asio::error::host_not_found, 11001, "Authoritative answer: Host not found"},
+      {asio::error::host_not_found_try_again, 11002, "Non-authoritative answer: Host not found"},
+      {asio::error::timed_out, 10060, "Connection timed out"},
+      {asio::error::connection_reset, 10054, "Connection is reset by remote side"},
+      {asio::error::broken_pipe, 10054, "Connection is reset by remote side"},
+      {asio::error::network_unreachable, 10051, "Network is unreachable"},
+      {asio::error::invalid_argument, 10022, "Invalid argument"},
+      {std::error_code(ENOTSUP, std::system_category()), 10053,
+       "Connection is aborted due to timeout or other failure"},
+  };
+  for (const auto& c : cases) {
+    const auto mapped = MapSocketError(c.code);
+    EXPECT_EQ(mapped.number, c.number) << c.code.message();
+    EXPECT_EQ(mapped.text, c.text) << c.code.message();
+  }
+}
+
+}  // namespace
+}  // namespace korvex
