@@ -239,6 +239,9 @@ const MethodTable& KorvexMethods() {
          return t.control.GetSecondCrypto(a.Integer(0), a.Text(1), a.Text(2), a.Text(3), a.Text(4));
        }},
       {"getTag", {K::kText}, CardTag},
+      {"SetDownloadPath", {K::kText}, NoResult([](T t, A a) {
+         t.control.SetDownloadPath(a.Text(0));
+       })},
       {"MagnetReader", {}, [](T t, A) -> Json { return t.control.MagnetReader(); }},
       {"CheckServiceCode",
        {K::kText},

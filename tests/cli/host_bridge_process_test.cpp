@@ -44,6 +44,25 @@ TEST(HostBridgeProcessTest, BrokenConfigurationFilesStopTheBridgeWithTheirMessag
   }
 }
 
+// A wrong command line has one status whatever the parser finds; --version and --help 0.
+TEST(HostBridgeProcessTest, TheCommandLineGivesTheDocumentedExitStatuses) {
+  for (const auto& [args, status, output] : {
+           std::tuple{Lines{}, 2, ""},  // no subcommand
+           std::tuple{Lines{"demo", "--trace", "11"}, 2, ""},
+           std::tuple{Lines{"host", "--bogus"}, 2, ""},
+           std::tuple{Lines{"host", "extra"}, 2, ""},
+           std::tuple{Lines{"--version"}, 0, "korvex " KORVEX_VERSION},
+           std::tuple{Lines{"host", "--help"}, 0, "Bridge for a POS program"},
+       }) {
+    Lines argv{"cli/korvex"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    ChildProcess korvex(argv);
+    const std::string first = korvex.ReadLine(10s).value_or("");
+    EXPECT_EQ(korvex.Wait(10s), status) << argv.back() << korvex.errors;
+    EXPECT_EQ(first.substr(0, std::string(output).size()), output) << argv.back();
+  }
+}
+
 // Lines that once killed the bridge get an error line each, and it carries on.
 TEST(HostBridgeProcessTest, HostileLinesAreAnsweredWithAnErrorAndTheBridgeCarriesOn) {
   ChildProcess bridge({"cli/korvex", "host"});
