@@ -68,11 +68,40 @@ std::string CountText(size_t n) {
   return std::to_string(n) + (n == 1 ? " argument" : " arguments");
 }
 
-// The parser's message without its "[json.exception.parse_error.101] " tag.
+// The parser's message without its "[json.exception.parse_error.101] " tag,
+// cut short: it may quote a whole token of the line, and the answer to a
+// runaway line must not be as long as the line.
 std::string ParseReason(const std::exception& e) {
+  constexpr size_t kMaxReason = 200;
   const std::string what = e.what();
   const size_t tagEnd = what.find("] ");
-  return tagEnd == std::string::npos ? what : what.substr(tagEnd + 2);
+  const std::string reason = tagEnd == std::string::npos ? what : what.substr(tagEnd + 2);
+  return reason.size() <= kMaxReason ? reason : reason.substr(0, kMaxReason) + "...";
+}
+
+// Whether arrays and objects in `line` nest deeper than kMaxNesting. Checked
+// before parsing, so that a hostile line costs one pass and never the parser's
+// or the value's recursion. Brackets inside strings do not count.
+bool NestsTooDeep(std::string_view line) {
+  size_t depth = 0;
+  bool inString = false, escaped = false;
+  for (const char c : line) {
+    if (inString) {
+      if (escaped)
+        escaped = false;
+      else if (c == '\\')
+        escaped = true;
+      else if (c == '"')
+        inString = false;
+    } else if (c == '"') {
+      inString = true;
+    } else if (c == '[' || c == '{') {
+      if (++depth > kMaxNesting) return true;
+    } else if ((c == ']' || c == '}') && depth > 0) {
+      --depth;
+    }
+  }
+  return false;
 }
 
 }  // namespace
@@ -97,10 +126,13 @@ const BridgeMethod* MethodTable::Find(std::string_view name) const {
 }
 
 Json MethodTable::Answer(std::string_view line, BridgeTarget& target) const {
+  if (NestsTooDeep(line)) {
+    return MalformedLine("nested deeper than " + std::to_string(kMaxNesting) + " levels");
+  }
   Json request;
   try {
     request = Json::parse(line);
-  } catch (const Json::parse_error& e) {
+  } catch (const Json::exception& e) {  // a syntax error, or a number too big for a double
     return MalformedLine(ParseReason(e));
   }
   if (!request.is_object()) return MalformedLine("expected a JSON object");
@@ -207,6 +239,9 @@ const MethodTable& KorvexMethods() {
          return t.control.GetSecondCrypto(a.Integer(0), a.Text(1), a.Text(2), a.Text(3), a.Text(4));
        }},
       {"getTag", {K::kText}, CardTag},
+      {"SetDownloadPath", {K::kText}, NoResult([](T t, A a) {
+         t.control.SetDownloadPath(a.Text(0));
+       })},
       {"MagnetReader", {}, [](T t, A) -> Json { return t.control.MagnetReader(); }},
       {"CheckServiceCode",
        {K::kText},

@@ -70,6 +70,9 @@ struct BridgeMethod {
 // A byte string as a JSON string, byte n as U+00nn.
 Json TextValue(const std::string& bytes);
 
+// Deepest nesting of arrays and objects a line may hold; a call needs two.
+inline constexpr size_t kMaxNesting = 32;
+
 Json ErrorAnswer(const std::string& message);
 // {"error": "malformed line: <reason>"}
 Json MalformedLine(const std::string& reason);

@@ -4,9 +4,8 @@
 
 namespace korvex::cli {
 
-void JsonLineWriter::Write(const Json& line) {
-  out_ << line.dump(-1, ' ', false, Json::error_handler_t::replace) << '\n';
-  out_.flush();
+void JsonLineWriter::Write(const Json& line, LineKind kind) {
+  out_.Push(line.dump(-1, ' ', false, Json::error_handler_t::replace), kind);
 }
 
 Json InterfaceEventLine(int32_t type, int32_t code, const std::string& text) {
@@ -20,11 +19,13 @@ Json DebugEventLine(int16_t level, const std::string& text) {
 
 void BridgeEvents::InterfaceEvent(int32_t& EventType, int32_t& Code, std::string& Text) {
   out_.Write(
-      InterfaceEventLine(EventType, Code, showCardData_ ? Text : MaskEventText(EventType, Text)));
+      InterfaceEventLine(EventType, Code, showCardData_ ? Text : MaskEventText(EventType, Text)),
+      LineKind::kEvent);
 }
 
 void BridgeEvents::DebugEvent(int16_t& DebugLevel, std::string& Text) {
-  out_.Write(DebugEventLine(DebugLevel, Text));
+  if (DebugLevel < traceLevel_) return;
+  out_.Write(DebugEventLine(DebugLevel, Text), LineKind::kDebug);
 }
 
 }  // namespace korvex::cli

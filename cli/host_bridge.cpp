@@ -1,13 +1,17 @@
 #include "cli/host_bridge.h"
 
+#include <fcntl.h>
+
 #include <chrono>
 #include <csignal>
 #include <memory>
 
 #include "cli/bridge_methods.h"
 #include "cli/bridge_output.h"
+#include "cli/call_gate.h"
 #include "cli/line_dispatcher.h"
 #include "cli/line_reader.h"
+#include "cli/output_writer.h"
 #include "korvex/asio_host.h"
 #include "korvex/json_terminal.h"
 #include "korvex/korvex.h"
@@ -35,10 +39,14 @@ std::unique_ptr<RegistryBackend> LoadRegistry(const std::string& path, std::ostr
 
 }  // namespace
 
-int RunHostBridge(const HostBridgeOptions& options, int inputFd, std::ostream& out,
-                  std::ostream& err) {
-  // A reader that goes away must not kill the bridge; it still ends with the input.
+int RunHostBridge(const HostBridgeOptions& options, int inputFd, int outputFd, std::ostream& err) {
+  // A reader that goes away fails the write (and ends the bridge) instead of
+  // killing it with the control still connected.
   std::signal(SIGPIPE, SIG_IGN);
+  if (::fcntl(outputFd, F_GETFD) < 0) {  // closed: a socket opened later would take its number
+    err << "korvex host: writing output: standard output is closed\n";
+    return kHostOutputFailed;
+  }
 
   std::unique_ptr<JsonTerminal> terminal;
   if (!options.terminalPath.empty()) {
@@ -46,25 +54,30 @@ int RunHostBridge(const HostBridgeOptions& options, int inputFd, std::ostream& o
     terminal = JsonTerminal::Load(options.terminalPath, error);
     if (!terminal) {
       err << "korvex host: " << error << '\n';
-      return 2;
+      return kHostBadFile;
     }
   }
   std::unique_ptr<RegistryBackend> registry = LoadRegistry(options.registryPath, err);
-  if (!registry) return 2;
+  if (!registry) return kHostBadFile;
 
   AsioHost host;
   host.SetRegistry(std::move(registry));
-  JsonLineWriter writer(out);
-  BridgeEvents events(writer, options.showCardData);
+  CallGate calls(kMaxWaitingCalls);
+  OutputQueue output(kDebugBacklogBytes);
+  bool outputFailed = false;  // seen on the host's thread
+  FdLineWriter writer(
+      outputFd, output, [&] { calls.Release(); }, [&] { host.Post([&] { outputFailed = true; }); });
+  JsonLineWriter lines(output);
+  BridgeEvents events(lines, options.showCardData, options.traceLevel);
   auto control = std::make_unique<Korvex>(host, events);
   BridgeTarget target{*control, terminal.get(), options.showCardData};
-  LineDispatcher dispatcher(KorvexMethods(), target, writer);
+  LineDispatcher dispatcher(KorvexMethods(), target, lines);
   {
-    // Declared last so that it is gone before anything it posts to; it only
-    // ends with the input, after which nothing else is read.
+    // Declared last so that it is gone before anything it posts to.
     FdLineReader reader(
         inputFd, kMaxInputLine,
         [&](InputLine line) {
+          if (!calls.Acquire()) return;
           host.Post([&dispatcher, line = std::move(line)]() mutable {
             dispatcher.OnLine(std::move(line));
           });
@@ -75,12 +88,16 @@ int RunHostBridge(const HostBridgeOptions& options, int inputFd, std::ostream& o
             dispatcher.OnEnd();
           });
         });
-    while (!dispatcher.Done()) {
-      host.RunUntil([&] { return dispatcher.Done(); }, std::chrono::hours(1));
-    }
+    const auto finished = [&] { return dispatcher.Done() || outputFailed; };
+    while (!finished()) host.RunUntil(finished, std::chrono::hours(1));
+    reader.Stop();
+    calls.Cancel();
   }
-  control.reset();
-  return 0;
+  control.reset();  // drops the connection; its last events still go out
+  const std::string error = writer.Finish();
+  if (error.empty()) return kHostEndOfInput;
+  err << "korvex host: writing output: " << error << '\n';
+  return kHostOutputFailed;
 }
 
 }  // namespace korvex::cli

@@ -1,5 +1,7 @@
 #include "cli/line_reader.h"
 
+#include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -42,23 +44,42 @@ InputLine LineSplitter::TakeLine() {
 FdLineReader::FdLineReader(int fd, size_t maxLength, std::function<void(InputLine)> onLine,
                            std::function<void(const std::string&)> onEnd)
     : fd_(fd), splitter_(maxLength), onLine_(std::move(onLine)), onEnd_(std::move(onEnd)) {
+  if (::pipe2(wake_, O_CLOEXEC) != 0) wake_[0] = wake_[1] = -1;  // then Stop waits for input
   thread_ = std::thread([this] { Run(); });
 }
 
 FdLineReader::~FdLineReader() {
   if (thread_.joinable()) thread_.join();
+  for (int fd : wake_) {
+    if (fd >= 0) ::close(fd);
+  }
+}
+
+void FdLineReader::Stop() {
+  stopped_ = true;
+  if (wake_[1] >= 0) (void)!::write(wake_[1], "x", 1);
+}
+
+bool FdLineReader::WaitForInput() {
+  pollfd fds[2] = {{fd_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
+  while (!stopped_) {
+    if (::poll(fds, 2, -1) >= 0 || errno != EINTR) return !stopped_;
+  }
+  return false;
 }
 
 void FdLineReader::Run() {
   char buffer[4096];
   std::string error;
   for (;;) {
+    if (!WaitForInput()) return;
     const ssize_t n = ::read(fd_, buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) error = std::strerror(errno);
     if (n <= 0) break;
     for (InputLine& line : splitter_.Feed(std::string_view(buffer, size_t(n)))) {
       onLine_(std::move(line));
+      if (stopped_) return;
     }
   }
   if (auto last = splitter_.Finish()) onLine_(std::move(*last));

@@ -3,6 +3,7 @@
 // file all work the same way.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <functional>
 #include <optional>
@@ -43,20 +44,26 @@ class LineSplitter {
 
 // Reads `fd` until end of input (or a read error) on its own thread. Each line
 // goes to onLine, then onEnd is called once with "" or the read error; both
-// run on the reader's thread. The destructor waits for the thread, which ends
-// only with the input.
+// run on the reader's thread. onLine may wait, which stops the reading. Stop
+// ends the reading early, without onEnd, once onLine has returned; the
+// destructor waits for the thread.
 class FdLineReader {
  public:
   FdLineReader(int fd, size_t maxLength, std::function<void(InputLine)> onLine,
                std::function<void(const std::string& error)> onEnd);
   ~FdLineReader();
   FdLineReader(const FdLineReader&) = delete;
+  void Stop();
   FdLineReader& operator=(const FdLineReader&) = delete;
 
  private:
   void Run();
+  // Waits until `fd_` can be read; false when stopped first.
+  bool WaitForInput();
 
   int fd_;
+  int wake_[2] = {-1, -1};  // a byte written here ends the wait for input
+  std::atomic<bool> stopped_{false};
   LineSplitter splitter_;
   std::function<void(InputLine)> onLine_;
   std::function<void(const std::string&)> onEnd_;

@@ -22,6 +22,10 @@ binds the --terminal object. Standard output carries one JSON object per line:
 Events raised by a call come before its return line; events from the PIN pad
 and the timer are written whenever they happen. Texts are byte strings: byte n
 travels as the character U+00nn. End of input closes the connection and exits 0.
+At most 16 calls wait for their answers to be written; until then no input is
+read. DebugEvents below --trace-level are not written, and while the reader of
+the output is over 1 MiB behind, DebugEvents are dropped and counted:
+  {"dropped":"DebugEvent","count":N}
 
 Card data: a PAN (getTag "PAN") and track 2 (getTag "TRACK2", the text of
 InterfaceEvent type 5) are masked as on a receipt unless --show-card-data is
@@ -34,13 +38,20 @@ Example:
   {"call": "setTerminalObject", "args": []}
   {"call": "PerformConnectionTest", "args": [1]}
 
-Exit status: 0 at end of input, 2 when the terminal or registry file is broken.)";
+Exit status: 0 at end of input; 1 on an unexpected failure; 2 for a wrong
+command line or when the terminal or registry file is broken; 3 when the output
+cannot be written (the control is destroyed first).)";
+
+// Exit statuses of both subcommands besides their own.
+constexpr int kUnexpectedFailure = 1;
+constexpr int kUsageError = 2;
 
 }  // namespace
 
 int main(int argc, char** argv) {
   CLI::App app("Drive a PIN pad through the Korvex control.", "korvex");
   app.require_subcommand(1);
+  app.set_version_flag("--version", "korvex " KORVEX_VERSION);
   app.footer("Run 'korvex SUBCOMMAND --help' for the options of a subcommand.");
 
   korvex::cli::HostBridgeOptions hostOptions;
@@ -55,6 +66,11 @@ int main(int argc, char** argv) {
       ->type_name("FILE.reg");
   host->add_flag("--show-card-data", hostOptions.showCardData,
                  "Write PAN and track 2 in clear instead of masked");
+  host->add_option("--trace-level", hostOptions.traceLevel,
+                   "Write only DebugEvents of this level and above (2 raw data .. 10 progress; "
+                   "11 none)")
+      ->type_name("N")
+      ->check(CLI::Range(0, 11));
   host->footer(kHostFooter);
 
   korvex::cli::DemoOptions demoOptions;
@@ -82,14 +98,22 @@ int main(int argc, char** argv) {
                        korvex::cli::DefaultDownloadFolder() + ")")
       ->type_name("DIR");
 
-  CLI11_PARSE(app, argc, argv);
-
-  if (*host) return korvex::cli::RunHostBridge(hostOptions, STDIN_FILENO, std::cout, std::cerr);
-  if (*demo) {
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    // --help and --version end here too, with 0; every other status of the
+    // parser means the same to a caller: the command line is wrong.
+    return app.exit(e) == 0 ? 0 : kUsageError;
+  }
+  try {
+    if (*host)
+      return korvex::cli::RunHostBridge(hostOptions, STDIN_FILENO, STDOUT_FILENO, std::cerr);
     demoOptions.pad =
         padKind == "brand-new" ? korvex::cli::DemoPad::BrandNew : korvex::cli::DemoPad::OldTables;
     demoOptions.terminal = isatty(STDOUT_FILENO) == 1;
     return korvex::cli::RunDemo(demoOptions, std::cout, std::cerr);
+  } catch (const std::exception& e) {
+    std::cerr << "korvex: " << e.what() << "\n";
+    return kUnexpectedFailure;
   }
-  return 1;
 }

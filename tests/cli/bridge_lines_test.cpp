@@ -2,7 +2,7 @@
 // the order of the answers.
 #include <gtest/gtest.h>
 
-#include <sstream>
+#include <string>
 
 #include "cli/bridge_methods.h"
 #include "cli/byte_text.h"
@@ -118,7 +118,7 @@ TEST_F(BridgeTest, EveryKindReachesTheCallAtItsFullRange) {
 TEST_F(BridgeTest, ALineDeliveredInsideACallIsAnsweredAfterIt) {
   using T = BridgeTarget&;
   using A = const BridgeArgs&;
-  std::ostringstream out;
+  OutputQueue out(1 << 20);
   JsonLineWriter writer(out);
   LineDispatcher* lines = nullptr;
   const MethodTable table({
@@ -132,7 +132,48 @@ TEST_F(BridgeTest, ALineDeliveredInsideACallIsAnsweredAfterIt) {
   LineDispatcher dispatcher(table, target, writer);
   lines = &dispatcher;
   dispatcher.OnLine({R"({"call": "Yield"})"});
-  EXPECT_EQ(out.str(), "{\"return\":\"yielded\"}\n{\"error\":\"Boom: failed: x\"}\n");
+  // A blank line needs no answer but still stands in the queue for its call slot.
+  dispatcher.OnLine({" \r"});
+  out.Close();
+  std::vector<std::pair<std::string, LineKind>> written;
+  while (auto line = out.Pop()) written.emplace_back(line->text, line->kind);
+  EXPECT_EQ(written, (std::vector<std::pair<std::string, LineKind>>{
+                         {R"({"return":"yielded"})", LineKind::kAnswer},
+                         {R"({"error":"Boom: failed: x"})", LineKind::kAnswer},
+                         {"", LineKind::kAnswer}}));
+}
+
+// Lines built to hurt the parser are refused with an error and nothing is called; the
+// nesting limit counts brackets, not the brackets inside strings.
+TEST_F(BridgeTest, HostileLinesAreRefusedWithAnErrorAndNestingHasALimit) {
+  const auto nested = [](size_t depth, const std::string& inner = "") {
+    return std::string(depth, '[') + inner + std::string(depth, ']');
+  };
+  const std::string call = R"({"call":"setName","args":)";
+  const std::string unterminated =  // with the quote escaped in JSON: 2 bytes for 1
+      R"(parse error at line 1, column 5002: syntax error while parsing value - invalid )"
+      R"(string: missing closing quote; last read: '\")";
+  using Row = std::pair<std::string, std::string>;
+  for (const auto& [line, answer] : std::initializer_list<Row>{
+           {R"({"call":"PerformConnectionTest","args":[1e400]})",
+            R"({"error":"malformed line: number overflow parsing '1e400'"})"},
+           {R"({"call":"PerformConnectionTest","args":[-1e400]})",
+            R"({"error":"malformed line: number overflow parsing '-1e400'"})"},
+           {call + nested(30000) + "}",
+            R"({"error":"malformed line: nested deeper than 32 levels"})"},
+           {call + nested(kMaxNesting) + "}",
+            R"({"error":"malformed line: nested deeper than 32 levels"})"},
+           {call + nested(kMaxNesting - 1) + "}",
+            R"({"error":"setName: argument 1 must be a string"})"},
+           {call + "[\"" + nested(40, "\\\"") + "\"]}", R"({"return":null})"},
+           // The parser quotes the whole token: its reason is cut at 200 bytes.
+           {"\"" + std::string(5000, 'x'), R"({"error":"malformed line: )" + unterminated +
+                                               std::string(200 - (unterminated.size() - 1), 'x') +
+                                               "...\"}"},
+       }) {
+    EXPECT_EQ(KorvexMethods().Answer(line, target).dump(), answer) << line.substr(0, 80);
+  }
+  EXPECT_EQ(control.getName(), std::string(40, '[') + "\"" + std::string(40, ']'));
 }
 
 }  // namespace

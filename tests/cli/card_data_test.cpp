@@ -1,7 +1,7 @@
 // Card data as the tool shows it: masked as on a receipt, traces untouched.
 #include <gtest/gtest.h>
 
-#include <sstream>
+#include <string>
 
 #include "cli/bridge_output.h"
 #include "cli/card_data.h"
@@ -41,14 +41,13 @@ TEST(CardDataTest, BridgeEventsMaskTheSwipedTrackUnlessAskedButNeverTheTrace) {
   int16_t level = 4;
   std::string track = "4761739001010010=2212", trace = track;
   for (const bool show : {false, true}) {
-    std::ostringstream out;
+    OutputQueue out(1 << 20);
     JsonLineWriter writer(out);
     BridgeEvents(writer, show).InterfaceEvent(type, code, track);
     BridgeEvents(writer, show).DebugEvent(level, trace);
-    EXPECT_EQ(out.str(), R"({"event":"InterfaceEvent","type":5,"code":0,"text":")" +
-                             (show ? track : "476173******0010=****") +
-                             "\"}\n{\"event\":\"DebugEvent\",\"level\":4,\"text\":\"" + track +
-                             "\"}\n");
+    EXPECT_EQ(out.Pop()->text, R"({"event":"InterfaceEvent","type":5,"code":0,"text":")" +
+                                   (show ? track : "476173******0010=****") + "\"}");
+    EXPECT_EQ(out.Pop()->text, R"({"event":"DebugEvent","level":4,"text":")" + track + "\"}");
   }
 }
 

@@ -18,10 +18,9 @@ namespace korvex::testing {
 
 class ChildProcess {
  public:
-  // Runs argv, whose program is named relative to the build folder.
+  // Runs argv, whose program is named relative to the build folder unless its path is absolute.
   explicit ChildProcess(std::vector<std::string> argv) {
-    const char* build = std::getenv("KORVEX_BUILD_DIR");
-    argv[0] = std::string(build != nullptr ? build : "build/dev") + "/" + argv[0];
+    if (argv[0][0] != '/') argv[0] = BuildPath(argv[0]);
     signal(SIGPIPE, SIG_IGN);  // a child that exits early fails the write, not the test
     int p[3][2];
     if (pipe2(p[0], O_CLOEXEC) || pipe2(p[1], O_CLOEXEC) || pipe2(p[2], O_CLOEXEC)) return;
@@ -41,7 +40,25 @@ class ChildProcess {
     for (int fd : {in_, out_, err_}) close(fd);
   }
 
+  static std::string BuildPath(const std::string& path) {
+    const char* build = std::getenv("KORVEX_BUILD_DIR");
+    return std::string(build != nullptr ? build : "build/dev") + "/" + path;
+  }
+
   bool Write(const std::string& b) { return ::write(in_, b.data(), b.size()) == ssize_t(b.size()); }
+  // Writes at most PIPE_BUF bytes once the child has room for them within `timeout`; false
+  // when it takes none.
+  bool WriteWithin(const std::string& b, std::chrono::milliseconds timeout) {
+    const int flags = fcntl(in_, F_GETFL);
+    fcntl(in_, F_SETFL, flags | O_NONBLOCK);  // so that a write without room fails, never waits
+    pollfd p{in_, POLLOUT, 0};
+    bool written = Write(b);
+    while (!written && errno == EAGAIN && poll(&p, 1, int(timeout.count())) > 0) written = Write(b);
+    fcntl(in_, F_SETFL, flags);
+    return written;
+  }
+  // The child's standard output holds one page unread before its writes wait.
+  void ShrinkOutputPipe() { fcntl(out_, F_SETPIPE_SZ, 4096); }
   void CloseInput() { close(in_), in_ = -1; }
 
   // The next line of standard output without its '\n'; nothing at its end or after `timeout`.
@@ -60,7 +77,9 @@ class ChildProcess {
     if (pid_ <= 0) return -1;
     ssize_t n;
     while ((n = ReadSome(out_, out_buffer_, timeout)) > 0) continue;
-    while (n == 0 && (n = ReadSome(err_, errors, timeout)) > 0) continue;
+    if (n == 0) {
+      while ((n = ReadSome(err_, errors, timeout)) > 0) continue;
+    }
     if (n < 0) kill(pid_, SIGKILL);
     int status = 0;
     waitpid(pid_, &status, 0);

@@ -1,7 +1,9 @@
 // `korvex host` as a POS program sees it: a child process on pipes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <nlohmann/json.hpp>
+#include <optional>
 
 #include "cli/child_process.h"
 #include "harness/temp_dir.h"
@@ -42,25 +44,159 @@ TEST(HostBridgeProcessTest, BrokenConfigurationFilesStopTheBridgeWithTheirMessag
   }
 }
 
-TEST(HostBridgeProcessTest, DrivesThePinPadProcessFromConnectionTestToInitCompleted) {
-  // The pad's version record names the example terminal's key set but older
-  // tables, so that initialisation rebuilds the tables without a key download.
-  std::string error, ids, fs(7, '\x1C');
-  auto terminal = JsonTerminal::Load(kTerminal, error);
-  for (int16_t k = 1; terminal && k <= terminal->getERKCount(); ++k) ids += terminal->getERKID(k);
+// A wrong command line has one status whatever the parser finds; --version and --help 0.
+TEST(HostBridgeProcessTest, TheCommandLineGivesTheDocumentedExitStatuses) {
+  for (const auto& [args, status, output] : {
+           std::tuple{Lines{}, 2, ""},  // no subcommand
+           std::tuple{Lines{"demo", "--trace", "11"}, 2, ""},
+           std::tuple{Lines{"host", "--bogus"}, 2, ""},
+           std::tuple{Lines{"host", "extra"}, 2, ""},
+           std::tuple{Lines{"--version"}, 0, "korvex " KORVEX_VERSION},
+           std::tuple{Lines{"host", "--help"}, 0, "Bridge for a POS program"},
+       }) {
+    Lines argv{"cli/korvex"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    ChildProcess korvex(argv);
+    const std::string first = korvex.ReadLine(10s).value_or("");
+    EXPECT_EQ(korvex.Wait(10s), status) << argv.back() << korvex.errors;
+    EXPECT_EQ(first.substr(0, std::string(output).size()), output) << argv.back();
+  }
+}
+
+// Lines that once killed the bridge get an error line each, and it carries on.
+TEST(HostBridgeProcessTest, HostileLinesAreAnsweredWithAnErrorAndTheBridgeCarriesOn) {
+  ChildProcess bridge({"cli/korvex", "host"});
+  const std::string deep =
+      R"({"call":"setName","args":)" + std::string(30000, '[') + std::string(30000, ']') + "}";
+  EXPECT_EQ(Exchange(bridge, R"({"call":"PerformConnectionTest","args":[1e400]})", "{\"error\""),
+            (Lines{R"({"error":"malformed line: number overflow parsing '1e400'"})"}));
+  EXPECT_EQ(Exchange(bridge, deep, "{\"error\""),
+            (Lines{R"({"error":"malformed line: nested deeper than 32 levels"})"}));
+  EXPECT_EQ(Exchange(bridge, R"({"call":"getName"})"), (Lines{R"({"return":""})"}));
+  bridge.CloseInput();
+  EXPECT_EQ(bridge.Wait(10s), 0) << bridge.errors;
+}
+
+// An output that fails ends the bridge with status 3 and says why, with its input still open.
+TEST(HostBridgeProcessTest, AnOutputThatCannotBeWrittenEndsTheBridgeWithStatus3) {
+  for (const auto& [redirect, reason] : {std::pair{">/dev/full", "No space left on device"},
+                                         std::pair{">&-", "standard output is closed"}}) {
+    ChildProcess bridge({"/bin/sh", "-c", std::string("exec \"$0\" host ") + redirect,
+                         ChildProcess::BuildPath("cli/korvex")});
+    EXPECT_TRUE(bridge.Write("{\"call\":\"getState\"}\n"));
+    EXPECT_EQ(bridge.Wait(10s), 3) << redirect;
+    EXPECT_EQ(bridge.errors, "korvex host: writing output: " + std::string(reason) + "\n");
+  }
+}
+
+// A program that writes calls and never reads the answers: once the pipes and the few
+// calls the bridge holds are full, it reads no more; every call it took is answered later.
+TEST(HostBridgeProcessTest, CallsWrittenFasterThanAnswersAreReadStopTheReadingNotGrowTheBridge) {
+  ChildProcess bridge({"cli/korvex", "host"});
+  const std::string call = "{\"call\":\"getState\"}\n";
+  std::string chunk;  // whole lines, at most PIPE_BUF bytes, so a write takes all or nothing
+  while (chunk.size() + call.size() <= 4096) chunk += call;
+  const size_t perChunk = chunk.size() / call.size();
+  size_t calls = 0;  // up to 20 MB of calls, written as long as the bridge takes them
+  while (calls * call.size() < 20'000'000 && bridge.WriteWithin(chunk, 2s)) calls += perChunk;
+  // Two 64 KiB pipes, one read buffer and 16 calls: far below 1 MiB.
+  EXPECT_LT(calls * call.size(), size_t(1) << 20);
+  bridge.CloseInput();
+  size_t answers = 0;
+  while (auto line = bridge.ReadLine(10s)) answers += line->rfind(R"({"return":)", 0) == 0;
+  EXPECT_EQ(answers, calls);
+  EXPECT_EQ(bridge.Wait(10s), 0) << bridge.errors;
+}
+
+// --trace-level drops the DebugEvents below it; the answer always comes.
+TEST(HostBridgeProcessTest, TraceLevelWritesOnlyTheDebugEventsFromItsLevelUp) {
+  const std::string level4 =
+      R"({"event":"DebugEvent","level":4,"text":"Setting Terminal Object..."})";
+  const std::string level5 = R"({"event":"DebugEvent","level":5,"text":"Terminal Object set."})";
+  for (const auto& [level, expected] : {std::pair{"0", Lines{level4, level5, R"({"return":0})"}},
+                                        std::pair{"5", Lines{level5, R"({"return":0})"}},
+                                        std::pair{"11", Lines{R"({"return":0})"}}}) {
+    ChildProcess bridge({"cli/korvex", "host", "--terminal", kTerminal, "--trace-level", level});
+    EXPECT_EQ(Exchange(bridge, R"({"call":"setTerminalObject"})"), expected) << level;
+    bridge.CloseInput();
+    EXPECT_EQ(bridge.Wait(10s), 0) << bridge.errors;
+  }
+}
+
+// The emulator as a PIN pad whose version record names the example terminal's key set but
+// older tables, so that initialisation rebuilds the tables without a key download; and a
+// registry file in `dir` pointing at it as P1.
+struct PadProcess {
+  explicit PadProcess(const TempDir& dir, std::vector<std::string> options = {}) {
+    std::string error, ids, fs(7, '\x1C');
+    auto terminal = JsonTerminal::Load(kTerminal, error);
+    for (int16_t k = 1; terminal && k <= terminal->getERKCount(); ++k) ids += terminal->getERKID(k);
+    const std::string scenario = dir.Write(
+        "scenario.json", nlohmann::json{{"version", fs.substr(2) + "OLDTABLES000" + fs +
+                                                        SHA1Hex(ids).substr(0, 30) + fs.substr(1)}}
+                             .dump());
+    options.insert(options.begin(),
+                   {"emulator/korvex-pinpad", "--listen", "127.0.0.1:0", "--scenario", scenario});
+    pad.emplace(options);
+    const std::string listening = pad->ReadLine(10s).value_or("");
+    EXPECT_EQ(listening.rfind("listening on 127.0.0.1:", 0), 0u) << pad->Wait(1s) << pad->errors;
+    registry = dir.Write("pads.reg",
+                         "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Shop\\PinPads\\P1]\n"
+                         "\"RouterHost\"=\"127.0.0.1\"\n\"RouterPort\"=\"" +
+                             listening.substr(std::min<size_t>(23, listening.size())) + "\"\n");
+  }
+  std::optional<ChildProcess> pad;
+  std::string registry;
+};
+
+// A reader that stops reading: the output pipe holds one page, far less than the trace of
+// the initialisation, yet the pad's transcript shows the whole of it to the version record's
+// save while nothing is read. Read afterwards, the flow ended in 1100.
+TEST(HostBridgeProcessTest, TheFlowKeepsTimeWithThePadWhileNobodyReadsTheOutput) {
   TempDir dir;
-  const std::string scenario = dir.Write(
-      "scenario.json", nlohmann::json{{"version", fs.substr(2) + "OLDTABLES000" + fs +
-                                                      SHA1Hex(ids).substr(0, 30) + fs.substr(1)}}
-                           .dump());
-  ChildProcess pad({"emulator/korvex-pinpad", "--listen", "127.0.0.1:0", "--scenario", scenario});
-  const std::string listening = pad.ReadLine(10s).value_or("");
-  ASSERT_EQ(listening.rfind("listening on 127.0.0.1:", 0), 0u) << pad.Wait(1s) << pad.errors;
-  const std::string reg =
-      dir.Write("pads.reg",
-                "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Shop\\PinPads\\P1]\n"
-                "\"RouterHost\"=\"127.0.0.1\"\n\"RouterPort\"=\"" +
-                    listening.substr(23) + "\"\n");
+  PadProcess pad(dir, {"--transcript"});
+  ChildProcess bridge({"cli/korvex", "host", "--terminal", kTerminal, "--registry", pad.registry});
+  bridge.ShrinkOutputPipe();
+  // Waits until the pad's transcript has a line holding `piece`.
+  const auto padSays = [&](const std::string& piece) {
+    while (auto line = pad.pad->ReadLine(20s)) {
+      if (line->find(piece) != std::string::npos) return true;
+    }
+    return false;
+  };
+  ASSERT_TRUE(bridge.Write(R"({"call":"setName","args":["P1"]})"
+                           "\n"
+                           R"({"call":"setEMVRegistryKey","args":["Software\\Shop\\"]})"
+                           "\n"
+                           R"({"call":"InitFromReg"})"
+                           "\n"
+                           R"({"call":"setTerminalObject"})"
+                           "\n"
+                           R"({"call":"PerformConnectionTest","args":[1]})"
+                           "\n"));
+  ASSERT_EQ(Exchange(bridge, "", R"({"event":"InterfaceEvent")").back(),
+            R"({"event":"InterfaceEvent","type":0,"code":1107,"text":"EmvApp is ready"})");
+  // From here on nothing is read until the pad has saved the version record.
+  ASSERT_TRUE(bridge.Write("{\"call\":\"InitTransaction\"}\n"));
+  ASSERT_TRUE(padSays("pad -> control  <STX>D0500"));
+  ASSERT_TRUE(padSays("control -> pad  <ACK>"));  // sent as the control handles the reply
+  bridge.CloseInput();
+  Lines events;
+  size_t bytes = 0;
+  while (auto line = bridge.ReadLine(10s)) {
+    bytes += line->size() + 1;
+    if (line->find(R"("event":"InterfaceEvent")") != std::string::npos) events.push_back(*line);
+  }
+  EXPECT_GT(bytes, 2 * 4096u);  // more than the pipe held: the bridge did queue it
+  EXPECT_EQ(events,
+            (Lines{R"({"event":"InterfaceEvent","type":0,"code":1100,"text":"Init completed"})"}));
+  EXPECT_EQ(bridge.Wait(10s), 0) << bridge.errors;
+}
+
+TEST(HostBridgeProcessTest, DrivesThePinPadProcessFromConnectionTestToInitCompleted) {
+  TempDir dir;
+  PadProcess pad(dir);
+  const std::string reg = pad.registry;
   ChildProcess bridge({"cli/korvex", "host", "--terminal", kTerminal, "--registry", reg});
 
   // Lines written at once are answered in turn, an overlong one too; a blank one is skipped.

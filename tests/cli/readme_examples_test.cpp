@@ -1,9 +1,11 @@
-// The README's examples run as written: every call in an example session
-// answered with an error, the masking example, and the output of `make demo`,
-// which `korvex demo` run as a child process must print line for line.
+// The README's examples run as written: the `korvex host` example session
+// against the emulator, the registry example, the masking example, and the
+// output of `make demo`, which `korvex demo` run as a child process must print
+// line for line.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -13,38 +15,102 @@
 #include "cli/bridge_methods.h"
 #include "cli/card_data.h"
 #include "cli/child_process.h"
-#include "harness/recording_events.h"
-#include "korvex/sim_host.h"
+#include "harness/temp_dir.h"
 
 namespace korvex::cli {
 namespace {
 
 using namespace std::chrono_literals;
 
-std::string Readme() {
+std::string ReadmePath() {
   const std::string source = __FILE__;
-  std::ifstream file(source.substr(0, source.rfind("tests/")) + "README.md");
+  return source.substr(0, source.rfind("tests/")) + "README.md";
+}
+
+std::string Readme() {
+  std::ifstream file(ReadmePath());
   std::ostringstream text;
   text << file.rdbuf();
   return text.str();
 }
 
-TEST(ReadmeExamplesTest, ErrorAnswersAndMaskingReadAsTheToolWrites) {
-  const std::string readme = Readme();
-  SimHost host;
-  korvex::testing::RecordingEvents events;
-  Korvex control{host, events};
-  BridgeTarget target{control, nullptr};
-  const std::regex errorExchange(R"(\n> (\{.*\})\n< (\{"error":.*\})(?=\n))");
-  int exchanges = 0;
-  for (std::sregex_iterator m(readme.begin(), readme.end(), errorExchange), end; m != end; ++m) {
-    EXPECT_EQ(KorvexMethods().Answer((*m)[1].str(), target).dump(), (*m)[2].str());
-    ++exchanges;
-  }
-  EXPECT_GE(exchanges, 2);
+TEST(ReadmeExamplesTest, MaskingReadsAsTheToolWrites) {
   std::smatch masked;
+  const std::string readme = Readme();
   ASSERT_TRUE(std::regex_search(readme, masked, std::regex("`([0-9=]+)` is written as\\s+`(.*)`")));
   EXPECT_EQ(MaskTrack2(masked[1].str()), masked[2].str());
+}
+
+// The first fenced block after `heading` in the README, as lines.
+std::vector<std::string> Block(const std::string& readme, const std::string& heading) {
+  std::smatch block;
+  EXPECT_TRUE(std::regex_search(readme, block,
+                                std::regex(heading + "[\\s\\S]*?```[a-z]*\\n([\\s\\S]*?)```")))
+      << heading;
+  std::vector<std::string> lines;
+  std::istringstream in(block.empty() ? "" : block[1].str());
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// A README command run from a copy of the shipped files (build/dev links to this build).
+korvex::testing::ChildProcess Command(const korvex::testing::TempDir& copy,
+                                      const std::string& command) {
+  return korvex::testing::ChildProcess(
+      {"/bin/sh", "-c", "cd \"$0\" && exec " + command, copy.path()});
+}
+
+// The example session of `korvex host`, from starting the emulator to the last error
+// answer: each `>` line is written once the lines before it have been read, each `<` line
+// must be the next line of output, and `< ...` skips lines up to the one after it. Only the
+// port the emulator listens at is not as written: a free one is taken.
+TEST(ReadmeExamplesTest, TheHostExampleSessionRunsAsWritten) {
+  const std::string readme = Readme(), root = ReadmePath().substr(0, ReadmePath().size() - 9);
+  korvex::testing::TempDir copy;
+  std::filesystem::copy(root + "examples", copy.File("examples"),
+                        std::filesystem::copy_options::recursive);
+  std::filesystem::create_directories(copy.File("build"));
+  std::filesystem::create_symlink(
+      std::filesystem::absolute(korvex::testing::ChildProcess::BuildPath("")),
+      copy.File("build/dev"));
+  const std::vector<std::string> commands = Block(readme, "Example session");
+  ASSERT_EQ(commands.size(), 2u);
+  ASSERT_EQ(commands[0].substr(commands[0].size() - 7), ":4001 &");
+  auto pad = Command(copy, commands[0].substr(0, commands[0].size() - 6) + "0");
+  const std::string listening = pad.ReadLine(10s).value_or("");
+  ASSERT_EQ(listening.rfind("listening on 127.0.0.1:", 0), 0u) << pad.Wait(1s) << pad.errors;
+  std::string reg = copy.Read("examples/pinpads.reg");
+  ASSERT_NE(reg.find("\"4001\""), std::string::npos);
+  copy.Write("examples/pinpads.reg",
+             reg.replace(reg.find("\"4001\""), 6, "\"" + listening.substr(23) + "\""));
+  auto bridge = Command(copy, commands[1]);
+
+  const std::vector<std::string> session = Block(readme, "`< \\.\\.\\.` stands for lines left out");
+  ASSERT_GE(session.size(), 20u);
+  bool skipping = false;
+  for (const std::string& line : session) {
+    if (line.rfind("> ", 0) == 0) {
+      ASSERT_TRUE(bridge.Write(line.substr(2) + "\n"));
+    } else if (line == "< ...") {
+      skipping = true;
+    } else {
+      std::optional<std::string> got;
+      while ((got = bridge.ReadLine(30s)) && skipping && *got != line.substr(2)) continue;
+      ASSERT_EQ(got.value_or("<end>"), line.substr(2));
+      skipping = false;
+    }
+  }
+  bridge.CloseInput();
+  EXPECT_EQ(bridge.Wait(10s), 0) << bridge.errors;
+}
+
+// The registry example is the shipped file the session uses.
+TEST(ReadmeExamplesTest, TheRegistryExampleIsTheShippedFile) {
+  const std::vector<std::string> lines = Block(Readme(), "string, `dword:` and `hex:`");
+  std::ifstream file(ReadmePath().substr(0, ReadmePath().size() - 9) + "examples/pinpads.reg");
+  std::vector<std::string> shipped;
+  for (std::string line; std::getline(file, line);) shipped.push_back(line);
+  EXPECT_EQ(lines, shipped);
 }
 
 // `korvex demo` run as a child process with `args`: its lines, or else what the README

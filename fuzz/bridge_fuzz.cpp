@@ -1,0 +1,39 @@
+// The host bridge's input comes from any program: bytes of any shape, cut into
+// lines and answered as `korvex host` answers them, must give one valid JSON
+// line per input line and never crash, hang or throw.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "cli/bridge_output.h"
+#include "cli/line_dispatcher.h"
+#include "korvex/sim_host.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace korvex::cli;
+  korvex::SimHost host;
+  OutputQueue output(size_t(1) << 20);
+  JsonLineWriter writer(output);
+  BridgeEvents events(writer, false);  // the calls' events become lines too
+  korvex::Korvex control(host, events);
+  BridgeTarget target{control, nullptr};
+  LineDispatcher dispatcher(KorvexMethods(), target, writer);
+
+  LineSplitter splitter(4096);  // small, so that the fuzzer reaches the overlong case
+  size_t lines = 0;
+  for (InputLine& line :
+       splitter.Feed(std::string_view(reinterpret_cast<const char*>(data), size))) {
+    dispatcher.OnLine(std::move(line));
+    ++lines;
+  }
+  if (auto last = splitter.Finish()) dispatcher.OnLine(std::move(*last)), ++lines;
+  output.Close();
+  size_t answers = 0;
+  while (auto line = output.Pop()) {
+    answers += line->kind == LineKind::kAnswer;
+    if (!line->text.empty() && !Json::accept(line->text)) __builtin_trap();
+  }
+  if (answers != lines) __builtin_trap();
+  return 0;
+}
