@@ -27,7 +27,7 @@ TEST(DemoOptionsTest, UnusableInputStopsTheDemoWithItsReason) {
       {{"--download-folder", empty.path()},
        2,
        "has no Constant/EMVAPP.out: the pad would get no payment application"},
-      {{"--pad", "shiny"}, 105, "--pad"},
+      {{"--pad", "shiny"}, 2, "--pad"},
   };
   for (const Case& c : cases) {
     std::vector<std::string> argv{"cli/korvex", "demo"};
