@@ -1,5 +1,7 @@
 #include "router/device_line.h"
 
+#include <sys/ioctl.h>
+
 namespace korvex::router {
 
 DeviceLine::DeviceLine(asio::io_context& io, std::string path, FlowControl flow)
@@ -28,6 +30,9 @@ bool DeviceLine::Prepare(const LineSetting& setting, std::string& error) {
 }
 
 void DeviceLine::Close() {
+  // Exclusive use is a mark on the device, not on the descriptor: lift it,
+  // or whoever else still holds the device keeps it after we are gone.
+  if (stream_.is_open()) ioctl(stream_.native_handle(), TIOCNXCL);
   asio::error_code ignored;
   stream_.close(ignored);
 }

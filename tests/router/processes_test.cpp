@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <asio/post.hpp>
+#include <fstream>
+#include <sstream>
 #include <thread>
 
 #include "cli/child_process.h"
@@ -39,6 +41,23 @@ bool RouterListens(uint16_t port) {
   return false;
 }
 
+// The README's first connection test: the calls, and the event it ends with.
+std::pair<std::vector<std::string>, std::string> ReadmeSession() {
+  std::ifstream file(kRoot + "README.md");
+  std::ostringstream text;
+  text << file.rdbuf();
+  const std::string readme = text.str();
+  const size_t start = readme.find("\n> ", readme.find("cli/korvex host --router"));
+  std::istringstream block(readme.substr(start, readme.find("\n```", start) - start));
+  std::vector<std::string> calls;
+  std::string last;
+  for (std::string line; std::getline(block, line);) {
+    if (line.starts_with("> ")) calls.push_back(line.substr(2));
+    if (line.starts_with("< ")) last = line.substr(2);
+  }
+  return {calls, last};
+}
+
 std::string ReadUntil(ChildProcess& bridge, const std::string& piece) {
   while (auto line = bridge.ReadLine(20s)) {
     if (line->find(piece) != std::string::npos) return *line;
@@ -47,6 +66,8 @@ std::string ReadUntil(ChildProcess& bridge, const std::string& piece) {
 }
 
 TEST(RouterProcess, KorvexHostReachesTheEmulatedPadThroughTheRouter) {
+  const auto [calls, outcome] = ReadmeSession();
+  ASSERT_GE(calls.size(), 5u);
   TempDir dir;
   asio::io_context io;
   auto work = asio::make_work_guard(io);
@@ -65,18 +86,8 @@ TEST(RouterProcess, KorvexHostReachesTheEmulatedPadThroughTheRouter) {
 
   ChildProcess bridge({"cli/korvex", "host", "--router", "127.0.0.1:" + port, "--terminal",
                        kRoot + "examples/terminal.json"});
-  bridge.Write(R"({"call": "setName", "args": ["P1"]})"
-               "\n"
-               R"({"call": "setEMVRegistryKey", "args": ["Software\\Shop\\"]})"
-               "\n"
-               R"({"call": "InitFromReg", "args": []})"
-               "\n"
-               R"({"call": "setTerminalObject", "args": []})"
-               "\n"
-               R"({"call": "PerformConnectionTest", "args": [1]})"
-               "\n");
-  EXPECT_EQ(ReadUntil(bridge, "InterfaceEvent"),
-            R"({"event":"InterfaceEvent","type":0,"code":1107,"text":"EmvApp is ready"})");
+  for (const std::string& call : calls) bridge.Write(call + "\n");
+  EXPECT_EQ(ReadUntil(bridge, "InterfaceEvent"), outcome);
   bridge.CloseInput();
   EXPECT_EQ(bridge.Wait(10s), 0);
 
