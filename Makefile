@@ -3,6 +3,8 @@
 JOBS ?= $(shell nproc)
 PACKAGES := cmake g++ make libasio-dev libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev
 FUZZ_PACKAGES := clang libclang-rt-14-dev
+# Relays that router_bench measures korvex-router against; only `make bench` needs them.
+BENCH_PACKAGES := socat ser2net
 FUZZ_SECONDS ?= 60
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
@@ -49,8 +51,10 @@ fuzz:
 	done
 
 bench: release
+	@$(MAKE) --no-print-directory deps PACKAGES="$(PACKAGES) $(BENCH_PACKAGES)"
 	./build/release/bench/korvex_bench
 	./build/release/bench/download_bench
+	./build/release/bench/router_bench
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -12,6 +12,7 @@
 #include "cli/line_dispatcher.h"
 #include "cli/line_reader.h"
 #include "cli/output_writer.h"
+#include "cli/router_registry.h"
 #include "korvex/asio_host.h"
 #include "korvex/json_terminal.h"
 #include "korvex/korvex.h"
@@ -21,9 +22,17 @@ namespace korvex::cli {
 
 namespace {
 
-// The --registry file, or else the file named by KORVEX_REGISTRY (an empty
+// The --router address, the --registry file, or else the file named by KORVEX_REGISTRY (an empty
 // registry when unset). Null, after writing why to `err`, when it is broken.
-std::unique_ptr<RegistryBackend> LoadRegistry(const std::string& path, std::ostream& err) {
+std::unique_ptr<RegistryBackend> LoadRegistry(const HostBridgeOptions& options, std::ostream& err) {
+  const std::string& path = options.registryPath;
+  if (!options.router.empty()) {
+    std::string error;
+    auto address = ParseRouterAddress(options.router, error);
+    if (address) return std::make_unique<RouterRegistry>(*address, options.com);
+    err << "korvex host: " << error << '\n';
+    return nullptr;
+  }
   if (!path.empty()) {
     auto registry = std::make_unique<RegFileRegistry>(path);
     if (registry->Loaded()) return registry;
@@ -57,7 +66,7 @@ int RunHostBridge(const HostBridgeOptions& options, int inputFd, int outputFd, s
       return kHostBadFile;
     }
   }
-  std::unique_ptr<RegistryBackend> registry = LoadRegistry(options.registryPath, err);
+  std::unique_ptr<RegistryBackend> registry = LoadRegistry(options, err);
   if (!registry) return kHostBadFile;
 
   AsioHost host;

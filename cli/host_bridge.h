@@ -11,6 +11,8 @@ namespace korvex::cli {
 struct HostBridgeOptions {
   std::string terminalPath;   // JSON terminal bound by setTerminalObject; "" for none
   std::string registryPath;   // registry export file; "" to use KORVEX_REGISTRY
+  std::string router;         // HOST:PORT answering every PIN pad's key instead of a registry
+  int com = 0;                // the Com value that goes with `router`
   bool showCardData = false;  // PAN and track 2 in clear on the output
   int traceLevel = 0;         // DebugEvents below this level are not written
 };
@@ -30,7 +32,8 @@ inline constexpr size_t kDebugBacklogBytes = 1 << 20;
 // writes what is left of the output to `outputFd` and returns 0. A failed
 // write to `outputFd` stops the reading, destroys the control and returns 3.
 // Returns 2 at once, with the loader's message on `err`, when the terminal or
-// registry file cannot be used. Messages about the bridge go to `err`.
+// registry file cannot be used, or the router address is malformed. Messages about the bridge go to
+// `err`.
 int RunHostBridge(const HostBridgeOptions& options, int inputFd, int outputFd, std::ostream& err);
 
 }  // namespace korvex::cli

@@ -39,8 +39,9 @@ Example:
   {"call": "PerformConnectionTest", "args": [1]}
 
 Exit status: 0 at end of input; 1 on an unexpected failure; 2 for a wrong
-command line or when the terminal or registry file is broken; 3 when the output
-cannot be written (the control is destroyed first).)";
+command line, a malformed --router address, or when the terminal or registry
+file is broken; 3 when the output cannot be written (the control is destroyed
+first).)";
 
 // Exit statuses of both subcommands besides their own.
 constexpr int kUnexpectedFailure = 1;
@@ -60,10 +61,20 @@ int main(int argc, char** argv) {
   host->add_option("--terminal", hostOptions.terminalPath,
                    "Terminal configuration (JSON) bound by setTerminalObject")
       ->type_name("FILE.json");
-  host->add_option("--registry", hostOptions.registryPath,
-                   "Registry export file with the PIN pad's router address "
-                   "(default: the file named by KORVEX_REGISTRY)")
-      ->type_name("FILE.reg");
+  CLI::Option* registry = host->add_option("--registry", hostOptions.registryPath,
+                                           "Registry export file with the PIN pad's router address "
+                                           "(default: the file named by KORVEX_REGISTRY)")
+                              ->type_name("FILE.reg");
+  CLI::Option* router =
+      host->add_option("--router", hostOptions.router,
+                       "Router address that InitFromReg reads for any PIN pad, instead of a "
+                       "registry file")
+          ->type_name("HOST:PORT")
+          ->excludes(registry);
+  host->add_option("--com", hostOptions.com, "The Com value that goes with --router (0-255)")
+      ->type_name("N")
+      ->check(CLI::Range(0, 255))
+      ->needs(router);
   host->add_flag("--show-card-data", hostOptions.showCardData,
                  "Write PAN and track 2 in clear instead of masked");
   host->add_option("--trace-level", hostOptions.traceLevel,

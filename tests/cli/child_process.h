@@ -87,6 +87,8 @@ class ChildProcess {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
 
+  pid_t Pid() const { return pid_; }
+
   std::string errors;
 
  private:

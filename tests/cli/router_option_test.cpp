@@ -1,0 +1,52 @@
+// `korvex host --router HOST:PORT [--com N]`: the address is checked before
+// the bridge starts, and InitFromReg reads it for whatever PIN pad is named.
+#include <gtest/gtest.h>
+
+#include "cli/child_process.h"
+#include "cli/router_registry.h"
+#include "control/korvex_impl.h"
+#include "harness/recording_events.h"
+#include "korvex/asio_host.h"
+
+namespace korvex::cli {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(RouterOptionTest, InitFromRegReadsTheAddressUnderAnyPadName) {
+  std::string error;
+  const auto address = ParseRouterAddress("[::1]:04001", error);
+  ASSERT_TRUE(address) << error;
+  AsioHost host;
+  host.SetRegistry(std::make_unique<RouterRegistry>(*address, 7));
+  korvex::testing::RecordingEvents events;
+  for (const auto& [key, name] : {std::pair{"Software\\Shop\\", "P1"}, {"Till\\", "front desk"}}) {
+    Korvex control{host, events};
+    control.setEMVRegistryKey(key);
+    control.setName(name);
+    ASSERT_EQ(control.InitFromReg(), 0);
+    EXPECT_EQ(control.impl().Winsock1->RemoteHost(), "::1");
+    EXPECT_EQ(control.impl().Winsock1->RemotePort(), 4001);
+    EXPECT_EQ(control.impl().ComPort, 7);
+  }
+}
+
+TEST(RouterOptionTest, MalformedAddressStopsTheBridgeWithItsMessage) {
+  for (const char* bad :
+       {"pinpad", "pinpad:", ":4001", "pinpad:0", "pinpad:65536", "pinpad:40x1", "::1:4001"}) {
+    std::string error;
+    EXPECT_FALSE(ParseRouterAddress(bad, error)) << bad;
+    korvex::testing::ChildProcess bridge({"cli/korvex", "host", "--router", bad});
+    EXPECT_EQ(bridge.Wait(10s), 2) << bad;
+    EXPECT_NE(bridge.errors.find("--router '" + std::string(bad) + "' is not HOST:PORT"),
+              std::string::npos)
+        << bridge.errors;
+  }
+  korvex::testing::ChildProcess both(
+      {"cli/korvex", "host", "--router", "127.0.0.1:4001", "--registry", "pads.reg"});
+  EXPECT_NE(both.Wait(10s), 0);
+  EXPECT_NE(both.errors.find("excludes"), std::string::npos) << both.errors;
+}
+
+}  // namespace
+}  // namespace korvex::cli

@@ -1,0 +1,88 @@
+// The control on real sockets through korvex-router to the emulated PIN pad
+// on a pseudo-terminal: the connection test, the table update and a chip
+// purchase, then the pad unplugged mid-session and plugged back.
+#include <gtest/gtest.h>
+
+#include "control/korvex_impl.h"
+#include "harness/recording_events.h"
+#include "init/init_rig.h"
+#include "router_rig.h"
+
+namespace korvex::testing {
+namespace {
+
+emu::EmulatorConfig QuickCardholder() {
+  emu::EmulatorConfig config;
+  config.cardholder.entryDelayMs = 50;
+  config.cardholder.amountDelayMs = 100;
+  config.cardholder.pinDelayMs = 150;
+  return config;
+}
+
+class ControlThroughRouter : public ::testing::Test {
+ protected:
+  ControlThroughRouter() : rig(QuickCardholder(), StalePad()), terminal(ExampleTerminal()) {}
+  ~ControlThroughRouter() override {
+    EXPECT_TRUE(rig.pad.Violations().empty()) << rig.pad.ViolationSummary();
+  }
+
+  void SetUp() override {
+    rig.Start();
+    control.Winsock1->SetRemoteHost("127.0.0.1");
+    control.Winsock1->SetRemotePort(rig.Port());
+    ASSERT_EQ(control.setTerminalObject(terminal), 0);
+  }
+  // Calls a method that must start (0) and runs until its InterfaceEvent.
+  void Step(int16_t started, int32_t type, int32_t code) {
+    ASSERT_EQ(started, 0);
+    ASSERT_TRUE(rig.Wait([&] { return events.HasInterface(type, code); }))
+        << "no " << type << "/" << code << "\n"
+        << rig.Log();
+    events.Clear();
+  }
+
+  RouterRig rig;
+  JsonTerminal terminal;
+  RecordingEvents events;
+  Korvex::Impl control{rig.host, events};
+};
+
+TEST_F(ControlThroughRouter, ConnectionTestTableUpdateAndPurchase) {
+  Step(control.PerformConnectionTest(1), 0, 1107);
+  // The line the control asked for, as the device has it.
+  const termios line = rig.Line();
+  EXPECT_EQ(cfgetospeed(&line), B19200);
+  EXPECT_EQ(line.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), tcflag_t(CS8));
+  EXPECT_EQ(line.c_lflag & (ICANON | ECHO | ISIG), 0u);
+  EXPECT_EQ(line.c_oflag & OPOST, 0u);
+
+  Step(control.InitTransaction(), 0, 1100);
+  EXPECT_EQ(rig.pad.Pad().State().tables.at(emu::kVersionTable),
+            Texts{Version(kReference, kChecksum)});
+
+  Step(control.StartTransaction("260304120000", 12.50, 978, false), 0, 1102);
+  Step(control.EnterPIN(), 0, 1103);
+  Step(control.GetFirstCrypto(0, false), 0, 1104);
+  Step(control.GetSecondCrypto(0, "", "", "1122334455667788", "3030"), 0, 1106);
+  EXPECT_EQ(getTag(control.txn.TransData, "AUTHRESP"), "3030");
+  EXPECT_TRUE(rig.Logged("line 19200,n,8,1")) << rig.Log();
+}
+
+TEST_F(ControlThroughRouter, PadUnpluggedClosesTheConnectionAndTheNextOneReopensIt) {
+  Step(control.PerformConnectionTest(1), 0, 1107);
+  rig.UnplugPad();
+  ASSERT_TRUE(rig.Wait([&] { return events.HasInterface(1, 38); })) << rig.Log();
+  EXPECT_EQ(events.Interfaces(), Events{IE(1, 38, "Connection closed by TCP/COM Router")});
+  EXPECT_TRUE(rig.Logged("device " + rig.devicePath + " failed")) << rig.Log();
+  events.Clear();
+
+  // Back under the same name (a new pseudo-terminal behind the link).
+  rig.PlugPad();
+  rig.stream->Start();
+  control.ColdReset();
+  ASSERT_EQ(control.setTerminalObject(terminal), 0);
+  Step(control.PerformConnectionTest(1), 0, 1107);
+}
+
+}  // namespace
+}  // namespace korvex::testing

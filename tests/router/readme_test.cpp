@@ -1,0 +1,74 @@
+// The README's "Real PIN pads" section runs as written: every option of its
+// command lines and tables is one the tool takes, and every example file it
+// names exists and loads.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "cli/child_process.h"
+#include "router/router_config.h"
+
+namespace korvex::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::string kSource = __FILE__;
+const std::string kRoot = kSource.substr(0, kSource.rfind("tests/"));
+
+std::string RealPadsSection() {
+  std::ifstream file(kRoot + "README.md");
+  std::ostringstream text;
+  text << file.rdbuf();
+  const std::string readme = text.str();
+  const size_t start = readme.find("## Real PIN pads");
+  return start == std::string::npos ? ""
+                                    : readme.substr(start, readme.find("\n## ", start + 1) - start);
+}
+
+std::string Help(std::vector<std::string> argv) {
+  argv.push_back("--help");
+  ChildProcess tool(argv);
+  std::string help;
+  while (auto line = tool.ReadLine(10s)) help += *line + "\n";
+  EXPECT_EQ(tool.Wait(10s), 0) << tool.errors;
+  return help;
+}
+
+TEST(RouterReadme, CommandsUseOptionsTheToolsTakeAndShippedFiles) {
+  const std::string section = RealPadsSection();
+  ASSERT_FALSE(section.empty());
+  const std::string routerHelp = Help({"router/korvex-router"});
+  const std::string hostHelp = Help({"cli/korvex", "host"});
+  const std::regex option("`(--[a-z-]+)|\\s(--[a-z-]+)");
+  int routerOptions = 0, hostOptions = 0;
+  std::istringstream lines(section);
+  for (std::string line; std::getline(lines, line);) {
+    const bool host = line.find("korvex host") != std::string::npos;
+    for (std::sregex_iterator m(line.begin(), line.end(), option), end; m != end; ++m) {
+      const std::string name = (*m)[1].matched ? (*m)[1].str() : (*m)[2].str();
+      const std::string& help = host ? hostHelp : routerHelp;
+      EXPECT_NE(help.find(name + " "), std::string::npos) << name << " in: " << line;
+      ++(host ? hostOptions : routerOptions);
+    }
+  }
+  EXPECT_GE(routerOptions, 9);
+  EXPECT_GE(hostOptions, 2);
+
+  const std::regex example("examples/[a-z.-]+");
+  int files = 0;
+  for (std::sregex_iterator m(section.begin(), section.end(), example), end; m != end; ++m) {
+    EXPECT_TRUE(std::ifstream(kRoot + m->str()).good()) << m->str();
+    ++files;
+  }
+  EXPECT_GE(files, 3);
+  router::RouterConfig config;
+  std::string error;
+  EXPECT_TRUE(router::LoadRouterConfig(kRoot + "examples/korvex-router.json", config, error))
+      << error;
+}
+
+}  // namespace
+}  // namespace korvex::testing
