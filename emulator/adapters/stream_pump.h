@@ -22,15 +22,21 @@ class StreamPump : public std::enable_shared_from_this<StreamPump<Stream>> {
   StreamPump(Stream stream, Emulator& core, ConnectOptions options)
       : stream_(std::move(stream)),
         timer_(stream_.get_executor()),
+        idle_(stream_.get_executor()),
         core_(core),
         options_(options) {}
 
   // Called after every batch of work (the executable prints and saves there).
   std::function<void()> onActivity;
   std::function<void()> onDone;
+  // A client that reads no unit for this long is dropped (0: never), so that
+  // an idle or trickling client cannot hold the pad from the others.
+  int64_t idleTimeoutUs = 0;
+  std::function<void()> onIdle;
 
   void Start() {
     core_.Connect(SteadyNowUs(), options_);
+    ArmIdle();
     Read();
     Pump();
   }
@@ -49,6 +55,7 @@ class StreamPump : public std::enable_shared_from_this<StreamPump<Stream>> {
       }
       self->reading_ = false;
       self->core_.Receive(std::string(self->buffer_.data(), n), SteadyNowUs());
+      if (self->core_.UnitsRead() != self->unitsSeen_) self->ArmIdle();
       self->Pump();
     });
     reading_ = true;
@@ -115,10 +122,23 @@ class StreamPump : public std::enable_shared_from_this<StreamPump<Stream>> {
     });
   }
 
+  void ArmIdle() {
+    unitsSeen_ = core_.UnitsRead();
+    if (idleTimeoutUs <= 0) return;
+    idle_.expires_after(std::chrono::microseconds(idleTimeoutUs));
+    auto self = this->shared_from_this();
+    idle_.async_wait([self](std::error_code ec) {
+      if (ec || self->done_) return;
+      if (self->onIdle) self->onIdle();
+      self->Finish();
+    });
+  }
+
   void Finish() {
     if (done_) return;
     done_ = true;
     timer_.cancel();
+    idle_.cancel();
     std::error_code ignored;
     stream_.close(ignored);
     core_.Disconnect(SteadyNowUs());
@@ -128,6 +148,8 @@ class StreamPump : public std::enable_shared_from_this<StreamPump<Stream>> {
 
   Stream stream_;
   asio::steady_timer timer_;
+  asio::steady_timer idle_;
+  uint64_t unitsSeen_ = 0;
   Emulator& core_;
   ConnectOptions options_;
   std::array<char, 4096> buffer_{};

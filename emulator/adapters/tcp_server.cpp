@@ -37,6 +37,10 @@ void TcpServer::Accept() {
     current_->onActivity = [this] {
       if (onActivity) onActivity();
     };
+    current_->idleTimeoutUs = idleTimeoutUs;
+    current_->onIdle = [this] {
+      if (onIdle) onIdle();
+    };
     current_->onDone = [this] {
       // Runs inside the pump; let it unwind before the next accept.
       asio::post(io_, [this] {

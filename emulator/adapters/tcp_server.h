@@ -23,6 +23,9 @@ class TcpServer {
   void Stop();
 
   std::function<void()> onActivity;
+  // A connection that brings no unit for this long is closed (0: never).
+  int64_t idleTimeoutUs = 0;
+  std::function<void()> onIdle;
 
  private:
   void Accept();

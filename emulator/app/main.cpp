@@ -35,6 +35,7 @@ struct Options {
   bool brandNew = false;
   std::optional<int64_t> blockSize;
   std::string receivedFiles;
+  int64_t idleTimeoutS = 0;
 };
 
 // HOST:PORT resolved to one endpoint, an IPv6 literal in brackets
@@ -167,6 +168,10 @@ int Run(const Options& o) {
   }
   StateSaver saver(o.stateDir, o.receivedFiles, core);
   server->onActivity = [&saver] { saver.SaveIfChanged(); };
+  server->idleTimeoutUs = o.idleTimeoutS * 1000000;
+  server->onIdle = [&o] {
+    std::cerr << "closing a connection that sent nothing for " << o.idleTimeoutS << " s\n";
+  };
   // Before "listening" is printed, so that a SIGTERM right after it is caught.
   asio::signal_set signals(io, SIGINT, SIGTERM);
   signals.async_wait([&](std::error_code, int) {
@@ -206,6 +211,11 @@ int main(int argc, char** argv) {
                  "block size the download request asks for (sent even when out of range)");
   app.add_option("--received-files", o.receivedFiles,
                  "folder to write the files the loader receives into");
+  app.add_option("--idle-timeout", o.idleTimeoutS,
+                 "close a connection that sends no frame or control character for this many "
+                 "seconds, so that it cannot hold the pad from other clients (0: never)")
+      ->check(CLI::Range(int64_t{0}, int64_t{86400}))
+      ->capture_default_str();
   // Every usage error, whatever CLI11 calls it, is a bad input (2).
   try {
     app.parse(argc, argv);

@@ -50,6 +50,9 @@ class Emulator : private PadServices {
   // Bytes received but not yet due to the pad (a paced line holds them); the
   // adapter stops reading while this or its own output grows past a bound.
   size_t InputBacklog() const { return session_ ? session_->in.Bytes() : 0; }
+  // Units read from the control so far (control characters and frames, not
+  // garbage): what tells a live client from an idle or trickling one.
+  uint64_t UnitsRead() const { return unitsRead_; }
 
   // Bounds on what a flood can make the pad hold: frames waiting for their
   // turn to be sent (and announcements held), requests waiting for their
@@ -126,6 +129,7 @@ class Emulator : private PadServices {
   Transcript transcript_;
   std::vector<Violation> violations_;
   uint64_t violationsDropped_ = 0;
+  uint64_t unitsRead_ = 0;
   std::unique_ptr<Session> session_;
   UpdateProgress detachedProgress_;
   DownloadTransfer detachedTransfer_;

@@ -47,6 +47,7 @@ void Emulator::HandleUnit(const WireUnit& unit) {
   if (unit.kind == WireUnit::BadFrame) text += "  (bad check)";
   if (unit.kind == WireUnit::Garbage) text += "  (garbage, ignored)";
   transcript_.Add({nowUs_, Direction::ToPad, TranscriptBytes(unit.bytes, mode), text});
+  if (unit.kind != WireUnit::Garbage) ++unitsRead_;
   switch (unit.kind) {
     case WireUnit::Ack: OnAck(); break;
     case WireUnit::Nak: OnNak(); break;

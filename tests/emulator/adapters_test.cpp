@@ -8,6 +8,7 @@
 
 #include "emulator/adapters/sim_pinpad.h"
 #include "emulator/adapters/stream_pinpad.h"
+#include "emulator/adapters/tcp_server.h"
 #include "raw_line.h"
 
 namespace korvex::emu {
@@ -93,6 +94,53 @@ TEST(StreamPinPad, ServesADirectLineWithoutRouterCommand) {
   EXPECT_TRUE(pad.Done());
   EXPECT_FALSE(core.Connected());
   EXPECT_TRUE(core.Violations().empty()) << core.ViolationSummary();
+}
+
+// A client that brings no unit (here a byte of garbage now and then) is
+// dropped after the idle timeout, and the next client waiting is served.
+TEST(TcpServer, DropsAClientThatSendsNoUnitAndServesTheNext) {
+  asio::io_context io;
+  Emulator core;
+  TcpServer server(io, core, {asio::ip::make_address("127.0.0.1"), 0});
+  server.idleTimeoutUs = 200000;
+  int idle = 0;
+  server.onIdle = [&] { ++idle; };
+  server.Start();
+  using asio::ip::tcp;
+  auto connect = [&] {
+    auto s = std::make_unique<tcp::socket>(io);
+    s->connect(server.LocalEndpoint());
+    s->non_blocking(true);
+    return s;
+  };
+  // Runs the server until `done` holds or 5 s have passed, writing `trickle`
+  // to `client` every 20 ms; returns what the client read, and whether it was closed.
+  auto serve = [&](tcp::socket& client, const std::string& trickle, auto done) {
+    std::string got;
+    bool closed = false;
+    for (int i = 0; i < 250 && !done(got, closed); ++i) {
+      if (!trickle.empty()) asio::write(client, asio::buffer(trickle));
+      io.run_for(std::chrono::milliseconds(20));
+      char buf[256];
+      std::error_code ec;
+      const size_t n = client.read_some(asio::buffer(buf), ec);
+      if (!ec) got.append(buf, n);
+      closed = closed || ec == asio::error::eof || ec == asio::error::connection_reset;
+    }
+    return std::make_pair(got, closed);
+  };
+  const std::string reply = kAck + Frame("P010002");
+
+  auto first = connect();
+  asio::write(*first, asio::buffer(kSetComm19200 + Frame("P01")));
+  EXPECT_EQ(serve(*first, "", [&](const std::string& got, bool) { return got == reply; }).first,
+            reply);
+  auto second = connect();
+  asio::write(*second, asio::buffer(kSetComm19200 + Frame("P01")));
+  EXPECT_TRUE(serve(*first, "x", [](const std::string&, bool closed) { return closed; }).second);
+  EXPECT_EQ(idle, 1);
+  EXPECT_EQ(serve(*second, "", [&](const std::string& got, bool) { return got == reply; }).first,
+            reply);
 }
 
 }  // namespace
