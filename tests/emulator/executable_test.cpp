@@ -99,7 +99,6 @@ TEST(Executable, AnswersOverLoopbackKeepsItsStateExitsOnSigtermAndRefusesBadScen
 TEST(Executable, ChecksItsOptionsAtStart) {
   korvex::testing::TempDir dir;
   const std::string file = dir.Write("plain", "");
-  const std::string huge = dir.Write("huge.json", R"({"delays": {"ackTimeoutMs": 1e400}})");
   const struct {
     std::string args;
     std::string output;
@@ -108,8 +107,6 @@ TEST(Executable, ChecksItsOptionsAtStart) {
       {"--version", "korvex-pinpad " KORVEX_VERSION "\n", 0},
       {"--listen 127.0.0.1:0 --state-dir " + file, "--state-dir " + file + ": not a folder\n", 2},
       {"--listen 127.0.0.1:0 --scenario " + dir.path(), dir.path() + ": a folder, not a file\n", 2},
-      {"--listen 127.0.0.1:0 --scenario " + huge,
-       huge + ": delays.ackTimeoutMs: number 1e400 is too large for a double\n", 2},
       {"--listen [::1]:0", "listening on [::1]:", 0},
   };
   for (const auto& c : cases) {
