@@ -19,61 +19,79 @@ using Lines = std::vector<std::string>;
 const std::string kSource = __FILE__;
 const std::string kTerminal = kSource.substr(0, kSource.rfind("tests/")) + "examples/terminal.json";
 
-// Writes `input` (and '\n') unless empty; the output through the `n`th line starting with
+// Writes `input` (and '\n') unless empty; the output through the first line starting with
 // `through`, or else all of it and "<end>" when it ends or pauses for 10 s.
 Lines Exchange(ChildProcess& bridge, const std::string& input,
-               const std::string& through = R"({"return":)", int n = 1) {
+               const std::string& through = R"({"return":)") {
   EXPECT_TRUE(input.empty() || bridge.Write(input + "\n"));
   Lines lines;
   while (auto line = bridge.ReadLine(10s)) {
     lines.push_back(*line);
-    if (line->rfind(through, 0) == 0 && --n == 0) return lines;
+    if (line->rfind(through, 0) == 0) return lines;
   }
   lines.push_back("<end>");
   return lines;
 }
 
-TEST(HostBridgeProcessTest, BrokenConfigurationFilesStopTheBridgeWithTheirMessage) {
-  TempDir dir;
-  for (const auto& [option, file, problem] :
-       {std::tuple{"--terminal", dir.Write("bad.json", R"({"terminal": 5})"), ": terminal"},
-        std::tuple{"--registry", dir.Write("bad.reg", "REGEDIT4\n\nnot a key\n"), ":3:"}}) {
-    ChildProcess bridge({"cli/korvex", "host", option, file});
-    EXPECT_EQ(bridge.Wait(10s), 2) << file;
-    EXPECT_NE(bridge.errors.find(file + problem), std::string::npos) << bridge.errors;
-  }
-}
-
-// A wrong command line has one status whatever the parser finds; --version and --help 0.
+// A wrong command line or an unusable file has one status whatever the parser finds, and
+// stderr says why; --version and --help give 0 and their text.
 TEST(HostBridgeProcessTest, TheCommandLineGivesTheDocumentedExitStatuses) {
-  for (const auto& [args, status, output] : {
-           std::tuple{Lines{}, 2, ""},  // no subcommand
-           std::tuple{Lines{"demo", "--trace", "11"}, 2, ""},
-           std::tuple{Lines{"host", "--bogus"}, 2, ""},
-           std::tuple{Lines{"host", "extra"}, 2, ""},
-           std::tuple{Lines{"--version"}, 0, "korvex " KORVEX_VERSION},
-           std::tuple{Lines{"host", "--help"}, 0, "Bridge for a POS program"},
-       }) {
+  TempDir dir;
+  const std::string json = dir.Write("bad.json", R"({"terminal": 5})");
+  const std::string reg = dir.Write("bad.reg", "REGEDIT4\n\nnot a key\n");
+  const std::string missing = dir.File("missing");
+  const struct {
+    Lines args;
+    int status;
+    std::string output, error;
+  } cases[] = {
+      {{}, 2, "", ""},  // no subcommand
+      {{"demo", "--trace", "11"}, 2, "", ""},
+      {{"demo", "--pad", "shiny"}, 2, "", "--pad"},
+      {{"demo", "--download-folder", missing},
+       2,
+       "",
+       "download folder '" + missing + "' not found"},
+      {{"demo", "--download-folder", dir.path()},
+       2,
+       "",
+       "has no Constant/EMVAPP.out: the pad would get no payment application"},
+      {{"host", "--bogus"}, 2, "", ""},
+      {{"host", "extra"}, 2, "", ""},
+      {{"host", "--terminal", json}, 2, "", json + ": terminal"},
+      {{"host", "--registry", reg}, 2, "", reg + ":3:"},
+      {{"host", "--router", "127.0.0.1:4001", "--registry", reg}, 2, "", "excludes"},
+      {{"--version"}, 0, "korvex " KORVEX_VERSION, ""},
+      {{"host", "--help"}, 0, "Bridge for a POS program", ""},
+  };
+  for (const auto& c : cases) {
     Lines argv{"cli/korvex"};
-    argv.insert(argv.end(), args.begin(), args.end());
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
     ChildProcess korvex(argv);
     const std::string first = korvex.ReadLine(10s).value_or("");
-    EXPECT_EQ(korvex.Wait(10s), status) << argv.back() << korvex.errors;
-    EXPECT_EQ(first.substr(0, std::string(output).size()), output) << argv.back();
+    EXPECT_EQ(korvex.Wait(10s), c.status) << argv.back() << korvex.errors;
+    EXPECT_EQ(first.substr(0, c.output.size()), c.output) << argv.back();
+    EXPECT_NE(korvex.errors.find(c.error), std::string::npos) << korvex.errors;
   }
 }
 
-// Lines that once killed the bridge get an error line each, and it carries on.
-TEST(HostBridgeProcessTest, HostileLinesAreAnsweredWithAnErrorAndTheBridgeCarriesOn) {
+// Lines written at once are answered in turn: a blank one is skipped, and lines that once
+// killed the bridge or are overlong get an error each while it carries on. The last line
+// needs no '\n'; the end of input ends the bridge.
+TEST(HostBridgeProcessTest, LinesAreAnsweredInTurnAndHostileOnesWithAnError) {
   ChildProcess bridge({"cli/korvex", "host"});
   const std::string deep =
       R"({"call":"setName","args":)" + std::string(30000, '[') + std::string(30000, ']') + "}";
-  EXPECT_EQ(Exchange(bridge, R"({"call":"PerformConnectionTest","args":[1e400]})", "{\"error\""),
-            (Lines{R"({"error":"malformed line: number overflow parsing '1e400'"})"}));
-  EXPECT_EQ(Exchange(bridge, deep, "{\"error\""),
-            (Lines{R"({"error":"malformed line: nested deeper than 32 levels"})"}));
-  EXPECT_EQ(Exchange(bridge, R"({"call":"getName"})"), (Lines{R"({"return":""})"}));
+  ASSERT_TRUE(bridge.Write("{\"call\":\"setName\",\"args\":[\"P1\"]}\r\n\r\n" +
+                           std::string((1 << 20) + 1, ' ') + "\n" +
+                           R"({"call":"PerformConnectionTest","args":[1e400]})" + "\n" + deep +
+                           "\n" + R"({"call":"getName"})"));
   bridge.CloseInput();
+  EXPECT_EQ(Exchange(bridge, "", "<none>"),
+            (Lines{R"({"return":null})", R"({"error":"malformed line: longer than 1048576 bytes"})",
+                   R"({"error":"malformed line: number overflow parsing '1e400'"})",
+                   R"({"error":"malformed line: nested deeper than 32 levels"})",
+                   R"({"return":"P1"})", "<end>"}));
   EXPECT_EQ(bridge.Wait(10s), 0) << bridge.errors;
 }
 
@@ -191,40 +209,6 @@ TEST(HostBridgeProcessTest, TheFlowKeepsTimeWithThePadWhileNobodyReadsTheOutput)
   EXPECT_EQ(events,
             (Lines{R"({"event":"InterfaceEvent","type":0,"code":1100,"text":"Init completed"})"}));
   EXPECT_EQ(bridge.Wait(10s), 0) << bridge.errors;
-}
-
-TEST(HostBridgeProcessTest, DrivesThePinPadProcessFromConnectionTestToInitCompleted) {
-  TempDir dir;
-  PadProcess pad(dir);
-  const std::string reg = pad.registry;
-  ChildProcess bridge({"cli/korvex", "host", "--terminal", kTerminal, "--registry", reg});
-
-  // Lines written at once are answered in turn, an overlong one too; a blank one is skipped.
-  const std::string batch = "{\"call\":\"setName\",\"args\":[\"P1\"]}\r\n\r\n" +
-                            std::string((1 << 20) + 1, ' ') +
-                            "\n{\"call\":\"setEMVRegistryKey\",\"args\":[\"Software\\\\Shop\\\\\"]}"
-                            "\r\n{\"call\":\"InitFromReg\"}";
-  EXPECT_EQ(Exchange(bridge, batch, R"({"return":)", 3),
-            (Lines{R"({"return":null})", R"({"error":"malformed line: longer than 1048576 bytes"})",
-                   R"({"return":null})", R"({"return":0})"}));
-  // Events raised by a call come before its answer.
-  EXPECT_EQ(Exchange(bridge, R"({"call":"setTerminalObject","args":[]})"),
-            (Lines{R"({"event":"DebugEvent","level":4,"text":"Setting Terminal Object..."})",
-                   R"({"event":"DebugEvent","level":5,"text":"Terminal Object set."})",
-                   R"({"return":0})"}));
-  EXPECT_EQ(Exchange(bridge, R"({"call":"PerformConnectionTest","args":[1]})").back(),
-            R"({"return":0})");
-  // No more input: the outcome arrives from the socket on its own.
-  EXPECT_EQ(Exchange(bridge, "", R"({"event":"InterfaceEvent")").back(),
-            R"({"event":"InterfaceEvent","type":0,"code":1107,"text":"EmvApp is ready"})");
-  EXPECT_EQ(Exchange(bridge, R"({"call":"InitTransaction","args":[]})").back(), R"({"return":0})");
-  EXPECT_EQ(Exchange(bridge, "", R"({"event":"InterfaceEvent")").back(),
-            R"({"event":"InterfaceEvent","type":0,"code":1100,"text":"Init completed"})");
-  // The last line needs no '\n'; end of input ends the bridge.
-  ASSERT_TRUE(bridge.Write(R"({"call":"getName"})"));
-  bridge.CloseInput();
-  EXPECT_EQ(Exchange(bridge, "", "<none>"), (Lines{R"({"return":"P1"})", "<end>"}));
-  EXPECT_EQ(bridge.Wait(10s), 0);
 }
 
 }  // namespace

@@ -12,24 +12,14 @@
 #include "emvconfig/terminal_rig.h"
 #include "harness/pad_link.h"
 #include "harness/temp_dir.h"
+#include "link/framing.h"
 
 namespace korvex::testing {
 
-// CRC-16 (polynomial 0x8005, initial 0, MSB first), as the loader checks it.
-inline uint16_t Crc16(const std::string& bytes) {
-  uint16_t crc = 0;
-  for (unsigned char b : bytes) {
-    for (int bit = 7; bit >= 0; --bit) {
-      const bool feedback = ((crc >> 15) & 1) != ((b >> bit) & 1);
-      crc = static_cast<uint16_t>(crc << 1);
-      if (feedback) crc ^= 0x8005;
-    }
-  }
-  return crc;
-}
+// The CRC itself is pinned by its published check value in tests/support.
 inline std::string WithCrc(const std::string& text) {
   const std::string frame = kStx + text + "\x03";
-  const uint16_t crc = Crc16(frame.substr(1));
+  const uint16_t crc = CalculateCRC16(frame.substr(1));
   return frame + static_cast<char>(crc >> 8) + static_cast<char>(crc & 0xFF);
 }
 
@@ -118,7 +108,7 @@ struct DownloadRig : PadLink, DownloadObserver {
   static std::string Unframe(const std::string& wire) {
     if (wire.size() < 3 || wire[0] != kStx[0]) return wire;
     const std::string body = wire.substr(0, wire.size() - 2);
-    const uint16_t crc = Crc16(body.substr(1));
+    const uint16_t crc = CalculateCRC16(body.substr(1));
     EXPECT_EQ(wire.substr(wire.size() - 2),
               (std::string{static_cast<char>(crc >> 8), static_cast<char>(crc & 0xFF)}));
     return body;

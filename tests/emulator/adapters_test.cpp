@@ -23,6 +23,19 @@ struct NoEvents : SocketEvents {
   void OnError(int32_t, const std::string&) override {}
 };
 
+// A control's socket on SimHost, connected to the pad listening as router:4001,
+// that has sent the router command and `frame`.
+std::unique_ptr<Socket> ConnectAndSend(SimHost& host, SocketEvents& events,
+                                       const std::string& frame) {
+  auto socket = host.CreateSocket(events);
+  socket->SetRemoteHost("router");
+  socket->SetRemotePort(4001);
+  socket->Connect();
+  host.RunFor(5);
+  socket->SendData(kSetComm19200 + frame);
+  return socket;
+}
+
 // Its answers on SimHost carry every end-to-end flow test; here the close.
 TEST(SimPinPad, ClosesTheConnectionOnAFault) {
   SimHost host;
@@ -31,12 +44,7 @@ TEST(SimPinPad, ClosesTheConnectionOnAFault) {
   SimPinPad pad(host, config);
   pad.Listen("router", 4001);
   NoEvents events;
-  auto socket = host.CreateSocket(events);
-  socket->SetRemoteHost("router");
-  socket->SetRemotePort(4001);
-  socket->Connect();
-  host.RunFor(5);
-  socket->SendData(kSetComm19200 + Frame("72"));
+  auto socket = ConnectAndSend(host, events, Frame("72"));
   host.RunFor(5);
   EXPECT_EQ(host.WireLog().back().kind, SimWireRecord::Close);
   EXPECT_FALSE(pad.Core().Connected());
@@ -53,13 +61,8 @@ TEST(SimPinPad, PacedExchangeTakesTheSumOfItsByteTimes) {
   SimPinPad pad(host, config);
   pad.Listen("router", 4001);
   NoEvents events;
-  auto socket = host.CreateSocket(events);
-  socket->SetRemoteHost("router");
-  socket->SetRemotePort(4001);
-  socket->Connect();
-  host.RunFor(5);
-  const int64_t start = host.NowUs();
-  socket->SendData(kSetComm19200 + Frame("P01"));
+  const int64_t start = host.NowUs() + 5000;  // once connected
+  auto socket = ConnectAndSend(host, events, Frame("P01"));
   host.RunFor(50);
   EXPECT_EQ(host.Written(SimSide::Peer), kAck + Frame("P010002"));
   std::vector<int64_t> times;
@@ -67,7 +70,7 @@ TEST(SimPinPad, PacedExchangeTakesTheSumOfItsByteTimes) {
     if (r.from == SimSide::Peer && r.kind == SimWireRecord::Data) times.push_back(r.timeUs - start);
   }
   const int64_t byte = ByteTimeUs(19200);
-  ASSERT_FALSE(times.empty());
+  ASSERT_EQ(times.size(), 11u);  // each byte on its own
   EXPECT_EQ(times.front(), 7 * byte);
   EXPECT_EQ(times.back(), 17 * byte);
 }

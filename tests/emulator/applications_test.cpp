@@ -1,7 +1,6 @@
 // Which application answers what, and the switches between them.
 #include <gtest/gtest.h>
 
-#include "emulator/core/check_mode.h"
 #include "raw_line.h"
 
 namespace korvex::emu {
@@ -56,26 +55,6 @@ TEST(Applications, I07BootsTheLoaderAndL0302StartsThePaymentApplicationWithP00) 
   line.Ack();
   EXPECT_EQ(line.Request("P01"), kAck + Frame("P010002"));
   EXPECT_TRUE(line.emu.Violations().empty()) << line.emu.ViolationSummary();
-}
-
-TEST(Applications, L0202PutsTheLineAt115200WithCrcFrames) {
-  RawLine line({}, {PadApp::Loader, {}, {}});
-  line.SendFrame("L0202");
-  line.Run(100);
-  EXPECT_EQ(line.Take(), kAck);  // no reply
-  EXPECT_EQ(line.emu.App(), PadApp::Download);
-  line.Disconnect();
-  line.Connect(kSetComm115200);
-  std::string bad = Frame("C", CheckMode::Crc);
-  bad.back() ^= 1;
-  line.Send(bad);
-  EXPECT_EQ(line.Take(), kNak);
-  // A data block is read by its length field, whatever control bytes it holds.
-  const std::string body = std::string("W\0\3", 3) + std::string(4, '\0') + "\3\2\4";
-  line.Send(STX + body + CheckBytes(body, CheckMode::Crc) + Frame("C", CheckMode::Crc));
-  EXPECT_EQ(line.Take(), kAck + kAck);
-  ASSERT_EQ(line.emu.Violations().size(), 2u);  // both before the download request
-  EXPECT_EQ(line.emu.Violations().back().message, "C");
 }
 
 }  // namespace

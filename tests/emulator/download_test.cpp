@@ -30,9 +30,10 @@ struct DownloadLine : RawLine {
       : RawLine(std::move(config), std::move(state)) {
     SendFrame("L0202");
     Run(100);
+    EXPECT_EQ(Take(), kAck);  // no reply
+    EXPECT_EQ(emu.App(), PadApp::Download);
     Disconnect();
     Connect(kSetComm115200);
-    Take();
   }
   // Sends the bytes and returns what the pad sent within the next 100 ms.
   std::string Put(const std::string& bytes) {
@@ -212,10 +213,14 @@ TEST(Download, TransferFaultsAreRecordedAndLeaveTheTransferAsItWas) {
   }
 }
 
-// The transfer's frames before the request, an EOT before the closing command
-// (complete files kept, the one under way lost), and frames at 19200 baud.
+// A frame whose CRC is wrong is NAKed; the transfer's frames before the
+// request, an EOT before the closing command (complete files kept, the one
+// under way lost), and frames at 19200 baud are violations.
 TEST(Download, EndsAndRatesOutOfTurn) {
   DownloadLine early;
+  std::string bad = Crc("C");
+  bad.back() ^= 1;
+  EXPECT_EQ(early.Put(bad), kNak);
   EXPECT_EQ(early.Put(Crc("M--DOWNLOADING--")), kAck);
   EXPECT_EQ(early.emu.Violations().size(), 1u);
 

@@ -84,23 +84,6 @@ TEST(Resend, WaitingFrameIsDroppedByEotAndResentUpToTheLimit) {
   EXPECT_TRUE(line.emu.GetTranscript().Contains("given up after 2 resends"));
 }
 
-TEST(Timing, PacingSendsEveryByteAtTheLineRate) {
-  EmulatorConfig config;
-  config.link.pace = true;
-  RawLine line(config);
-  const int64_t start = 100000;
-  line.now = start;
-  line.SendFrame("P01");  // 6 bytes, 521 us each at 19200 baud
-  line.Run(20);
-  EXPECT_EQ(line.Take(), kAck + Frame("P010002"));
-  // The ACK follows the frame's last byte, and the reply's 10 bytes the ACK,
-  // each byte on its own, due the microsecond its last bit has crossed.
-  const int64_t byte = ByteTimeUs(19200);
-  ASSERT_EQ(line.pieces.size(), 11u);
-  EXPECT_EQ(line.pieces.front(), std::make_pair(start + 7 * byte, kAck));
-  EXPECT_EQ(line.pieces.back().first, start + 17 * byte);
-}
-
 // At 115200 baud a byte takes 87 us: a data block and its ACK cost their
 // wire time, no whole milliseconds.
 TEST(Timing, APacedLineIsExactToTheMicrosecond) {

@@ -39,8 +39,9 @@ TEST(MVTRecords, DefaultRecordThenOnePerTableRecord) {
   EXPECT_EQ(rig.control.BuildMVTRecord(beyond), "");
 }
 
-// Fields 2, 6, 7 and 9 must be numbers (the pad gets zeros in their place).
-TEST(MVTRecords, NonNumericFieldFailsTheBuild) {
+// Fields 2, 6, 7 and 9 must be numbers (the pad gets zeros in their place), and
+// the terminal's country and currency numbers that fit a long.
+TEST(MVTRecords, NonNumericFieldsFailTheBuild) {
   for (const size_t field : {2, 6, 7, 9}) {
     auto bad = kMvt;
     bad[field - 1] = "12a";
@@ -49,13 +50,9 @@ TEST(MVTRecords, NonNumericFieldFailsTheBuild) {
     EXPECT_EQ(rig.control.BuildMVTRecord(record), "") << "field " << field;
     EXPECT_EQ(rig.control.BuildMVTRecords(), 0) << "field " << field;
   }
-}
-
-// Country and currency must be numbers (that fit a long).
-TEST(MVTRecords, CountryAndCurrencyMustBeNumbers) {
   for (const auto& [country, currency] :
        {std::pair{"EE", "978"}, std::pair{"233", ""}, std::pair{"233", "99999999999"}}) {
-    auto c = BaseConfig();
+    auto c = WithMvt(kMvt);
     c.country = country;
     c.currency = currency;
     TerminalRig rig(c);

@@ -2,23 +2,9 @@
 // terminal or a variant; no run may leave an emulator violation behind.
 #pragma once
 
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <string>
-#include <vector>
-
-#include "control/korvex_impl.h"
-#include "emulator/adapters/sim_pinpad.h"
-#include "harness/recording_events.h"
-#include "korvex/json_terminal.h"
-#include "korvex/sim_host.h"
-#include "link/framing.h"
+#include "harness/emu_rig.h"
 
 namespace korvex::testing {
-
-using Texts = std::vector<std::string>;
-using Events = std::vector<RecordedEvent>;
 
 // The example terminal's fingerprint: characters 3-8 of "A4261201" and
 // "M5261201", and SHA-1 of "A000000003_92A000000003_94A000000004_05".
@@ -27,14 +13,6 @@ inline const std::string kChecksum = "78BF4B1B7783272CC0A9AFB08014E9";
 
 inline std::string Version(const std::string& reference, const std::string& checksum) {
   return std::string(5, FS) + reference + std::string(7, FS) + checksum + std::string(6, FS);
-}
-
-inline JsonTerminal::Config ExampleTerminal() {
-  const auto root = std::filesystem::path(__FILE__).parent_path() / ".." / "..";
-  std::string error;
-  auto loaded = JsonTerminal::Load((root / "examples" / "terminal.json").string(), error);
-  EXPECT_TRUE(loaded) << error;
-  return loaded ? loaded->config() : JsonTerminal::Config{};
 }
 
 // Old tables and a version record whose table reference is out of date.
@@ -47,29 +25,12 @@ inline emu::PadState StalePad(emu::PadApp app = emu::PadApp::Payment) {
   return state;
 }
 
-struct InitRig {
-  SimHost host;
-  RecordingEvents events;
-  emu::SimPinPad pad;
-  JsonTerminal terminal;
-  Korvex::Impl control{host, events};
-
+struct InitRig : EmuRig {
   explicit InitRig(emu::PadState state = StalePad(), emu::EmulatorConfig config = {},
                    JsonTerminal::Config terminalConfig = ExampleTerminal())
-      : pad(host, std::move(config), std::move(state)), terminal(std::move(terminalConfig)) {
-    pad.Listen("router", 4001);
-    control.Winsock1->SetRemoteHost("router");
-    control.Winsock1->SetRemotePort(4001);
-  }
-  ~InitRig() { EXPECT_TRUE(pad.Core().Violations().empty()) << pad.Core().ViolationSummary(); }
+      : EmuRig(std::move(config), std::move(state), std::move(terminalConfig)) {}
 
-  // Binds the terminal and runs the connection test (to "EmvApp is ready").
-  void Ready(bool untilReady = true) {
-    ASSERT_EQ(control.setTerminalObject(terminal), 0);
-    ASSERT_EQ(control.PerformConnectionTest(1), 0);
-    ASSERT_TRUE(!untilReady ||
-                host.RunUntil([&] { return control.fState == STATE_EMVAPP_READY; }, 20000));
-  }
+  void Ready(bool untilReady = true) { Connect(untilReady); }
   // InitTransaction on cleared events, run until the timer stops and the pad is quiet.
   void Init() {
     events.Clear();

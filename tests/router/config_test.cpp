@@ -72,19 +72,5 @@ TEST(RouterConfig, AllowListMatchesAddressesAndNetworks) {
   }
 }
 
-TEST(RouterConfig, LineCommandsTheControlSendsAreAccepted) {
-  const std::pair<const char*, LineSetting> cases[] = {
-      {"SETCOMM19200,n,8,1  ", {19200, 'n', 8, 1}},
-      {"SETCOMM115200,n,8,1 ", {115200, 'n', 8, 1}},
-      {"SETCOMM9600,E,7,2   ", {9600, 'e', 7, 2}},
-  };
-  for (const auto& [command, setting] : cases) {
-    const LineCommand parsed = ParseLineCommand(command);
-    EXPECT_EQ(parsed.setting, setting) << command << ": " << parsed.error;
-  }
-  EXPECT_NE(ParseLineCommand("SETCOMM19200,n,8,1   ").error.find("21 bytes, not 20"),
-            std::string::npos);
-}
-
 }  // namespace
 }  // namespace korvex::router

@@ -49,13 +49,7 @@ class ControlThroughRouter : public ::testing::Test {
 
 TEST_F(ControlThroughRouter, ConnectionTestTableUpdateAndPurchase) {
   Step(control.PerformConnectionTest(1), 0, 1107);
-  // The line the control asked for, as the device has it.
-  const termios line = rig.Line();
-  EXPECT_EQ(cfgetospeed(&line), B19200);
-  EXPECT_EQ(line.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), tcflag_t(CS8));
-  EXPECT_EQ(line.c_lflag & (ICANON | ECHO | ISIG), 0u);
-  EXPECT_EQ(line.c_oflag & OPOST, 0u);
-
+  EXPECT_EQ(rig.Line().c_oflag & OPOST, 0u);  // the rest of the line: RouterLine's tests
   Step(control.InitTransaction(), 0, 1100);
   EXPECT_EQ(rig.pad.Pad().State().tables.at(emu::kVersionTable),
             Texts{Version(kReference, kChecksum)});

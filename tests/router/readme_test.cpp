@@ -8,7 +8,6 @@
 #include <sstream>
 
 #include "cli/child_process.h"
-#include "router/router_config.h"
 
 namespace korvex::testing {
 namespace {
@@ -63,11 +62,7 @@ TEST(RouterReadme, CommandsUseOptionsTheToolsTakeAndShippedFiles) {
     EXPECT_TRUE(std::ifstream(kRoot + m->str()).good()) << m->str();
     ++files;
   }
-  EXPECT_GE(files, 3);
-  router::RouterConfig config;
-  std::string error;
-  EXPECT_TRUE(router::LoadRouterConfig(kRoot + "examples/korvex-router.json", config, error))
-      << error;
+  EXPECT_GE(files, 3);  // the router example loads in config_test
 }
 
 }  // namespace

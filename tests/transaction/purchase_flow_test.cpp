@@ -184,7 +184,7 @@ TEST(PurchaseFlow, CardholderAtAmountAndPin) {
     emu::EmulatorConfig config;
     config.cardholder.bypassPin = true;
     config.cardholder.amountKey = row.key;
-    auto terminal = ExampleTerminalConfig();
+    auto terminal = ExampleTerminal();
     terminal.pinBypass = row.pinBypass;
     TxnRig rig(config, {}, terminal);
     rig.Ready();
@@ -249,6 +249,7 @@ TEST(PurchaseFlow, IssuerScriptsBeforeTheSecondCryptogram) {
     EXPECT_EQ(rig.Interfaces(), kSteps);
     EXPECT_EQ(rig.control.fState, STATE_TRANSACTION_DONE);
     EXPECT_EQ(rig.Tag("FF51"), row.results);
+    EXPECT_EQ(rig.Tag("9B"), "EC00");  // the TSI: scripts performed
     EXPECT_EQ(rig.Tag("95"), row.tvr);
     EXPECT_EQ(rig.pad.Core().Pad().Transaction().issuerAuthData, kIad);
     EXPECT_EQ(rig.pad.Core().Pad().Transaction().issuerArc, "3030");

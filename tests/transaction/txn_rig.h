@@ -1,35 +1,13 @@
-// A control and the emulated PIN pad on SimHost, ready for card transactions:
-// bound to the example terminal, the payment application confirmed. No run
-// may leave an emulator violation behind.
+// The emulated PIN pad ready for card transactions: the control bound to the
+// example terminal, the payment application confirmed.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
-#include <filesystem>
-#include <string>
-#include <vector>
 
-#include "control/korvex_impl.h"
-#include "emulator/adapters/sim_pinpad.h"
-#include "harness/recording_events.h"
-#include "korvex/json_terminal.h"
-#include "korvex/sim_host.h"
-#include "link/framing.h"
+#include "harness/emu_rig.h"
 #include "transaction/trans_data.h"
 
 namespace korvex::testing {
-
-using Texts = std::vector<std::string>;
-using Events = std::vector<RecordedEvent>;
-
-inline JsonTerminal::Config ExampleTerminalConfig() {
-  const auto root = std::filesystem::path(__FILE__).parent_path() / ".." / "..";
-  std::string error;
-  auto loaded = JsonTerminal::Load((root / "examples" / "terminal.json").string(), error);
-  EXPECT_TRUE(loaded) << error;
-  return loaded ? loaded->config() : JsonTerminal::Config{};
-}
 
 // The purchase every flow starts with: 12.50 EUR on 4 March 2026, 12:00; the
 // insert prompt, chip start, application selection and card-data request.
@@ -39,28 +17,15 @@ inline const std::string kC00 = "C0000101260304120000000000001250";
 inline const std::string kC010 = "C0100000000012500000000000000978";
 inline const std::string kC20 = "C20055F285F3482009F335F2D";
 
-struct TxnRig {
-  SimHost host;
-  RecordingEvents events;
-  emu::SimPinPad pad;
-  JsonTerminal terminal;
-  Korvex::Impl control{host, events};
-
+struct TxnRig : EmuRig {
   explicit TxnRig(emu::EmulatorConfig config = {}, emu::PadState state = {},
-                  JsonTerminal::Config terminalConfig = ExampleTerminalConfig())
-      : pad(host, std::move(config), std::move(state)), terminal(std::move(terminalConfig)) {
-    pad.Listen("router", 4001);
-    control.Winsock1->SetRemoteHost("router");
-    control.Winsock1->SetRemotePort(4001);
-  }
-  ~TxnRig() { EXPECT_TRUE(pad.Core().Violations().empty()) << pad.Core().ViolationSummary(); }
+                  JsonTerminal::Config terminalConfig = ExampleTerminal())
+      : EmuRig(std::move(config), std::move(state), std::move(terminalConfig)) {}
 
-  // Bound and connected with the payment application confirmed (state 111);
-  // the events and the pad's transcript so far are forgotten.
+  // Connected with the payment application confirmed (state 111); the events
+  // and the pad's transcript so far are forgotten.
   void Ready() {
-    ASSERT_EQ(control.setTerminalObject(terminal), 0);
-    ASSERT_EQ(control.PerformConnectionTest(1), 0);
-    ASSERT_TRUE(host.RunUntil([&] { return control.fState == STATE_EMVAPP_READY; }, 20000));
+    Connect();
     Forget();
   }
   void Forget() {
