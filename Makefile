@@ -1,14 +1,14 @@
 # Thin wrapper over the CMake presets: `make demo` and `make test` are all a
 # newcomer needs on a fresh machine.
 JOBS ?= $(shell nproc)
-PACKAGES := cmake g++ make libasio-dev libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev
+PACKAGES := cmake g++ make pkg-config python3 libasio-dev libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev
 FUZZ_PACKAGES := clang libclang-rt-14-dev
 # Relays that router_bench measures korvex-router against; only `make bench` needs them.
 BENCH_PACKAGES := socat ser2net
 FUZZ_SECONDS ?= 60
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: deps configure build test demo asan-test fuzz bench release clean format
+.PHONY: deps configure build test demo asan-test fuzz bench release package clean format
 
 deps:
 	@missing=""; for p in $(PACKAGES); do \
@@ -33,6 +33,12 @@ demo: build
 
 release: deps
 	cmake --preset release && cmake --build --preset release -j $(JOBS)
+
+# The .deb of the optimised build: library, headers, CMake and pkg-config
+# files, tools. dpkg-shlibdeps (dpkg-dev) works out what it depends on.
+package: release
+	@$(MAKE) --no-print-directory deps PACKAGES="$(PACKAGES) dpkg-dev"
+	cd build/release && cpack -G DEB
 
 asan-test: deps
 	cmake --preset asan && cmake --build --preset asan -j $(JOBS) && ctest --preset asan -j $(JOBS)

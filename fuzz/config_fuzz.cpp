@@ -4,14 +4,15 @@
 #include <cstdint>
 #include <string>
 
-#include "host/reg_file_parser.h"
+#include "config/reg_file_parser.h"
 #include "korvex/json_terminal.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string bytes(reinterpret_cast<const char*>(data), size);
   korvex::MemoryRegistry registry;
   std::string error;
-  if (!korvex::ParseRegExport(bytes, "fuzz.reg", registry, error) && error.empty()) __builtin_trap();
+  if (!korvex::ParseRegExport(bytes, "fuzz.reg", registry, error) && error.empty())
+    __builtin_trap();
 
   error.clear();
   auto terminal = korvex::JsonTerminal::FromText(bytes, "fuzz.json", error);

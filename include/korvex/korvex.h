@@ -17,6 +17,8 @@
 
 namespace korvex {
 
+class ImplAccess;
+
 class Korvex {
  public:
   Korvex(Host& host, KorvexEvents& events);
@@ -97,10 +99,11 @@ class Korvex {
   int16_t getHostIndex();
 
   class Impl;
-  // For tools and tests built inside this tree.
-  Impl& impl() { return *impl_; }
 
  private:
+  // Reaches the implementation for tools and tests built inside this tree;
+  // defined in a header of the sources, not installed.
+  friend class ImplAccess;
   std::unique_ptr<Impl> impl_;
 };
 

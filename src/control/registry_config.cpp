@@ -2,7 +2,7 @@
 // that the host named.
 #include "control/korvex_impl.h"
 #include "support/conversions.h"
-#include "support/std_lib.h"
+#include "support/registry_reading.h"
 
 namespace korvex {
 

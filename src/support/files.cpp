@@ -9,6 +9,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 #include "support/file_lookup.h"
 
@@ -219,6 +220,17 @@ int16_t CreateFolder(const std::string& path, std::string& errorText) {
 bool DeleteFile(const std::string& path) {
   const std::string native = ResolvePath(path);
   return IsOrdinaryFile(native) && unlink(native.c_str()) == 0;
+}
+
+std::string BuildPath(const std::string& folder, const std::string& name) {
+  std::string path = folder;
+  if (path.empty()) {
+    std::error_code ec;
+    path = std::filesystem::current_path(ec).string();
+    if (ec || path.empty()) path = ".";
+  }
+  if (path.back() != '\\' && path.back() != ':') path += '\\';
+  return path + name;
 }
 
 }  // namespace korvex

@@ -35,4 +35,8 @@ int16_t CreateFolder(const std::string& path, std::string& errorText);
 // Deletes an ordinary file; false when there is none or it cannot be deleted.
 bool DeleteFile(const std::string& path);
 
+// Joins folder and name with a backslash unless the folder ends in "\" or ":";
+// an empty folder means the current directory.
+std::string BuildPath(const std::string& folder, const std::string& name);
+
 }  // namespace korvex

@@ -4,7 +4,7 @@
 
 #include "cli/child_process.h"
 #include "cli/router_registry.h"
-#include "control/korvex_impl.h"
+#include "control/impl_access.h"
 #include "harness/recording_events.h"
 #include "korvex/asio_host.h"
 
@@ -25,9 +25,9 @@ TEST(RouterOptionTest, InitFromRegReadsTheAddressUnderAnyPadName) {
     control.setEMVRegistryKey(key);
     control.setName(name);
     ASSERT_EQ(control.InitFromReg(), 0);
-    EXPECT_EQ(control.impl().Winsock1->RemoteHost(), "::1");
-    EXPECT_EQ(control.impl().Winsock1->RemotePort(), 4001);
-    EXPECT_EQ(control.impl().ComPort, 7);
+    EXPECT_EQ(ImplAccess::Of(control).Winsock1->RemoteHost(), "::1");
+    EXPECT_EQ(ImplAccess::Of(control).Winsock1->RemotePort(), 4001);
+    EXPECT_EQ(ImplAccess::Of(control).ComPort, 7);
   }
 }
 

@@ -5,6 +5,7 @@
 #include <set>
 #include <stdexcept>
 
+#include "control/impl_access.h"
 #include "download/download_rig.h"
 
 namespace korvex::testing {
@@ -109,7 +110,7 @@ TEST(PrepareDownload, FailuresAreReportedAndChangeNoState) {
     if (size_t at = text.find("{dir}"); at != std::string::npos) text.replace(at, 5, dir.path());
     EXPECT_EQ(events.Interfaces(), (Events{IE(1, 44, text)}));
     EXPECT_EQ(pad.getState(), state);
-    EXPECT_EQ(pad.impl().dl.DownloadFiles, Texts{""});
+    EXPECT_EQ(ImplAccess::Of(pad).dl.DownloadFiles, Texts{""});
   }
 }
 

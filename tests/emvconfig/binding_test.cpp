@@ -2,6 +2,7 @@
 // the version record that carries it is pinned byte for byte in tests/init.
 #include <gtest/gtest.h>
 
+#include "control/impl_access.h"
 #include "emvconfig/terminal_rig.h"
 
 namespace korvex::testing {
@@ -28,9 +29,9 @@ TEST(TerminalBinding, BindsOnceAndKeepsTheFirstFingerprint) {
   EXPECT_EQ(control.setTerminalObject(first), 0);
   EXPECT_EQ(control.getState(), STATE_TERMINAL_SET);
   EXPECT_EQ(control.setTerminalObject(second), 1);
-  EXPECT_EQ(control.impl().terminalObject, &first);
-  EXPECT_EQ(control.impl().ERKChecksum, kA1B2.substr(0, 30));
-  EXPECT_EQ(control.impl().TableReference, "261201261201");
+  EXPECT_EQ(ImplAccess::Of(control).terminalObject, &first);
+  EXPECT_EQ(ImplAccess::Of(control).ERKChecksum, kA1B2.substr(0, 30));
+  EXPECT_EQ(ImplAccess::Of(control).TableReference, "261201261201");
 }
 
 // The key identifiers run together: the checksum follows their order, not

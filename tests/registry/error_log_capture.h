@@ -2,7 +2,7 @@
 #pragma once
 
 #include "harness/temp_dir.h"
-#include "support/std_lib.h"
+#include "support/error_log.h"
 
 namespace korvex::testing {
 

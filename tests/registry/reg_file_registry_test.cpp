@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "registry/error_log_capture.h"
+#include "support/registry_reading.h"
 
 namespace korvex {
 namespace {

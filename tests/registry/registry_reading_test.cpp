@@ -5,7 +5,9 @@
 
 #include "korvex/memory_registry.h"
 #include "registry/error_log_capture.h"
-#include "support/std_lib.h"
+#include "support/error_log.h"
+#include "support/files.h"
+#include "support/registry_reading.h"
 
 namespace korvex {
 namespace {

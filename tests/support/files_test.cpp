@@ -7,7 +7,6 @@
 
 #include "harness/temp_dir.h"
 #include "support/file_lookup.h"
-#include "support/std_lib.h"
 
 namespace korvex {
 namespace {

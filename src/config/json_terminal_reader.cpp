@@ -1,6 +1,6 @@
 // The JSON terminal configuration, checked field by field so that a broken
 // file is refused with the place and the nature of the fault.
-#include "host/json_terminal_reader.h"
+#include "config/json_terminal_reader.h"
 
 #include <cctype>
 #include <cstdint>
@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "host/json_terminal_tables.h"
+#include "config/json_terminal_tables.h"
 #include "support/code_page.h"
 #include "support/conversions.h"
 

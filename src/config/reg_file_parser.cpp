@@ -1,4 +1,4 @@
-#include "host/reg_file_parser.h"
+#include "config/reg_file_parser.h"
 
 #include <cctype>
 #include <cstdint>

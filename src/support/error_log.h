@@ -1,23 +1,13 @@
-// Registry reading, dates, the computer name and the error log.
+// The error log: one line per unexpected failure, with the computer's name and
+// the local date and time, in a file beside the library.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 #include "korvex/host.h"
-#include "korvex/registry.h"
 
 namespace korvex {
-
-// The value's bytes up to the first NUL, or the default. Unexpected failures
-// (open other than "not found", read other than 1010 / "not found") are
-// written to the error log.
-std::string GetRegString(RegistryBackend& registry, RegHandle root, const std::string& subKey,
-                         const std::string& valueName, const std::string& fallback);
-// GetRegString below HKEY_LOCAL_MACHINE\SOFTWARE; a leading "...software\" of
-// the path is dropped.
-std::string GetSoftwareRegString(RegistryBackend& registry, const std::string& subKey,
-                                 const std::string& valueName, const std::string& fallback);
 
 // Appends one line to the log file; path "" means ErrorLogPath(). `now` null
 // means the system's local time. Never fails towards the caller.
@@ -35,8 +25,5 @@ std::string ErrorLogPath();
 std::string DateText(const LocalDateTime& value);
 // The host name, or " <> " when the system gives none.
 std::string GetComputerNameText();
-// Joins folder and name with a backslash unless the folder ends in "\" or ":";
-// an empty folder means the current directory.
-std::string BuildPath(const std::string& folder, const std::string& name);
 
 }  // namespace korvex

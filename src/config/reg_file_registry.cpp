@@ -10,7 +10,7 @@
 #include <cstring>
 #include <utility>
 
-#include "host/reg_file_parser.h"
+#include "config/reg_file_parser.h"
 
 namespace korvex {
 

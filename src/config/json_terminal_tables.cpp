@@ -2,7 +2,7 @@
 // and 9, and one EST record per card scheme (RID) naming the scheme's CA key
 // files. Every condition under which they would fail or build a record the PIN
 // pad refuses is checked here, against the same texts the control will read.
-#include "host/json_terminal_tables.h"
+#include "config/json_terminal_tables.h"
 
 #include <map>
 #include <string>

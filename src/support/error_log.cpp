@@ -1,9 +1,8 @@
-#include "support/std_lib.h"
+#include "support/error_log.h"
 
 #include <dlfcn.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -12,22 +11,6 @@
 namespace korvex {
 
 namespace {
-
-constexpr int32_t kRegistryErrorNumber = 321;
-
-// The handle as the log shows it: HKEY_LOCAL_MACHINE is -2147483646.
-std::string SignedHandle(RegHandle root) {
-  return std::to_string(static_cast<int32_t>(static_cast<uint32_t>(root)));
-}
-
-std::string CutAtNul(const std::string& bytes) {
-  return bytes.substr(0, bytes.find('\0'));
-}
-
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
 
 std::string& LogPathOverride() {
   static std::string path;
@@ -75,54 +58,6 @@ std::string LibraryStem(const std::string& fileName) {
 }
 
 }  // namespace
-
-std::string GetRegString(RegistryBackend& registry, RegHandle root, const std::string& subKey,
-                         const std::string& valueName, const std::string& fallback) {
-  RegHandle key = 0;
-  int32_t status = registry.OpenKey(root, subKey, kKeyRead, key);
-  if (status != kRegSuccess) {
-    if (status != kRegFileNotFound) {
-      LogError(kRegistryErrorNumber,
-               "RegOpenKeyEx andis vea " + std::to_string(status) + ", hkey=" + SignedHandle(root) +
-                   ", asukoht=" + subKey,
-               "GetRegString");
-    }
-    return fallback;
-  }
-
-  // A missing or empty value is the common case and is not logged.
-  uint32_t type = 0;
-  uint32_t size = 0;
-  status = registry.QueryValue(key, valueName, type, nullptr, size);
-  if (status != kRegSuccess || size == 0) {
-    registry.CloseKey(key);
-    return fallback;
-  }
-
-  std::string buffer(size, '\0');
-  status = registry.QueryValue(key, valueName, type, buffer.data(), size);
-  registry.CloseKey(key);
-  if (status != kRegSuccess) {
-    if (status != kRegBadKey && status != kRegFileNotFound) {
-      LogError(kRegistryErrorNumber,
-               "RegQueryValueEx andis vea " + std::to_string(status) +
-                   ", hkey=" + SignedHandle(root) + ", key=" + valueName + " asukoht=" + subKey,
-               "GetRegString");
-    }
-    return fallback;
-  }
-  return CutAtNul(buffer);
-}
-
-std::string GetSoftwareRegString(RegistryBackend& registry, const std::string& subKey,
-                                 const std::string& valueName, const std::string& fallback) {
-  static const std::string kSoftware = "software\\";
-  std::string rest = subKey;
-  if (const size_t p = Lower(subKey).find(kSoftware); p != std::string::npos) {
-    rest = subKey.substr(p + kSoftware.size());
-  }
-  return GetRegString(registry, kHkeyLocalMachine, "SOFTWARE\\" + rest, valueName, fallback);
-}
 
 void LogError(int32_t number, const std::string& message, const std::string& procedure,
               const std::string& path, const LocalDateTime* now) {
@@ -180,17 +115,6 @@ std::string GetComputerNameText() {
   if (gethostname(name, kBufferSize) != 0) return " <> ";
   const size_t length = std::char_traits<char>::length(name);
   return length >= 1 && length <= kBufferSize ? std::string(name, length) : " <> ";
-}
-
-std::string BuildPath(const std::string& folder, const std::string& name) {
-  std::string path = folder;
-  if (path.empty()) {
-    std::error_code ec;
-    path = std::filesystem::current_path(ec).string();
-    if (ec || path.empty()) path = ".";
-  }
-  if (path.back() != '\\' && path.back() != ':') path += '\\';
-  return path + name;
 }
 
 }  // namespace korvex

@@ -6,7 +6,7 @@
 #include <sstream>
 #include <utility>
 
-#include "host/json_terminal_reader.h"
+#include "config/json_terminal_reader.h"
 
 namespace korvex {
 namespace {
