@@ -1,0 +1,73 @@
+// The pad's saved state (pinpad-state.json in the --state-dir folder) outlives
+// the program that wrote it and may be edited or cut short: any bytes in that
+// file must load or be refused with a ScenarioError naming the problem, and a
+// state that loads must save and load back unchanged and run a pad.
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "emulator/core/emulator.h"
+#include "emulator/scenario/scenario.h"
+#include "emulator/scenario/state_file.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace korvex::emu;
+
+// One folder per fuzzing process, removed when it ends; in memory where the
+// system has such a folder, since a file system on disk flushes every
+// replaced file and would set the pace.
+struct StateDir {
+  std::string path;
+  StateDir() {
+    const fs::path base = fs::is_directory("/dev/shm") ? "/dev/shm" : fs::temp_directory_path();
+    std::string pattern = (base / "korvex-statefile-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) std::abort();
+    path = pattern;
+  }
+  ~StateDir() {
+    std::error_code ec;
+    fs::remove_all(path, ec);
+  }
+};
+
+void Write(const std::string& file, const uint8_t* data, size_t size) {
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+  if (!out) std::abort();
+}
+
+void RunPad(const PadState& state) {
+  Emulator pad({}, state);
+  pad.Connect(0);
+  pad.Receive("SETCOMM19200,n,8,1  \x02P01\x03R", 0);
+  pad.Poll(10'000'000);
+  pad.TakeOutput(10'000'000);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static const StateDir dir;
+  Write(StateFilePath(dir.path), data, size);
+  PadState state;
+  try {
+    if (!LoadStateDir(dir.path, state)) __builtin_trap();  // the file is there
+  } catch (const ScenarioError& e) {
+    if (std::string(e.what()).empty()) __builtin_trap();
+    return 0;
+  }
+  // What loaded is what the next run gets back after a save.
+  const std::string saved = StateToJson(state);
+  SaveStateDir(dir.path, state);
+  PadState again;
+  if (!LoadStateDir(dir.path, again) || StateToJson(again) != saved) __builtin_trap();
+  RunPad(again);
+  return 0;
+}
