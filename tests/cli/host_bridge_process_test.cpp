@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "cli/child_process.h"
+#include "harness/repo_files.h"
 #include "harness/temp_dir.h"
 #include "hash/secure_hash.h"
 #include "korvex/json_terminal.h"
@@ -16,8 +17,7 @@ namespace {
 using namespace std::chrono_literals;
 using Lines = std::vector<std::string>;
 
-const std::string kSource = __FILE__;
-const std::string kTerminal = kSource.substr(0, kSource.rfind("tests/")) + "examples/terminal.json";
+const std::string kTerminal = RepoPath("examples/terminal.json");
 
 // Writes `input` (and '\n') unless empty; the output through the first line starting with
 // `through`, or else all of it and "<end>" when it ends or pauses for 10 s.

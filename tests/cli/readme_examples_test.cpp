@@ -15,6 +15,7 @@
 #include "cli/bridge_methods.h"
 #include "cli/card_data.h"
 #include "cli/child_process.h"
+#include "harness/repo_files.h"
 #include "harness/temp_dir.h"
 
 namespace korvex::cli {
@@ -22,16 +23,11 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::string ReadmePath() {
-  const std::string source = __FILE__;
-  return source.substr(0, source.rfind("tests/")) + "README.md";
-}
+using korvex::testing::ReadRepoFile;
+using korvex::testing::RepoPath;
 
 std::string Readme() {
-  std::ifstream file(ReadmePath());
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
+  return ReadRepoFile("README.md");
 }
 
 TEST(ReadmeExamplesTest, MaskingReadsAsTheToolWrites) {
@@ -65,7 +61,7 @@ korvex::testing::ChildProcess Command(const korvex::testing::TempDir& copy,
 // must be the next line of output, and `< ...` skips lines up to the one after it. Only the
 // port the emulator listens at is not as written: a free one is taken.
 TEST(ReadmeExamplesTest, TheHostExampleSessionRunsAsWritten) {
-  const std::string readme = Readme(), root = ReadmePath().substr(0, ReadmePath().size() - 9);
+  const std::string readme = Readme(), root = RepoPath("");
   korvex::testing::TempDir copy;
   std::filesystem::copy(root + "examples", copy.File("examples"),
                         std::filesystem::copy_options::recursive);
@@ -107,7 +103,7 @@ TEST(ReadmeExamplesTest, TheHostExampleSessionRunsAsWritten) {
 // The registry example is the shipped file the session uses.
 TEST(ReadmeExamplesTest, TheRegistryExampleIsTheShippedFile) {
   const std::vector<std::string> lines = Block(Readme(), "string, `dword:` and `hex:`");
-  std::ifstream file(ReadmePath().substr(0, ReadmePath().size() - 9) + "examples/pinpads.reg");
+  std::istringstream file(ReadRepoFile("examples/pinpads.reg"));
   std::vector<std::string> shipped;
   for (std::string line; std::getline(file, line);) shipped.push_back(line);
   EXPECT_EQ(lines, shipped);

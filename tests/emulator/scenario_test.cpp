@@ -3,18 +3,16 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "emulator/messages/record_layout.h"
 #include "emulator/scenario/scenario.h"
 #include "emulator/scenario/state_file.h"
+#include "harness/repo_files.h"
 
 namespace korvex::emu {
 namespace {
 
 TEST(Scenario, TheExampleLoadsWithWellFormedRecords) {
-  const Scenario s = LoadScenario(std::filesystem::path(__FILE__).parent_path().string() +
-                                  "/../../examples/pinpad-scenario.json");
+  const Scenario s = LoadScenario(korvex::testing::RepoPath("examples/pinpad-scenario.json"));
   EXPECT_EQ(s.config.faults.at(1).kind, FaultKind::Nak);
   const auto est = SplitFields(s.state.tables.at(kEstTable).at(0));
   const auto mvt = SplitFields(s.state.tables.at(kMvtTable).at(0));

@@ -5,13 +5,13 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "control/korvex_impl.h"
 #include "emulator/adapters/sim_pinpad.h"
 #include "harness/recording_events.h"
+#include "harness/repo_files.h"
 #include "korvex/json_terminal.h"
 #include "korvex/sim_host.h"
 #include "link/framing.h"
@@ -23,9 +23,8 @@ using Events = std::vector<RecordedEvent>;
 
 // The shipped examples/terminal.json.
 inline JsonTerminal::Config ExampleTerminal() {
-  const auto root = std::filesystem::path(__FILE__).parent_path() / ".." / "..";
   std::string error;
-  auto loaded = JsonTerminal::Load((root / "examples" / "terminal.json").string(), error);
+  auto loaded = JsonTerminal::Load(RepoPath("examples/terminal.json"), error);
   EXPECT_TRUE(loaded) << error;
   return loaded ? loaded->config() : JsonTerminal::Config{};
 }

@@ -2,23 +2,17 @@
 // with what is wrong; the allow-list matches addresses and networks.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
+#include "harness/repo_files.h"
 #include "router/router_config.h"
 
 namespace korvex::router {
 namespace {
 
-std::string ExamplePath() {
-  return (std::filesystem::path(__FILE__).parent_path() / ".." / ".." / "examples" /
-          "korvex-router.json")
-      .string();
-}
-
 TEST(RouterConfig, ExampleLoads) {
   RouterConfig config;
   std::string error;
-  ASSERT_TRUE(LoadRouterConfig(ExamplePath(), config, error)) << error;
+  ASSERT_TRUE(LoadRouterConfig(testing::RepoPath("examples/korvex-router.json"), config, error))
+      << error;
   ASSERT_EQ(config.ports.size(), 2u);
   EXPECT_EQ(config.ports[0].listenAddress, "127.0.0.1");
   EXPECT_EQ(config.ports[0].listenPort, 4001);

@@ -4,18 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <asio/post.hpp>
-#include <fstream>
 #include <sstream>
 #include <thread>
 
 #include "cli/child_process.h"
+#include "harness/repo_files.h"
 #include "router_rig.h"
 
 namespace korvex::testing {
 namespace {
-
-const std::string kSource = __FILE__;
-const std::string kRoot = kSource.substr(0, kSource.rfind("tests/"));
 
 uint16_t FreePort() {
   asio::io_context io;
@@ -43,10 +40,7 @@ bool RouterListens(uint16_t port) {
 
 // The README's first connection test: the calls, and the event it ends with.
 std::pair<std::vector<std::string>, std::string> ReadmeSession() {
-  std::ifstream file(kRoot + "README.md");
-  std::ostringstream text;
-  text << file.rdbuf();
-  const std::string readme = text.str();
+  const std::string readme = ReadRepoFile("README.md");
   const size_t start = readme.find("\n> ", readme.find("cli/korvex host --router"));
   std::istringstream block(readme.substr(start, readme.find("\n```", start) - start));
   std::vector<std::string> calls;
@@ -85,7 +79,7 @@ TEST(RouterProcess, KorvexHostReachesTheEmulatedPadThroughTheRouter) {
   std::thread padThread([&] { io.run(); });
 
   ChildProcess bridge({"cli/korvex", "host", "--router", "127.0.0.1:" + port, "--terminal",
-                       kRoot + "examples/terminal.json"});
+                       RepoPath("examples/terminal.json")});
   for (const std::string& call : calls) bridge.Write(call + "\n");
   EXPECT_EQ(ReadUntil(bridge, "InterfaceEvent"), outcome);
   bridge.CloseInput();

@@ -8,20 +8,15 @@
 #include <sstream>
 
 #include "cli/child_process.h"
+#include "harness/repo_files.h"
 
 namespace korvex::testing {
 namespace {
 
 using namespace std::chrono_literals;
 
-const std::string kSource = __FILE__;
-const std::string kRoot = kSource.substr(0, kSource.rfind("tests/"));
-
 std::string RealPadsSection() {
-  std::ifstream file(kRoot + "README.md");
-  std::ostringstream text;
-  text << file.rdbuf();
-  const std::string readme = text.str();
+  const std::string readme = ReadRepoFile("README.md");
   const size_t start = readme.find("## Real PIN pads");
   return start == std::string::npos ? ""
                                     : readme.substr(start, readme.find("\n## ", start + 1) - start);
@@ -59,7 +54,7 @@ TEST(RouterReadme, CommandsUseOptionsTheToolsTakeAndShippedFiles) {
   const std::regex example("examples/[a-z.-]+");
   int files = 0;
   for (std::sregex_iterator m(section.begin(), section.end(), example), end; m != end; ++m) {
-    EXPECT_TRUE(std::ifstream(kRoot + m->str()).good()) << m->str();
+    EXPECT_TRUE(std::ifstream(RepoPath(m->str())).good()) << m->str();
     ++files;
   }
   EXPECT_GE(files, 3);  // the router example loads in config_test

@@ -52,8 +52,6 @@ TEST(Conversions, EdgeCases) {
 
   EXPECT_EQ(RoundToUnit(-2.5, 1), -3);
   EXPECT_EQ(RoundToUnit(2.675 * 100, 1), 268);
-  EXPECT_EQ(CurrencySymbol(233), "EEK");
-  EXPECT_EQ(CurrencySymbol(978), "");
   EXPECT_EQ(CleanTrack2("B12D34F"), "12=34");
   EXPECT_EQ(CleanTrack2(";12D34?"), "12=34");
   EXPECT_EQ(CleanTrack2("1234"), "1234");

@@ -3,8 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <nlohmann/json.hpp>
+
+#include "harness/repo_files.h"
 
 namespace korvex {
 namespace {
@@ -12,9 +13,8 @@ namespace {
 using namespace std::string_literals;
 
 TEST(JsonTerminal, ExampleAnswersTheTerminalCalls) {
-  const auto root = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path();
   std::string error;
-  auto t = JsonTerminal::Load((root / "examples" / "terminal.json").string(), error);
+  auto t = JsonTerminal::Load(testing::RepoPath("examples/terminal.json"), error);
   ASSERT_TRUE(t) << error;
   EXPECT_EQ(t->getMyCountry() + t->getMyCurrency(), "233978");
   EXPECT_EQ(t->PINBypassAllowed(), std::optional<bool>(false));
