@@ -16,7 +16,8 @@ int korvex_create(korvex_host* host, korvex_interface_event_fn on_interface_even
                   korvex_debug_event_fn on_debug_event, void* user, korvex_control** control) {
   return Guarded([&] {
     korvex_host& h = Need(host, "host");
-    Need(control, "control") = new korvex_control(h.host, on_interface_event, on_debug_event, user);
+    korvex_control*& out = Need(control, "control");
+    out = new korvex_control(h.host, on_interface_event, on_debug_event, user);
   });
 }
 

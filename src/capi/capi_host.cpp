@@ -29,7 +29,10 @@ void PutFlag(int* flag, bool value) {
 extern "C" {
 
 int korvex_host_create(korvex_host** host) {
-  return Guarded([&] { Need(host, "host") = new korvex_host; });
+  return Guarded([&] {
+    korvex_host*& out = Need(host, "host");
+    out = new korvex_host;
+  });
 }
 
 void korvex_host_destroy(korvex_host* host) {

@@ -144,6 +144,8 @@ struct PadRig {
   }
   ~PadRig() {
     korvex_destroy(pad);
+    server->Stop();
+    korvex_host_run_for(host, 10);  // lets the closed sockets' handlers finish
     server.reset();
     korvex_host_destroy(host);
   }
