@@ -18,7 +18,8 @@ given and returned as str whose character U+00nn stands for byte n, as the
 to_unicode() turns such a text into readable Unicode.
 
 The library is the file named by the environment variable KORVEX_LIBRARY, or
-else libkorvex.so.0 found the way the system finds shared libraries.
+else libkorvex.so.0 (korvex.dll on Windows) found the way the system finds
+shared libraries.
 """
 
 import ctypes
@@ -111,7 +112,8 @@ def _declare(lib):
 
 
 def _load():
-    path = os.environ.get("KORVEX_LIBRARY") or "libkorvex.so.0"
+    default = "korvex.dll" if os.name == "nt" else "libkorvex.so.0"
+    path = os.environ.get("KORVEX_LIBRARY") or default
     return _declare(ctypes.CDLL(path))
 
 
