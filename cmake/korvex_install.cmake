@@ -19,6 +19,11 @@ set_target_properties(${KORVEX_TOOLS} PROPERTIES
   INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
 install(TARGETS ${KORVEX_TOOLS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
+# The Python module and its example, for programs that load the library
+# with ctypes.
+install(FILES python/korvex.py python/example_demo.py
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/korvex/python)
+
 install(EXPORT KorvexTargets NAMESPACE Korvex:: DESTINATION ${KORVEX_CMAKE_DIR})
 configure_package_config_file(cmake/KorvexConfig.cmake.in
   ${CMAKE_CURRENT_BINARY_DIR}/KorvexConfig.cmake INSTALL_DESTINATION ${KORVEX_CMAKE_DIR})

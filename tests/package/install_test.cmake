@@ -1,7 +1,7 @@
 # Installs the build into a fresh prefix and uses it as another project
-# would: find_package(Korvex) and Korvex::korvex, the same program compiled
-# with the flags pkg-config gives, then the installed tool. Run with
-#   cmake -DBUILD_DIR=... -DWORK_DIR=... -DLIBDIR=... -DCXX=... -DPKG_CONFIG=... \
+# would: find_package(Korvex) and Korvex::korvex, the same program and a C
+# program compiled with the flags pkg-config gives, then the installed tool. Run with
+#   cmake -DBUILD_DIR=... -DWORK_DIR=... -DLIBDIR=... -DCXX=... -DCC=... -DPKG_CONFIG=... \
 #     -P install_test.cmake
 set(prefix ${WORK_DIR}/prefix)
 set(consumer ${CMAKE_CURRENT_LIST_DIR}/consumer)
@@ -25,9 +25,11 @@ function(expect_output text)
 endfunction()
 
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
-foreach(file include/korvex/korvex.h ${LIBDIR}/libkorvex.so ${LIBDIR}/libkorvex.so.0
+foreach(file include/korvex/korvex.h include/korvex/korvex_c.h
+    ${LIBDIR}/libkorvex.so ${LIBDIR}/libkorvex.so.0
     ${LIBDIR}/cmake/Korvex/KorvexConfig.cmake ${LIBDIR}/cmake/Korvex/KorvexConfigVersion.cmake
-    ${LIBDIR}/pkgconfig/korvex.pc bin/korvex bin/korvex-pinpad bin/korvex-router)
+    ${LIBDIR}/pkgconfig/korvex.pc bin/korvex bin/korvex-pinpad bin/korvex-router
+    share/korvex/python/korvex.py)
   if(NOT EXISTS ${prefix}/${file})
     message(FATAL_ERROR "not installed: ${file}")
   endif()
@@ -46,6 +48,10 @@ run(${CXX} -std=c++20 ${consumer}/main.cpp ${flags} -Wl,-rpath,${prefix}/${LIBDI
   -o ${WORK_DIR}/pkg-config-consumer)
 run(${WORK_DIR}/pkg-config-consumer)
 expect_output("consumer ok")
+run(${CC} -std=c99 -Wall -Wextra -Werror ${consumer}/c_consumer.c ${flags}
+  -Wl,-rpath,${prefix}/${LIBDIR} -o ${WORK_DIR}/c-consumer)
+run(${WORK_DIR}/c-consumer)
+expect_output("c consumer ok")
 
 # The tools find the library beside them, wherever the tree was installed.
 run(${prefix}/bin/korvex --version)
