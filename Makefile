@@ -6,9 +6,10 @@ FUZZ_PACKAGES := clang libclang-rt-14-dev
 # Relays that router_bench measures korvex-router against; only `make bench` needs them.
 BENCH_PACKAGES := socat ser2net
 FUZZ_SECONDS ?= 60
+FUZZ_LONG_RUNS ?= 50000000
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: deps configure build test demo asan-test fuzz bench release package clean format
+.PHONY: deps configure build test demo asan-test fuzz-build fuzz fuzz-long bench release package clean format
 
 deps:
 	@missing=""; for p in $(PACKAGES); do \
@@ -43,18 +44,18 @@ package: release
 asan-test: deps
 	cmake --preset asan && cmake --build --preset asan -j $(JOBS) && ctest --preset asan -j $(JOBS)
 
-# Each fuzz target runs for FUZZ_SECONDS from its seed corpus.
-fuzz:
+fuzz-build:
 	@$(MAKE) --no-print-directory deps PACKAGES="$(PACKAGES) $(FUZZ_PACKAGES)"
 	cmake --preset fuzz && cmake --build --preset fuzz -j $(JOBS)
-	@set -e; for t in build/fuzz/fuzz/*_fuzz; do \
-	  name=$$(basename $$t _fuzz); mkdir -p build/fuzz/corpus/$$name; \
-	  echo "fuzzing $$name for $(FUZZ_SECONDS)s"; \
-	  if ! $$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 build/fuzz/corpus/$$name \
-	       fuzz/corpus/$$name > build/fuzz/$$name.log 2>&1; then \
-	    tail -n 60 build/fuzz/$$name.log; exit 1; fi; \
-	  tail -n 4 build/fuzz/$$name.log; \
-	done
+
+# Each fuzz target runs for FUZZ_SECONDS from its seed corpus.
+fuzz: fuzz-build
+	fuzz/run_targets.sh -max_total_time=$(FUZZ_SECONDS)
+
+# Every target to its share of FUZZ_LONG_RUNS executions, one after the other.
+fuzz-long: fuzz-build
+	@n=$$(ls build/fuzz/fuzz/*_fuzz | wc -l); \
+	fuzz/run_targets.sh -runs=$$(( ($(FUZZ_LONG_RUNS) + n - 1) / n ))
 
 bench: release
 	@$(MAKE) --no-print-directory deps PACKAGES="$(PACKAGES) $(BENCH_PACKAGES)"

@@ -1,44 +1,180 @@
-// Arbitrary bytes from the router reach a connected control in any of the
-// states that wait for the PIN pad. Whatever arrives, the control must not
-// crash, hang or leave the simulated time stuck.
+// Whatever the PIN pad (or the router) sends, in whatever pieces and with
+// whatever time between them, the control must neither crash nor break its
+// invariants (fuzz/invariants.h) after any step.
+//
+// Input: the first byte picks the waiting state to start from (one of those a
+// real run passes through, or any other state code with the fields of a
+// control that has just been initialised); each further byte is an
+// operation, some followed by the bytes they send:
+//   0x00-0x3F  raw bytes: the next 1-64 input bytes
+//   0x40-0x7F  a frame: the next 1-64 input bytes between STX and ETX, with
+//              the block check the control expects now
+//   0x80-0xEF  virtual time passes (one of kAdvancesMs)
+//   0xF0-0xF3  a lone ACK, NAK, ENQ or EOT
+//   0xF4       the router closes the connection
+//   0xF5       a flood: 40 KiB of the next input byte
+//   others     ACK
+// Built once per process: the control, its simulated link and the starting
+// states; each input restores a state, runs, and drops what is left in flight.
+#include <unistd.h>
+
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
 #include <string>
+#include <vector>
 
+#include "control_snapshot.h"
 #include "harness/quiet_link.h"
+#include "invariants.h"
 #include "korvex/json_terminal.h"
+#include "link/framing.h"
+#include "state_tour.h"
 
 namespace {
 
-constexpr int16_t kStates[] = {1,   100, 110, 111, 128, 152, 154, 156, 158, 160, 162, 164, 165, 202,
-                               204, 205, 207, 209, 210, 211, 212, 213, 252, 254, 256, 260, 262, 263,
-                               266, 268, 269, 271, 272, 273, 274, 275, 277, 278, 282, 284, 302, 403,
-                               405, 501, 504, 508, 601, 605, 607, 609, 622, 624, 625, 1000};
+using namespace korvex;
+using namespace korvex::fuzz;
+namespace fs = std::filesystem;
+
+// Around every interval of the reply timer and the link; the longest
+// (10000 ms, a connection) plus one is enough for any timer row to run.
+constexpr int64_t kAdvancesMs[] = {0,    1,    2,    5,    10,   50,   100,  199,
+                                   200,  201,  499,  500,  501,  999,  1000, 1001,
+                                   2999, 3000, 3001, 4999, 5000, 5001, 9999, 10001};
+
+struct DownloadDir {
+  std::string path;
+  DownloadDir() {
+    std::string pattern = (fs::temp_directory_path() / "korvex-receive-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) std::abort();
+    path = pattern + "/";
+    WriteDownloadFolder(path);
+  }
+  ~DownloadDir() {
+    std::error_code ec;
+    fs::remove_all(path, ec);
+  }
+};
+
+std::unique_ptr<JsonTerminal> ExampleTerminal() {
+  std::string error;
+  auto terminal = JsonTerminal::Load(KORVEX_SOURCE_DIR "/examples/terminal.json", error);
+  if (!terminal) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    std::abort();
+  }
+  return terminal;
+}
+
+// The starting states: those of the tour, then every other state code with
+// the fields the tour had once initialised, waiting with a 3000 ms timer.
+std::vector<ControlSnapshot> StartingStates(TerminalObject& terminal, const std::string& dir) {
+  auto seen = StateTour(terminal, dir).Run();
+  const auto base = seen.count(STATE_INIT_DONE) ? seen.at(STATE_INIT_DONE) : ControlSnapshot{};
+  for (int16_t code = 0; code <= STATE_RESULT_ERROR; ++code) {
+    if (!KnownState(code) || seen.count(code)) continue;
+    ControlSnapshot s = base;
+    s.fState = code;
+    s.timerMs = 3000;
+    s.ChecksumMode = code >= STATE_DOWNLOAD_WAIT && code <= STATE_DOWNLOAD_CLOSING ? 2 : 1;
+    seen.emplace(code, std::move(s));
+  }
+  std::vector<ControlSnapshot> all;
+  for (auto& [code, s] : seen) all.push_back(std::move(s));
+  return all;
+}
+
+struct Rig {
+  DownloadDir dir;
+  std::unique_ptr<JsonTerminal> terminal = ExampleTerminal();
+  std::vector<ControlSnapshot> states = StartingStates(*terminal, dir.path);
+  korvex::testing::QuietLink link;
+
+  Rig() {
+    link.host.keepWireLog = false;
+    link.control.terminalObject = terminal.get();
+  }
+
+  // The control connected to the silent pad, nothing in flight.
+  void Reconnect() {
+    auto& c = link.control;
+    if (c.Winsock1->State() == sckConnected && link.pad.connection != nullptr) return;
+    c.Winsock1->Close();
+    link.host.DropScheduled();
+    c.ConnectRouter(STATE_CONNECT_TEST);
+    link.host.RunFor(5);
+    c.StopTimer();
+    link.host.DropScheduled();
+    link.host.ForgetClosedConnections();
+  }
+
+  void Check(const char* step) const {
+    const char* broken = BrokenInvariant(link.control);
+    if (broken == nullptr) return;
+    std::fprintf(stderr, "invariant broken after %s: %s (state %d)\n", step, broken,
+                 link.control.fState);
+    std::abort();
+  }
+
+  void Send(const std::string& bytes) {
+    if (link.pad.connection != nullptr) link.pad.connection->Send(bytes);
+    link.host.RunFor(1);
+    Check("bytes from the pad");
+  }
+
+  std::string Frame(const std::string& text) const {
+    std::string frame = Framed(text);
+    if (link.control.ChecksumMode == 2) {
+      const uint16_t crc = CalculateCRC16(std::string_view(frame).substr(1));
+      return frame + static_cast<char>(crc >> 8) + static_cast<char>(crc & 0xFF);
+    }
+    return frame + static_cast<char>(CalculateLRC(frame));
+  }
+};
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size < 2) return 0;
-  korvex::testing::QuietLink link;
-  auto& [host, pad, events, control] = link;
-  if (pad.connection == nullptr) return 0;
+  static Rig rig;
+  if (size < 1) return 0;
+  rig.Reconnect();
+  Restore(rig.states[data[0] % rig.states.size()], rig.link.control);
+  rig.Check("the start");
 
-  // The card-transaction states read the terminal object; an empty one
-  // answers every call with nothing.
-  static korvex::JsonTerminal terminal{korvex::JsonTerminal::Config{}};
-  control.terminalObject = &terminal;
-  control.fState = kStates[data[0] % (sizeof(kStates) / sizeof(kStates[0]))];
-  control.ChecksumMode = (data[1] & 1) ? 2 : 1;
-  // The rest arrives in pieces whose sizes the input also chooses.
-  size_t pos = 2;
-  while (pos < size && pad.connection != nullptr) {
-    const size_t piece = 1 + data[pos] % 32;
-    ++pos;
-    pad.connection->Send(
-        std::string(reinterpret_cast<const char*>(data + pos), std::min(piece, size - pos)));
-    pos += piece;
-    host.RunFor(1 + piece % 7);
+  const auto bytes = [&](size_t pos, size_t n) {
+    return std::string(reinterpret_cast<const char*>(data + pos), std::min(n, size - pos));
+  };
+  size_t pos = 1;
+  while (pos < size) {
+    const uint8_t op = data[pos++];
+    if (op < 0x80) {
+      const size_t n = 1 + (op & 0x3F);
+      const std::string piece = bytes(pos, n);
+      pos += piece.size();
+      rig.Send(op < 0x40 ? piece : rig.Frame(piece));
+    } else if (op < 0xF0) {
+      rig.link.host.RunFor(kAdvancesMs[(op - 0x80) % std::size(kAdvancesMs)]);
+      rig.Check("time passing");
+    } else if (op < 0xF4) {
+      rig.Send(std::string(1, "\x06\x15\x05\x04"[op - 0xF0]));
+    } else if (op == 0xF4) {
+      if (rig.link.pad.connection != nullptr) rig.link.pad.connection->Close();
+      rig.link.host.RunFor(1);
+      rig.Check("the router closing");
+    } else if (op == 0xF5 && pos < size) {
+      rig.Send(std::string(40 << 10, static_cast<char>(data[pos++])));
+    } else {
+      rig.Send(std::string(1, ACK));
+    }
   }
-  host.RunFor(70000);  // let every timer row run at least once
+  // Let whatever timer runs now expire once.
+  rig.link.host.RunFor(10001);
+  rig.Check("the final wait");
+  rig.link.control.StopTimer();
+  rig.link.host.DropScheduled();
   return 0;
 }

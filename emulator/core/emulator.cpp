@@ -59,6 +59,20 @@ void Emulator::DrainInput() {
   }
 }
 
+void Emulator::Restart(PadState state) {
+  session_.reset();
+  timeline_ = Timeline{};
+  pad_ = PinPad(std::move(state));
+  faults_ = FaultPlan(config_.faults);
+  transcript_.Clear();
+  violations_.clear();
+  violationsDropped_ = 0;
+  unitsRead_ = 0;
+  detachedProgress_ = {};
+  detachedTransfer_ = {};
+  stalledUntilUs_.reset();
+}
+
 void Emulator::Receive(const std::string& bytes, int64_t nowUs) {
   Advance(nowUs);
   if (!session_) {

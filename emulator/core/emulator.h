@@ -39,6 +39,11 @@ class Emulator : private PadServices {
   void Receive(const std::string& bytes, int64_t nowUs);
   void Disconnect(int64_t nowUs);
   void Poll(int64_t nowUs);
+  // Back to power-on with `state`, keeping the configuration and the handler
+  // table (what a fuzzer reuses from one input to the next): the connection,
+  // every timer, the violations and the transcript go. Time runs on from
+  // where it was; the caller's clock must not go back.
+  void Restart(PadState state);
   // The earliest time (us) something falls due (may be <= now when output waits).
   std::optional<int64_t> NextDeadline() const;
   // The pieces of output due by nowUs; each is one write.

@@ -41,12 +41,14 @@ void Emulator::Deliver(std::string bytes) {
 }
 
 void Emulator::HandleUnit(const WireUnit& unit) {
-  const CheckMode mode = session_->parser.Mode();
-  const bool frame = unit.kind == WireUnit::Frame || unit.kind == WireUnit::BadFrame;
-  std::string text = frame ? DescribeFrame(unit.bytes, mode) : DescribeBytes(unit.bytes);
-  if (unit.kind == WireUnit::BadFrame) text += "  (bad check)";
-  if (unit.kind == WireUnit::Garbage) text += "  (garbage, ignored)";
-  transcript_.Add({nowUs_, Direction::ToPad, TranscriptBytes(unit.bytes, mode), text});
+  if (transcript_.enabled) {  // the decoding is for the transcript only
+    const CheckMode mode = session_->parser.Mode();
+    const bool frame = unit.kind == WireUnit::Frame || unit.kind == WireUnit::BadFrame;
+    std::string text = frame ? DescribeFrame(unit.bytes, mode) : DescribeBytes(unit.bytes);
+    if (unit.kind == WireUnit::BadFrame) text += "  (bad check)";
+    if (unit.kind == WireUnit::Garbage) text += "  (garbage, ignored)";
+    transcript_.Add({nowUs_, Direction::ToPad, TranscriptBytes(unit.bytes, mode), text});
+  }
   if (unit.kind != WireUnit::Garbage) ++unitsRead_;
   switch (unit.kind) {
     case WireUnit::Ack: OnAck(); break;

@@ -22,6 +22,7 @@ size_t Size(const TranscriptEntry& e) {
 }  // namespace
 
 void Transcript::Add(TranscriptEntry entry) {
+  if (!enabled) return;
   bytes_ += Size(entry);
   entries_.push_back(std::move(entry));
   if (listener) listener(entries_.back());

@@ -44,6 +44,8 @@ class Transcript {
     bytes_ = 0;
   }
 
+  // Off: entries are neither kept nor passed on (long runs nobody reads).
+  bool enabled = true;
   // Called with every new entry (the executable prints them as they come).
   std::function<void(const TranscriptEntry&)> listener;
 

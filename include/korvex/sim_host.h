@@ -106,12 +106,25 @@ class SimHost : public Host {
   SimLinkOptions toControl;
   int64_t connectDelayMs = 1;
 
+  // Off: nothing is logged (long runs such as fuzzing, where nobody reads it).
+  bool keepWireLog = true;
   const std::vector<SimWireRecord>& WireLog() const { return wireLog_; }
   // Every data byte written by one side, in order.
   std::string Written(SimSide side) const;
   void ClearWireLog() { wireLog_.clear(); }
+  // Writes the log to a new file in `dir`, one record a line (time in
+  // microseconds, side c or p, kind d, o or c, the bytes in hex). A host also
+  // does so when it ends while KORVEX_SIM_WIRE_DIR names a folder.
+  void SaveWireLog(const std::string& dir) const;
   // Number of connections accepted so far.
   int ConnectionCount() const { return nextConnection_ - 1; }
+
+  // Reuse of one host for many independent runs: drops every scheduled event
+  // (data in flight, timer ticks, connection attempts) and forgets the
+  // connections closed at both ends. Timers stay as they are but will not
+  // tick until armed again; time keeps running forward.
+  void DropScheduled();
+  void ForgetClosedConnections();
 
   // Implementation details shared with the socket and connection classes.
   struct Link;

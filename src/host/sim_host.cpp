@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
+#include <fstream>
 #include <random>
 #include <utility>
 
@@ -156,7 +158,26 @@ char Invert(char c) {
 }  // namespace
 
 SimHost::SimHost() = default;
-SimHost::~SimHost() = default;
+
+SimHost::~SimHost() {
+  // The test suite's exchanges seed the fuzzers' corpora (fuzz/seed_corpus.py).
+  if (const char* dir = std::getenv("KORVEX_SIM_WIRE_DIR")) SaveWireLog(dir);
+}
+
+void SimHost::SaveWireLog(const std::string& dir) const {
+  static const unsigned process = std::random_device{}();  // test binaries run in parallel
+  static int saved = 0;
+  if (wireLog_.empty()) return;
+  std::ofstream out(dir + "/wire-" + std::to_string(process) + "-" + std::to_string(++saved),
+                    std::ios::binary);
+  // One record a line: microseconds, side (c or p), kind (d, o, c), hex bytes.
+  for (const auto& r : wireLog_) {
+    out << r.timeUs << ' ' << (r.from == SimSide::Control ? 'c' : 'p') << ' ' << "doc"[r.kind]
+        << ' ';
+    for (unsigned char b : r.bytes) out << "0123456789abcdef"[b >> 4] << "0123456789abcdef"[b & 15];
+    out << '\n';
+  }
+}
 
 std::unique_ptr<Socket> SimHost::CreateSocket(SocketEvents& events) {
   auto core = std::make_shared<SocketCore>();
@@ -262,8 +283,18 @@ std::string SimHost::Written(SimSide side) const {
   return all;
 }
 
+void SimHost::DropScheduled() {
+  events_.clear();
+  eventTimes_.clear();
+}
+
+void SimHost::ForgetClosedConnections() {
+  std::erase_if(links_, [](const auto& l) { return !l->controlOpen && !l->peerOpen; });
+}
+
 void SimHost::Log(SimSide from, SimWireRecord::Kind kind, int connection,
                   const std::string& bytes) {
+  if (!keepWireLog) return;
   wireLog_.push_back(SimWireRecord{now_ / 1000, from, kind, connection, bytes, now_});
 }
 

@@ -12,6 +12,10 @@ namespace {
 
 const std::string kUnitStarts{ACK, ENQ, NAK, STX, SI};
 
+// Far more than any reply of the PIN pad; a frame still open after this many
+// bytes lost its end on the line and goes, so that noise cannot fill memory.
+constexpr size_t kMaxOpenFrame = 4096;
+
 bool CheckCRC(const std::string& unit) {
   // Covers the bytes after the start through the end character.
   const std::string_view covered = std::string_view(unit).substr(1, unit.size() - 3);
@@ -47,7 +51,10 @@ void Korvex::Impl::OnDataArrival(int32_t /*bytesTotal*/) {
 void Korvex::Impl::ProcessReceiveBuffer() {
   while (!ReceiveBuffer.empty()) {
     const size_t start = ReceiveBuffer.find_first_of(kUnitStarts);
-    if (start == std::string::npos) return;
+    if (start == std::string::npos) {
+      ReceiveBuffer.clear();  // garbage: no unit can start in it
+      return;
+    }
     const char first = ReceiveBuffer[start];
 
     if (first == ACK || first == NAK || first == ENQ) {
@@ -57,7 +64,13 @@ void Korvex::Impl::ProcessReceiveBuffer() {
     }
 
     const size_t end = ReceiveBuffer.find(first == STX ? ETX : SO, start);
-    if (end == std::string::npos) return;
+    if (end == std::string::npos) {
+      if (ReceiveBuffer.size() - start <= kMaxOpenFrame) return;
+      // Only the last bytes, which may still begin a frame, stay.
+      RaiseDebugEvent(8, "Frame without end dropped");
+      ReceiveBuffer.erase(0, ReceiveBuffer.size() - kMaxOpenFrame);
+      continue;
+    }
     const size_t checkBytes = ChecksumMode == 2 ? 2 : 1;
     const size_t unitEnd = end + 1 + checkBytes;
     if (ReceiveBuffer.size() < unitEnd) return;

@@ -120,5 +120,27 @@ TEST(Timing, ProcessingDelayIsPerMessage) {
                 {0, kAck}, {50000, Frame("P010002")}, {60000, kAck}, {65000, Frame("I050")}}));
 }
 
+// One emulator reused for many runs: a restart leaves nothing of the last
+// run behind (its reply waiting for an ACK, its violations, its transcript);
+// with the transcript off the pad still answers and records nothing.
+TEST(Restart, StartsAtPowerOnWithTheNewStateAndTheTranscriptCanBeOff) {
+  RawLine line({}, BrandNewPad(), "");
+  line.Request("P01");  // no router command: a violation
+  line.SendFrame("I050");
+  ASSERT_FALSE(line.emu.Violations().empty());
+  line.emu.Restart({});
+  EXPECT_FALSE(line.emu.Connected());
+  EXPECT_EQ(line.emu.App(), PadApp::Payment);
+  EXPECT_TRUE(line.emu.Violations().empty());
+  EXPECT_TRUE(line.emu.GetTranscript().Entries().empty());
+  EXPECT_FALSE(line.emu.NextDeadline().has_value());
+
+  line.emu.GetTranscript().enabled = false;
+  line.Take();
+  line.Connect();
+  EXPECT_EQ(line.Request("P01"), kAck + Frame("P010002"));
+  EXPECT_TRUE(line.emu.GetTranscript().Entries().empty());
+}
+
 }  // namespace
 }  // namespace korvex::emu

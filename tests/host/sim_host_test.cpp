@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include "harness/scripted_peer.h"
+#include "harness/temp_dir.h"
 #include "host/host_events.h"
 
 namespace korvex {
@@ -183,6 +187,37 @@ TEST_F(SimNetworkTest, PeerCloseArrivesBehindTheDataInFlight) {
   host.RunFor(20);
   EXPECT_EQ(pad.received, "");
   EXPECT_EQ(pad.closes, 0);  // the pad closed first and hears nothing more
+}
+
+// One host reused for independent runs: nothing in flight outlives
+// DropScheduled while time runs on; the log can be saved, or not kept.
+TEST_F(SimNetworkTest, ReuseDropsWhatIsInFlightAndTheLogIsSavedOrOff) {
+  Connect("router", 4001);
+  host.RunFor(1);
+  socket->SendData("ab");
+  pad.Send("\x02z");
+  host.DropScheduled();
+  host.RunFor(10);
+  EXPECT_EQ(pad.received, "");
+  EXPECT_EQ(socket->GetData(), "");
+  EXPECT_EQ(host.NowMs(), 11);
+
+  testing::TempDir dir;
+  host.SaveWireLog(dir.path());
+  std::vector<std::string> files;
+  for (const auto& f : std::filesystem::directory_iterator(dir.path())) files.push_back(f.path());
+  ASSERT_EQ(files.size(), 1u);
+  std::ifstream in(files[0]);
+  Lines saved;
+  for (std::string line; std::getline(in, line);) saved.push_back(line);
+  EXPECT_EQ(saved, (Lines{"1000 c o ", "1000 c d 6162", "1000 p d 027a"}));
+
+  host.ClearWireLog();
+  host.keepWireLog = false;
+  socket->SendData("c");
+  host.RunFor(2);
+  EXPECT_EQ(pad.received, "c");
+  EXPECT_TRUE(host.WireLog().empty());
 }
 
 }  // namespace

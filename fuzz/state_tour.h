@@ -1,0 +1,109 @@
+// The waiting states a receive-path run starts from, collected once per
+// fuzzing process by driving a control for real against the emulated PIN pad:
+// the connection test of a pad that has only its loader (application
+// detection, download, table update), two purchases (one with an issuer
+// script, one with the card on the blacklist), a warm reset in a transaction,
+// a service-code check and a stripe read. Every state the control passes
+// through is kept the first time it is seen, with the fields it had then.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+
+#include "control/korvex_impl.h"
+#include "control_snapshot.h"
+#include "emulator/adapters/sim_pinpad.h"
+#include "korvex/sim_host.h"
+
+namespace korvex::fuzz {
+
+// Remembers the last success and error codes; keeps nothing else.
+class OutcomeEvents : public KorvexEvents {
+ public:
+  void InterfaceEvent(int32_t& type, int32_t& code, std::string&) override {
+    if (type == 0) success = code;
+    if (type == 1 || type == 3) error = code;
+  }
+  void DebugEvent(int16_t&, std::string&) override {}
+  std::optional<int32_t> success, error;
+};
+
+// Files for the download the connection test starts: the application and
+// some of the constant files, small so that the transfer is short.
+inline void WriteDownloadFolder(const std::filesystem::path& dir) {
+  namespace fs = std::filesystem;
+  fs::create_directories(dir / "Constant");
+  const auto put = [&](const std::string& name, const std::string& bytes) {
+    std::ofstream(dir / "Constant" / name, std::ios::binary) << bytes;
+  };
+  std::string noise(600, '\0');
+  for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>((i * 131) & 0xFF);
+  put("EMVAPP.out", "KORVEX-EMVAPP\nversion=9.1\n" + noise);
+  put("EMVAPP.out.p7s", noise.substr(0, 70));
+  put("Currency.dat", "233 EUR 2\r\n978 EUR 2\r\n");
+}
+
+class StateTour {
+ public:
+  StateTour(TerminalObject& terminal, const std::string& downloadDir)
+      : pad_(host_, {}, emu::BrandNewPad()) {
+    host_.keepWireLog = false;
+    pad_.Listen("router", 4001);
+    control_.Winsock1->SetRemoteHost("router");
+    control_.Winsock1->SetRemotePort(4001);
+    control_.PinPadName = "PAD1";
+    control_.SetDownloadPath(downloadDir);
+    control_.setTerminalObject(terminal);
+  }
+
+  std::map<int16_t, ControlSnapshot> Run() {
+    Step([&] { return control_.PerformConnectionTest(1); }, 1100);
+    Purchase(std::string("\x9F\x18\x04\x00\x00\x00\x01\x86\x03\x00", 10), false);
+    Purchase("", true);
+    Step([&] { return control_.StartTransaction("260304120000", 5.00, 978, false); }, 1102);
+    Step([&] { return control_.WarmReset(); }, 1200);
+    Step([&] { return control_.CheckServiceCode("201"); }, 1105);
+    emu::Cardholder swipe;
+    swipe.entry = emu::CardEntry::Swipe;
+    pad_.Core().SetCardholder(swipe);
+    Step([&] { return control_.StartTransaction("260304120000", 5.00, 978, true); }, 1102);
+    Step([&] { return control_.MagnetReader(); }, 1105);
+    return std::move(seen_);
+  }
+
+ private:
+  void Purchase(const std::string& script71, bool blacklisted) {
+    Step([&] { return control_.StartTransaction("260304120000", 12.50, 978, false); }, 1102);
+    Step([&] { return control_.EnterPIN(); }, 1103);
+    Step([&] { return control_.GetFirstCrypto(0, blacklisted); }, 1104);
+    Step([&] { return control_.GetSecondCrypto(0, script71, "", "1122334455667788", "3030"); },
+         1106);
+  }
+
+  // One public call and the exchange it starts, up to its success code, an
+  // error or a minute of quiet; every state on the way is kept.
+  void Step(const std::function<int16_t()>& call, int32_t successCode) {
+    events_.success.reset();
+    events_.error.reset();
+    if (call() != 0) return;
+    host_.RunUntil(
+        [&] {
+          seen_.try_emplace(control_.fState, Capture(control_));
+          return events_.success == successCode || events_.error.has_value();
+        },
+        60000);
+  }
+
+  SimHost host_;
+  emu::SimPinPad pad_;
+  OutcomeEvents events_;
+  Korvex::Impl control_{host_, events_};
+  std::map<int16_t, ControlSnapshot> seen_;
+};
+
+}  // namespace korvex::fuzz
