@@ -246,6 +246,10 @@ const MethodTable& KorvexMethods() {
       {"CheckServiceCode",
        {K::kText},
        [](T t, A a) -> Json { return t.control.CheckServiceCode(a.Text(0)); }},
+      {"getStallGuardMs", {}, [](T t, A) -> Json { return t.control.getStallGuardMs(); }},
+      {"setStallGuardMs",
+       {K::kLong},
+       [](T t, A a) -> Json { return t.control.setStallGuardMs(a.Long(0)); }},
   });
   return table;
 }

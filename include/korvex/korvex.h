@@ -92,6 +92,15 @@ class Korvex {
   // Drops the connection and all link state at once, silently.
   void ColdReset();
 
+  // How long the control waits for the PIN pad with no reply timer running
+  // (a reply that stopped the timer and left nothing to wait for, a reply lost
+  // during PIN entry or a swipe) before it raises InterfaceEvent 1/17 "PinPad
+  // timeout", drops the connection and returns to STATE_TERMINAL_SET
+  // (STATE_IDLE without a terminal object). Milliseconds, 30000 at creation,
+  // 0 for no guard; setStallGuardMs returns 0, or 7 when Ms is negative.
+  int32_t getStallGuardMs();
+  int16_t setStallGuardMs(int32_t Ms);
+
   int16_t getState();
   void setEMVRegistryKey(const std::string& EMVRegistryKey);
   std::string getName();

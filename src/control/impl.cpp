@@ -1,6 +1,7 @@
 // Creation and destruction of the control, and how it reports to the host.
 #include <string>
 
+#include "control/guarded_events.h"
 #include "control/korvex_impl.h"
 
 namespace korvex {
@@ -8,13 +9,20 @@ namespace korvex {
 Korvex::Impl::Impl(Host& hostRef, KorvexEvents& eventsRef)
     : host(hostRef),
       events(eventsRef),
-      Winsock1(hostRef.CreateSocket(*this)),
-      TimeoutTimer(hostRef.CreateTimer(*this)) {
+      guardedEvents(std::make_unique<GuardedEvents>(*this)),
+      stallGuardEvents(std::make_unique<StallGuardEvents>(*this)),
+      Winsock1(hostRef.CreateSocket(*guardedEvents)),
+      TimeoutTimer(hostRef.CreateTimer(*guardedEvents)),
+      StallGuardTimer(hostRef.CreateTimer(*stallGuardEvents)) {
   TimeoutTimer->SetEnabled(false);
+  StallGuardTimer->SetEnabled(false);
 }
 
 // Leaving the PIN pad's line open would strand the router connection.
-Korvex::Impl::~Impl() { ResetConnection(); }
+Korvex::Impl::~Impl() {
+  ResetConnection();
+  StallGuardTimer->SetEnabled(false);
+}
 
 void Korvex::Impl::RaiseInterfaceEvent(int32_t EventType, int32_t Code, const std::string& Text) {
   int32_t type = EventType;

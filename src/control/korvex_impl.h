@@ -32,8 +32,20 @@ class Korvex::Impl : public SocketEvents, public TimerEvents {
   // Kept public: this class is private to the library, and tests inspect it.
   Host& host;
   KorvexEvents& events;
+  // Socket and timer events reach the handlers below through these, so that
+  // the stall guard is looked at after each of them.
+  class GuardedEvents;
+  class StallGuardEvents;
+  std::unique_ptr<GuardedEvents> guardedEvents;
+  std::unique_ptr<StallGuardEvents> stallGuardEvents;
   std::unique_ptr<Socket> Winsock1;
   std::unique_ptr<Timer> TimeoutTimer;
+  // Raises "PinPad timeout" when the control waits for the PIN pad with no
+  // reply timer running (control/stall_guard.cpp).
+  std::unique_ptr<Timer> StallGuardTimer;
+  int32_t StallGuardMs = 30000;  // 0: no guard
+  int16_t StallGuardState = -1;  // the state whose wait the armed guard times
+  int16_t EntryDepth = 0;        // entry points running, nested through DoEvents
 
   int16_t fState = STATE_IDLE;
   std::string EMVRegistryKey;
@@ -75,6 +87,30 @@ class Korvex::Impl : public SocketEvents, public TimerEvents {
   void DoEvents();
   // "Function='<name>'; State=<fState>; Message='<message>'."
   std::string StateReport(const std::string& function, const std::string& message) const;
+
+  // ---- Stall guard (control/) ---------------------------------------------
+  // Marks one entry point (a public method, a socket or timer event); the
+  // guard is looked at when the outermost one returns.
+  class EntryScope {
+   public:
+    explicit EntryScope(Impl& impl) : impl_(impl) { ++impl_.EntryDepth; }
+    ~EntryScope() {
+      if (--impl_.EntryDepth == 0) impl_.UpdateStallGuard();
+    }
+    EntryScope(const EntryScope&) = delete;
+    EntryScope& operator=(const EntryScope&) = delete;
+
+   private:
+    Impl& impl_;
+  };
+  // Connected, in a state that waits for the PIN pad, and no reply timer runs.
+  bool Stalled() const;
+  bool StallGuardArmed() const;
+  // Arms the guard when a wait without timer starts, disarms it when it ends.
+  void UpdateStallGuard();
+  void OnStallGuard();
+  // 0 accepted, 7 negative.
+  int16_t SetStallGuardMs(int32_t Ms);
 
   // ---- Public methods (control/) ------------------------------------------
   int16_t InitFromReg();

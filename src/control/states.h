@@ -140,4 +140,7 @@ inline constexpr int16_t STATE_LOADER_READY = 625;
 
 inline constexpr int16_t STATE_RESULT_ERROR = 1000;
 
+// The constant's name ("STATE_EST_INFO_ACKED"), or "" for a code without one.
+const char* StateName(int16_t State);
+
 }  // namespace korvex

@@ -7,6 +7,7 @@
 namespace korvex {
 
 int16_t Korvex::PerformConnectionTest(int16_t HostIndex) {
+  const Impl::EntryScope scope(*impl_);
   return impl_->PerformConnectionTest(HostIndex);
 }
 

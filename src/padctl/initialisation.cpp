@@ -7,7 +7,10 @@
 
 namespace korvex {
 
-int16_t Korvex::InitTransaction() { return impl_->InitTransaction(); }
+int16_t Korvex::InitTransaction() {
+  const Impl::EntryScope scope(*impl_);
+  return impl_->InitTransaction();
+}
 
 int16_t Korvex::Impl::InitTransaction() {
   if (fState != STATE_EMVAPP_READY) return 1;

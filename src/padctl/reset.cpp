@@ -5,8 +5,14 @@
 
 namespace korvex {
 
-int16_t Korvex::WarmReset() { return impl_->WarmReset(); }
-void Korvex::ColdReset() { impl_->ColdReset(); }
+int16_t Korvex::WarmReset() {
+  const Impl::EntryScope scope(*impl_);
+  return impl_->WarmReset();
+}
+void Korvex::ColdReset() {
+  const Impl::EntryScope scope(*impl_);
+  impl_->ColdReset();
+}
 
 // Brings the PIN pad back to its idle screen through the protocol. When the
 // PIN pad is busy the reset is remembered; the next handled message does it.

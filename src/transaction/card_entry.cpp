@@ -14,9 +14,11 @@ namespace korvex {
 
 int16_t Korvex::StartTransaction(const std::string& DateTime, double Amount, int16_t CurrencyCode,
                                  bool UseMag) {
+  const Impl::EntryScope scope(*impl_);
   return impl_->StartTransaction(DateTime, Amount, CurrencyCode, UseMag);
 }
 int16_t Korvex::ChangeTransactionAmount(double Amount) {
+  const Impl::EntryScope scope(*impl_);
   return impl_->ChangeTransactionAmount(Amount);
 }
 

@@ -12,6 +12,7 @@
 namespace korvex {
 
 int16_t Korvex::EnterPIN() {
+  const Impl::EntryScope scope(*impl_);
   return impl_->EnterPIN();
 }
 

@@ -14,11 +14,13 @@
 namespace korvex {
 
 int16_t Korvex::GetFirstCrypto(uint8_t TerminalDecision, bool Blacklisted) {
+  const Impl::EntryScope scope(*impl_);
   return impl_->GetFirstCrypto(TerminalDecision, Blacklisted);
 }
 int16_t Korvex::GetSecondCrypto(int16_t DecisionCode, const std::string& Script71,
                                 const std::string& Script72, const std::string& IAD,
                                 const std::string& ActionCode) {
+  const Impl::EntryScope scope(*impl_);
   return impl_->GetSecondCrypto(DecisionCode, Script71, Script72, IAD, ActionCode);
 }
 

@@ -12,9 +12,11 @@
 namespace korvex {
 
 int16_t Korvex::MagnetReader() {
+  const Impl::EntryScope scope(*impl_);
   return impl_->MagnetReader();
 }
 int16_t Korvex::CheckServiceCode(const std::string& ServiceCode) {
+  const Impl::EntryScope scope(*impl_);
   return impl_->CheckServiceCode(ServiceCode);
 }
 

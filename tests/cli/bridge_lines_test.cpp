@@ -88,6 +88,12 @@ TEST_F(BridgeTest, EachLineGetsItsReturnOrAClearErrorThatChangesNothing) {
             "MagnetReader: expects no arguments, got 1"},
            {R"({"call": "CheckServiceCode", "args": [201]})",
             "CheckServiceCode: argument 1 must be a string"},
+           // The stall guard's time: a Long, negative refused by the control.
+           {R"({"call": "setStallGuardMs", "args": [-1]})", R"({"return":7})"},
+           {R"({"call": "setStallGuardMs", "args": [45000]})", R"({"return":0})"},
+           {R"({"call": "getStallGuardMs", "args": []})", R"({"return":45000})"},
+           {R"({"call": "setStallGuardMs", "args": [2147483648]})",
+            "setStallGuardMs: argument 1 is out of range -2147483648..2147483647"},
        }) {
     const std::string expected = answer[0] == '{' ? answer : R"({"error":")" + std::string(answer);
     EXPECT_EQ(KorvexMethods().Answer(line, target).dump().substr(0, expected.size()), expected);

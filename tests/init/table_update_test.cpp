@@ -68,19 +68,21 @@ TEST(TableUpdate, FullChainRenewsTheTablesAndTheNextInitHasNothingToDo) {
 
 // A failure status stops the update where it is: Code 200 + status, the table
 // text, STATE_RESULT_ERROR. A record that cannot be built stops it silently in
-// 157, both tables emptied. Nothing more is sent; the old version stays.
+// 157, both tables emptied, until the stall guard reports "PinPad timeout" and
+// drops the connection. Nothing more is sent; the old version stays.
 TEST(TableUpdate, FailureStatusesAndUnbuildableRecordsStopTheUpdate) {
   // The request that fails or, without a status, the last one sent; the status;
   // the events; what breaks the terminal.
   using Breaker = void (*)(JsonTerminal::Config&);
+  const Events guard = {IE(1, 17, "PinPad timeout")};
   const std::tuple<const char*, const char*, Events, Breaker> rows[] = {
       {"D0101", "04", {IE(1, 204, "Error opening table")}, nullptr},
       {"D0601", "06", {IE(1, 206, "Error writing to a table")}, nullptr},
       {"D0401", "08", {IE(1, 208, "Error in table record")}, nullptr},
       {"D0503", "99", {IE(1, 299, "Internal failure")}, nullptr},
       {"D0101", "A1", {IE(1, 290, "")}, nullptr},
-      {"D0602", nullptr, {}, [](JsonTerminal::Config& c) { c.mvtTable.records[1][1] = "5k"; }},
-      {"D0602", nullptr, {}, [](JsonTerminal::Config& c) { c.aidTable.records[2][1] = "0"; }},
+      {"D0602", nullptr, guard, [](JsonTerminal::Config& c) { c.mvtTable.records[1][1] = "5k"; }},
+      {"D0602", nullptr, guard, [](JsonTerminal::Config& c) { c.aidTable.records[2][1] = "0"; }},
   };
   for (const auto& [request, status, events, breakTerminal] : rows) {
     SCOPED_TRACE(request);
@@ -100,7 +102,7 @@ TEST(TableUpdate, FailureStatusesAndUnbuildableRecordsStopTheUpdate) {
     EXPECT_TRUE(sent.back().starts_with(request));
     rig.host.RunFor(30000);
     EXPECT_EQ(rig.events.Interfaces(), events);
-    EXPECT_EQ(rig.control.fState, status ? STATE_RESULT_ERROR : STATE_MVT_DELETE_SENT);
+    EXPECT_EQ(rig.control.fState, status ? STATE_RESULT_ERROR : STATE_TERMINAL_SET);
     EXPECT_EQ(rig.Requests(), sent);
     EXPECT_EQ(rig.pad.Core().Pad().VersionRecord(), Version("261201261200", kChecksum));
   }

@@ -85,8 +85,9 @@ TEST_F(PadLinkTest, EnqAndLoneEotLeaveTheReplyTimerRunningAndNaksResendUntilTheF
   Deliver(kNak);
   EXPECT_EQ(Take(), expected + nak + Events{IE(1, 18, "NAK error at State=127")});
   EXPECT_EQ(Wire(), wire);
-  host.RunFor(60000);  // the timer is off: no timeout follows
+  host.RunFor(29000);  // the timer is off: nothing follows before the stall guard
   EXPECT_EQ(Take(), Events{});
+  EXPECT_TRUE(control.StallGuardArmed());
   // An ACK clears the count; in CRC mode the resend carries a CRC.
   Deliver(kAck);
   control.ChecksumMode = 2;
