@@ -7,6 +7,8 @@ FUZZ_PACKAGES := clang libclang-rt-14-dev
 BENCH_PACKAGES := socat ser2net
 FUZZ_SECONDS ?= 60
 FUZZ_LONG_RUNS ?= 50000000
+# Numbers of pads scale_bench runs on one host thread (the full run: 10000).
+SCALE_PADS ?= 1,100,1000
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 .PHONY: deps configure build test demo asan-test fuzz-build fuzz fuzz-long bench release package clean format
@@ -62,6 +64,7 @@ bench: release
 	./build/release/bench/korvex_bench
 	./build/release/bench/download_bench
 	./build/release/bench/router_bench
+	./build/release/bench/scale_bench --pads $(SCALE_PADS)
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -35,6 +35,8 @@ class AsioHost : public Host {
   // Runs the handlers that are ready, then delivers the events queued at that
   // point. Safe from inside a delivered event.
   void DoEvents() override;
+  // The same for the events of one owner only; posted events wait too.
+  void DoEventsOf(const void* owner) override;
   int64_t NowMs() const override;
   LocalDateTime LocalNow() const override;
   RegistryBackend& Registry() override { return *registry_; }

@@ -80,11 +80,25 @@ struct LocalDateTime {
 class Host {
  public:
   virtual ~Host() = default;
+  // A socket or timer belongs to the object that receives its events (the
+  // whole object, so a control receiving both kinds is one owner).
   virtual std::unique_ptr<Socket> CreateSocket(SocketEvents& events) = 0;
   virtual std::unique_ptr<Timer> CreateTimer(TimerEvents& events) = 0;
   // Runs every socket and timer event that is pending now, then returns. May be
   // called from inside an event handler.
   virtual void DoEvents() = 0;
+  // The yield of one owner: as DoEvents, but only that owner's socket and timer
+  // events run; the others stay queued, in order, for the host's loop. Many
+  // controls on one thread then never run inside each other's handlers.
+  virtual void DoEventsOf(const void* owner) {
+    static_cast<void>(owner);
+    DoEvents();
+  }
+  // The owner key of an events object, as DoEventsOf takes it.
+  template <class Events>
+  static const void* OwnerOf(const Events& events) {
+    return dynamic_cast<const void*>(&events);
+  }
   // Monotonic milliseconds.
   virtual int64_t NowMs() const = 0;
   virtual LocalDateTime LocalNow() const = 0;

@@ -78,6 +78,7 @@ class SimHost : public Host {
   std::unique_ptr<Socket> CreateSocket(SocketEvents& events) override;
   std::unique_ptr<Timer> CreateTimer(TimerEvents& events) override;
   void DoEvents() override;
+  void DoEventsOf(const void* owner) override;
   int64_t NowMs() const override { return now_ / 1000; }
   int64_t NowUs() const { return now_; }
   LocalDateTime LocalNow() const override;
@@ -97,6 +98,9 @@ class SimHost : public Host {
   // Scheduling for peers and tests; the id cancels the call.
   uint64_t Schedule(int64_t delayMs, std::function<void()> fn);
   uint64_t ScheduleUs(int64_t delayUs, std::function<void()> fn);
+  // A call on behalf of a socket or timer owner: only that owner's yield (or
+  // the loop) runs it.
+  uint64_t ScheduleFor(const void* owner, int64_t delayUs, std::function<void()> fn);
   void Cancel(uint64_t id);
 
   // Network.
@@ -135,11 +139,18 @@ class SimHost : public Host {
   void StartConnect(const std::shared_ptr<SocketCore>& core);
 
  private:
+  struct Event {
+    const void* owner;  // nullptr: the world's own (peers, tests)
+    std::function<void()> run;
+  };
+  using Events = std::map<std::pair<int64_t, uint64_t>, Event>;
   bool RunOneDue();
+  bool RunOneDueOf(const void* owner);
+  void RunEvent(Events::iterator e);
 
   int64_t now_ = 0;  // microseconds
   uint64_t nextSeq_ = 1;
-  std::map<std::pair<int64_t, uint64_t>, std::function<void()>> events_;
+  Events events_;
   std::map<uint64_t, int64_t> eventTimes_;
   std::map<std::pair<std::string, int32_t>, SimPeer*> listeners_;
   std::vector<SimWireRecord> wireLog_;

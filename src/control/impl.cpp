@@ -37,7 +37,9 @@ void Korvex::Impl::RaiseDebugEvent(int16_t DebugLevel, const std::string& Text) 
   events.DebugEvent(level, text);
 }
 
-void Korvex::Impl::DoEvents() { host.DoEvents(); }
+// Only this control's own socket and timer events: another control on the
+// same host thread never runs inside this one's handlers.
+void Korvex::Impl::DoEvents() { host.DoEventsOf(Host::OwnerOf(*this)); }
 
 std::string Korvex::Impl::StateReport(const std::string& function,
                                       const std::string& message) const {

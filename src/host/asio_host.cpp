@@ -31,11 +31,11 @@ AsioHost::~AsioHost() {
 }
 
 std::unique_ptr<Socket> AsioHost::CreateSocket(SocketEvents& events) {
-  return MakeAsioSocket(*io_, *queue_, events);
+  return MakeAsioSocket(*io_, *queue_, events, OwnerOf(events));
 }
 
 std::unique_ptr<Timer> AsioHost::CreateTimer(TimerEvents& events) {
-  return MakeAsioTimer(*io_, *queue_, events);
+  return MakeAsioTimer(*io_, *queue_, events, OwnerOf(events));
 }
 
 void AsioHost::DoEvents() {
@@ -44,6 +44,16 @@ void AsioHost::DoEvents() {
   // Only what is pending now: events queued by the events themselves wait for
   // the next round.
   for (size_t n = queue_->Size(); n > 0 && queue_->DeliverOne(); --n) {
+  }
+}
+
+// The Asio handlers of everyone run (they only queue, or are the world, such
+// as a pad in this process), but of the queued events only the owner's: other
+// controls' handlers and work posted to the loop never nest in this one.
+void AsioHost::DoEventsOf(const void* owner) {
+  if (io_->stopped()) io_->restart();
+  io_->poll();
+  for (size_t n = queue_->SizeOf(owner); n > 0 && queue_->DeliverOneOf(owner); --n) {
   }
 }
 

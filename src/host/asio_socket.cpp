@@ -20,12 +20,13 @@ constexpr int32_t kInvalidOperation = 40020;
 // What the control sees: state, received bytes and the current attempt.
 struct Connection;
 struct SocketCore {
-  SocketCore(asio::io_context& i, AsioEventQueue& q, SocketEvents& e)
-      : io(i), queue(q), events(e) {}
+  SocketCore(asio::io_context& i, AsioEventQueue& q, SocketEvents& e, const void* o)
+      : io(i), queue(q), events(e), owner(o) {}
 
   asio::io_context& io;
   AsioEventQueue& queue;
   SocketEvents& events;
+  const void* owner;  // whose yield delivers this socket's events
   std::string remoteHost;
   int32_t remotePort = 0;
   int16_t state = sckClosed;
@@ -36,9 +37,9 @@ struct SocketCore {
 
 // Queues an event for the loop. It does nothing once the socket is gone or has
 // been closed or reconnected since.
-void QueueEvent(AsioEventQueue& queue, std::weak_ptr<SocketCore> core, uint64_t attempt,
-                std::function<void(SocketCore&)> action) {
-  queue.Push([core = std::move(core), attempt, action = std::move(action)] {
+void QueueEvent(AsioEventQueue& queue, const void* owner, std::weak_ptr<SocketCore> core,
+                uint64_t attempt, std::function<void(SocketCore&)> action) {
+  queue.Push(owner, [core = std::move(core), attempt, action = std::move(action)] {
     auto c = core.lock();
     if (c && c->attempt == attempt) action(*c);
   });
@@ -48,12 +49,14 @@ void QueueEvent(AsioEventQueue& queue, std::weak_ptr<SocketCore> core, uint64_t 
 // operations hold it, so after a local close it can still flush the writes
 // already accepted while the socket connects anew.
 struct Connection : std::enable_shared_from_this<Connection> {
-  Connection(asio::io_context& io, AsioEventQueue& q, std::weak_ptr<SocketCore> c, uint64_t a)
-      : resolver(io), socket(io), queue(q), core(std::move(c)), attempt(a) {}
+  Connection(asio::io_context& io, AsioEventQueue& q, const void* o, std::weak_ptr<SocketCore> c,
+             uint64_t a)
+      : resolver(io), socket(io), queue(q), owner(o), core(std::move(c)), attempt(a) {}
 
   tcp::resolver resolver;
   tcp::socket socket;
   AsioEventQueue& queue;
+  const void* owner;
   std::weak_ptr<SocketCore> core;
   uint64_t attempt;
   std::array<char, 4096> readBuffer{};
@@ -63,7 +66,7 @@ struct Connection : std::enable_shared_from_this<Connection> {
   bool closing = false;  // closed locally; the socket goes once the writes are out
 
   void Emit(std::function<void(SocketCore&)> action) {
-    QueueEvent(queue, core, attempt, std::move(action));
+    QueueEvent(queue, owner, core, attempt, std::move(action));
   }
 
   void Start(const std::string& host, int32_t port) {
@@ -188,14 +191,14 @@ class AsioSocket : public Socket {
     SocketCore& c = *core_;
     if (c.state != sckClosed) {
       // The socket stays as it is; only the error is reported.
-      QueueEvent(c.queue, core_, c.attempt, [](SocketCore& s) {
+      QueueEvent(c.queue, c.owner, core_, c.attempt, [](SocketCore& s) {
         s.events.OnError(kInvalidOperation, "Invalid operation at current state");
       });
       return;
     }
     ++c.attempt;
     c.state = sckConnecting;
-    c.connection = std::make_shared<Connection>(c.io, c.queue, core_, c.attempt);
+    c.connection = std::make_shared<Connection>(c.io, c.queue, c.owner, core_, c.attempt);
     c.connection->Start(c.remoteHost, c.remotePort);
   }
 
@@ -222,8 +225,8 @@ class AsioSocket : public Socket {
 }  // namespace
 
 std::unique_ptr<Socket> MakeAsioSocket(asio::io_context& io, AsioEventQueue& queue,
-                                       SocketEvents& events) {
-  return std::make_unique<AsioSocket>(std::make_shared<SocketCore>(io, queue, events));
+                                       SocketEvents& events, const void* owner) {
+  return std::make_unique<AsioSocket>(std::make_shared<SocketCore>(io, queue, events, owner));
 }
 
 }  // namespace korvex

@@ -10,6 +10,6 @@
 namespace korvex {
 
 std::unique_ptr<Socket> MakeAsioSocket(asio::io_context& io, AsioEventQueue& queue,
-                                       SocketEvents& events);
+                                       SocketEvents& events, const void* owner);
 
 }  // namespace korvex

@@ -13,12 +13,13 @@ using Clock = std::chrono::steady_clock;
 // State shared with the pending wait and the queued tick, which hold it weakly:
 // once the timer is destroyed neither of them does anything.
 struct TimerCore : std::enable_shared_from_this<TimerCore> {
-  TimerCore(asio::io_context& io, AsioEventQueue& q, TimerEvents& e)
-      : timer(io), queue(q), events(e) {}
+  TimerCore(asio::io_context& io, AsioEventQueue& q, TimerEvents& e, const void* o)
+      : timer(io), queue(q), events(e), owner(o) {}
 
   asio::steady_timer timer;
   AsioEventQueue& queue;
   TimerEvents& events;
+  const void* owner;  // whose yield delivers the ticks
   bool enabled = false;
   int32_t interval = 0;
   uint64_t generation = 0;  // bumped by every restart and stop; voids older ticks
@@ -52,7 +53,7 @@ struct TimerCore : std::enable_shared_from_this<TimerCore> {
   void Expired() {
     if (!tickQueued) {
       tickQueued = true;
-      queue.Push([weak = weak_from_this(), gen = generation] {
+      queue.Push(owner, [weak = weak_from_this(), gen = generation] {
         auto self = weak.lock();
         if (!self || self->generation != gen || !self->enabled) return;
         self->tickQueued = false;
@@ -95,8 +96,8 @@ class AsioTimer : public Timer {
 }  // namespace
 
 std::unique_ptr<Timer> MakeAsioTimer(asio::io_context& io, AsioEventQueue& queue,
-                                     TimerEvents& events) {
-  return std::make_unique<AsioTimer>(std::make_shared<TimerCore>(io, queue, events));
+                                     TimerEvents& events, const void* owner) {
+  return std::make_unique<AsioTimer>(std::make_shared<TimerCore>(io, queue, events, owner));
 }
 
 }  // namespace korvex

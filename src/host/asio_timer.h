@@ -10,6 +10,6 @@
 namespace korvex {
 
 std::unique_ptr<Timer> MakeAsioTimer(asio::io_context& io, AsioEventQueue& queue,
-                                     TimerEvents& events);
+                                     TimerEvents& events, const void* owner);
 
 }  // namespace korvex

@@ -16,6 +16,7 @@ struct SimHost::Link : SimConnection, std::enable_shared_from_this<SimHost::Link
   int id = 0;
   SimPeer* peer = nullptr;
   std::weak_ptr<SocketCore> control;
+  const void* controlOwner = nullptr;  // the owner of the control's socket
   bool controlOpen = true;
   bool peerOpen = true;
   uint64_t offset[2] = {0, 0};       // 0: control -> peer, 1: peer -> control
@@ -33,6 +34,7 @@ struct SimHost::Link : SimConnection, std::enable_shared_from_this<SimHost::Link
 struct SimHost::SocketCore {
   SimHost* host = nullptr;
   SocketEvents* events = nullptr;
+  const void* owner = nullptr;
   std::string remoteHost;
   int32_t remotePort = 0;
   int16_t state = sckClosed;
@@ -59,7 +61,7 @@ class SimSocket : public Socket {
       // As the classic control does: an error event, the socket unchanged. A
       // Close before it is delivered voids it like any other pending event.
       auto weak = std::weak_ptr<SimHost::SocketCore>(core_);
-      core_->host->Schedule(0, [weak, attempt = core_->attempt] {
+      core_->host->ScheduleFor(core_->owner, 0, [weak, attempt = core_->attempt] {
         auto c = weak.lock();
         if (c && c->attempt == attempt) {
           c->events->OnError(40020, "Invalid operation at current state");
@@ -98,6 +100,7 @@ class SimSocket : public Socket {
 struct TimerCore {
   SimHost* host = nullptr;
   TimerEvents* events = nullptr;
+  const void* owner = nullptr;
   bool enabled = false;
   int32_t interval = 0;
   uint64_t generation = 0;
@@ -139,13 +142,14 @@ class SimTimer : public Timer {
     const uint64_t generation = ++core->generation;
     if (core->interval < 1) return;
     std::weak_ptr<TimerCore> weak = core;
-    core->pending = core->host->Schedule(core->interval, [weak, generation] {
-      auto c = weak.lock();
-      if (!c || !c->enabled || c->generation != generation) return;
-      c->pending = 0;
-      Arm(c);  // the next tick is due one interval after this one
-      c->events->OnTimer();
-    });
+    core->pending =
+        core->host->ScheduleFor(core->owner, int64_t{core->interval} * 1000, [weak, generation] {
+          auto c = weak.lock();
+          if (!c || !c->enabled || c->generation != generation) return;
+          c->pending = 0;
+          Arm(c);  // the next tick is due one interval after this one
+          c->events->OnTimer();
+        });
   }
 
   std::shared_ptr<TimerCore> core_;
@@ -183,6 +187,7 @@ std::unique_ptr<Socket> SimHost::CreateSocket(SocketEvents& events) {
   auto core = std::make_shared<SocketCore>();
   core->host = this;
   core->events = &events;
+  core->owner = OwnerOf(events);
   return std::make_unique<SimSocket>(std::move(core));
 }
 
@@ -190,6 +195,7 @@ std::unique_ptr<Timer> SimHost::CreateTimer(TimerEvents& events) {
   auto core = std::make_shared<TimerCore>();
   core->host = this;
   core->events = &events;
+  core->owner = OwnerOf(events);
   return std::make_unique<SimTimer>(std::move(core));
 }
 
@@ -198,9 +204,13 @@ uint64_t SimHost::Schedule(int64_t delayMs, std::function<void()> fn) {
 }
 
 uint64_t SimHost::ScheduleUs(int64_t delayUs, std::function<void()> fn) {
+  return ScheduleFor(nullptr, delayUs, std::move(fn));
+}
+
+uint64_t SimHost::ScheduleFor(const void* owner, int64_t delayUs, std::function<void()> fn) {
   const int64_t at = now_ + std::max<int64_t>(0, delayUs);
   const uint64_t id = nextSeq_++;
-  events_.emplace(std::make_pair(at, id), std::move(fn));
+  events_.emplace(std::make_pair(at, id), Event{owner, std::move(fn)});
   eventTimes_[id] = at;
   return id;
 }
@@ -213,19 +223,39 @@ void SimHost::Cancel(uint64_t id) {
 }
 
 bool SimHost::RunOneDue() {
-  if (events_.empty()) return false;
-  auto first = events_.begin();
-  if (first->first.first > now_) return false;
-  // Taken off the queue before it runs, so a nested DoEvents cannot run it twice.
-  auto fn = std::move(first->second);
-  eventTimes_.erase(first->first.second);
-  events_.erase(first);
-  fn();
+  if (events_.empty() || events_.begin()->first.first > now_) return false;
+  RunEvent(events_.begin());
   return true;
+}
+
+// The first due event of `owner` or of no owner; the others keep their place.
+bool SimHost::RunOneDueOf(const void* owner) {
+  for (auto e = events_.begin(); e != events_.end() && e->first.first <= now_; ++e) {
+    if (e->second.owner == owner || e->second.owner == nullptr) {
+      RunEvent(e);
+      return true;
+    }
+  }
+  return false;
+}
+
+// Taken off the queue before it runs, so a nested DoEvents cannot run it twice.
+void SimHost::RunEvent(Events::iterator e) {
+  auto fn = std::move(e->second.run);
+  eventTimes_.erase(e->first.second);
+  events_.erase(e);
+  fn();
 }
 
 void SimHost::DoEvents() {
   while (RunOneDue()) {
+  }
+}
+
+// Peers and scheduled calls belong to no control: they are the simulated
+// world, and run in every yield as before, so a lone control sees no change.
+void SimHost::DoEventsOf(const void* owner) {
+  while (RunOneDueOf(owner)) {
   }
 }
 
@@ -301,7 +331,7 @@ void SimHost::Log(SimSide from, SimWireRecord::Kind kind, int connection,
 void SimHost::StartConnect(const std::shared_ptr<SocketCore>& core) {
   std::weak_ptr<SocketCore> weak = core;
   const uint64_t attempt = core->attempt;
-  Schedule(connectDelayMs, [this, weak, attempt] {
+  ScheduleFor(core->owner, connectDelayMs * 1000, [this, weak, attempt] {
     auto c = weak.lock();
     if (!c || c->attempt != attempt || c->state != sckConnecting) return;
     const auto l = listeners_.find({c->remoteHost, c->remotePort});
@@ -322,6 +352,7 @@ void SimHost::StartConnect(const std::shared_ptr<SocketCore>& core) {
     link->id = nextConnection_++;
     link->peer = l->second;
     link->control = c;
+    link->controlOwner = c->owner;
     link->rng[0].seed(toPeer.seed + static_cast<uint32_t>(link->id));
     link->rng[1].seed(toControl.seed + static_cast<uint32_t>(link->id));
     links_.push_back(link);
@@ -355,7 +386,7 @@ void SimHost::Transmit(const std::shared_ptr<Link>& link, SimSide from, const st
     const int64_t when = std::max(at, link->lastDelivery[dir]);
     link->lastDelivery[dir] = when;
     std::string piece = data.substr(pos, chunk);
-    ScheduleUs(when - now_, [link, dir, piece] {
+    ScheduleFor(dir == 0 ? nullptr : link->controlOwner, when - now_, [link, dir, piece] {
       if (dir == 0) {
         if (link->peerOpen) link->peer->OnPeerData(*link, piece);
         return;
@@ -382,7 +413,7 @@ void SimHost::CloseFrom(const std::shared_ptr<Link>& link, SimSide from) {
   // The close travels behind the data already in flight.
   const int64_t when = std::max(now_ + opt.latencyMs * 1000, link->lastDelivery[dir]);
   link->lastDelivery[dir] = when;
-  ScheduleUs(when - now_, [link, dir] {
+  ScheduleFor(dir == 0 ? nullptr : link->controlOwner, when - now_, [link, dir] {
     if (dir == 0) {
       if (!link->peerOpen) return;
       link->peerOpen = false;

@@ -1,0 +1,170 @@
+#include "bench/scale/pad_farm.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <asio/io_context.hpp>
+#include <asio/ip/tcp.hpp>
+#include <asio/posix/stream_descriptor.hpp>
+#include <asio/post.hpp>
+#include <cstdio>
+#include <memory>
+#include <sstream>
+#include <stdexcept>
+#include <vector>
+
+#include "bench/scale/stamped_socket.h"
+#include "cli/demo_pad.h"
+#include "emulator/adapters/stream_pump.h"
+
+namespace korvex::bench {
+
+namespace {
+
+using asio::ip::tcp;
+using Pump = emu::StreamPump<StampedSocket>;
+
+// The pads as the demo has them, quick cardholder included, but paced: the
+// bytes cross at 19,200 baud.
+emu::EmulatorConfig PacedPad() {
+  emu::EmulatorConfig config;
+  config.link.pace = true;
+  config.cardholder = cli::DemoCardholder(emu::CardEntry::Insert, false);
+  config.delays = cli::DemoDelays(false);
+  return config;
+}
+
+class Farm {
+ public:
+  Farm(asio::io_context& io, const emu::PadState& state, int parentFd)
+      : io_(io),
+        state_(state),
+        acceptor_(io, tcp::endpoint(asio::ip::make_address("127.0.0.1"), 0)),
+        parent_(io, parentFd) {}
+
+  int Port() const { return acceptor_.local_endpoint().port(); }
+
+  void Start() {
+    Accept();
+    // The parent closes its end when the run is over.
+    parent_.async_read_some(asio::buffer(&byte_, 1),
+                            [this](std::error_code, size_t) { io_.stop(); });
+  }
+
+  std::string Report() {
+    std::vector<int64_t>& s = times_.samplesUs;
+    std::sort(s.begin(), s.end());
+    auto at = [&](double q) { return s.empty() ? 0 : s[static_cast<size_t>(q * (s.size() - 1))]; };
+    uint64_t violations = 0;
+    for (const auto& pad : pads_) violations += pad->Violations().size();
+    std::ostringstream out;
+    out << s.size() << ' ' << at(0.5) << ' ' << at(0.99) << ' ' << (s.empty() ? 0 : s.back()) << ' '
+        << pads_.size() << ' ' << violations << '\n';
+    return out.str();
+  }
+
+ private:
+  void Accept() {
+    acceptor_.async_accept([this](std::error_code ec, tcp::socket socket) {
+      if (!ec) Serve(std::move(socket));
+      Accept();
+    });
+  }
+
+  void Serve(tcp::socket socket) {
+    std::error_code ignored;
+    socket.set_option(tcp::no_delay(true), ignored);
+    pads_.push_back(std::make_unique<emu::Emulator>(PacedPad(), state_));
+    auto pump = std::make_shared<Pump>(StampedSocket(std::move(socket), times_), *pads_.back(),
+                                       emu::ConnectOptions{});
+    // The pump lets go of itself once its last handler has run.
+    pump->Start();
+  }
+
+  asio::io_context& io_;
+  const emu::PadState& state_;
+  tcp::acceptor acceptor_;
+  asio::posix::stream_descriptor parent_;
+  char byte_ = 0;
+  AckTimes times_;
+  std::vector<std::unique_ptr<emu::Emulator>> pads_;
+};
+
+void WriteAll(int fd, const std::string& text) {
+  for (size_t at = 0; at < text.size();) {
+    const ssize_t n = write(fd, text.data() + at, text.size() - at);
+    if (n <= 0) return;
+    at += static_cast<size_t>(n);
+  }
+}
+
+[[noreturn]] void RunChild(const emu::PadState& state, int in, int out) {
+  try {
+    asio::io_context io(1);
+    Farm farm(io, state, in);
+    WriteAll(out, std::to_string(farm.Port()) + "\n");
+    farm.Start();
+    io.run();
+    WriteAll(out, farm.Report());
+  } catch (const std::exception& e) {
+    WriteAll(out, std::string("error ") + e.what() + "\n");
+  }
+  _exit(0);
+}
+
+std::string ReadLine(int fd) {
+  std::string line;
+  char c = 0;
+  while (read(fd, &c, 1) == 1 && c != '\n') line += c;
+  return line;
+}
+
+}  // namespace
+
+PadFarm::PadFarm(const emu::PadState& state) {
+  int down[2], up[2];
+  if (pipe(down) != 0) throw std::runtime_error("pipe failed");
+  if (pipe(up) != 0) {
+    close(down[0]);
+    close(down[1]);
+    throw std::runtime_error("pipe failed");
+  }
+  std::fflush(nullptr);
+  child_ = fork();
+  if (child_ == 0) {
+    close(down[1]);
+    close(up[0]);
+    RunChild(state, down[0], up[1]);
+  }
+  close(down[0]);
+  close(up[1]);
+  toChild_ = down[1];
+  fromChild_ = up[0];
+  if (child_ < 0) throw std::runtime_error("fork failed");
+  const std::string port = ReadLine(fromChild_);
+  port_ = std::atoi(port.c_str());
+  if (port_ <= 0) throw std::runtime_error("the pads did not start: " + port);
+}
+
+PadFarm::~PadFarm() {
+  Finish();
+}
+
+FarmReport PadFarm::Finish() {
+  FarmReport report;
+  if (child_ <= 0) return report;
+  close(toChild_);
+  const std::string line = ReadLine(fromChild_);
+  close(fromChild_);
+  waitpid(child_, nullptr, 0);
+  child_ = -1;
+  std::istringstream in(line);
+  if (!(in >> report.acks >> report.p50Us >> report.p99Us >> report.maxUs >> report.connections >>
+        report.violations)) {
+    report.error = line.empty() ? "the pads' process ended without a report" : line;
+  }
+  return report;
+}
+
+}  // namespace korvex::bench

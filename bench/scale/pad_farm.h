@@ -1,0 +1,44 @@
+// The emulated pads of a scale run, in a child process of their own so that
+// their work and their sockets do not count against the control's: one
+// loopback port, each accepted connection served by a fresh pad paced at
+// 19,200 baud. When the run ends the child reports what it measured.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+
+#include "emulator/core/pin_pad.h"
+
+namespace korvex::bench {
+
+struct FarmReport {
+  uint64_t acks = 0;  // reply-to-ACK samples
+  int64_t p50Us = 0, p99Us = 0, maxUs = 0;
+  uint64_t connections = 0;
+  uint64_t violations = 0;  // protocol violations the pads recorded
+  std::string error;        // why there is no report, if there is none
+};
+
+class PadFarm {
+ public:
+  // Forks the child, whose pads start as `state`; throws std::runtime_error
+  // when it cannot.
+  explicit PadFarm(const emu::PadState& state);
+  ~PadFarm();
+  PadFarm(const PadFarm&) = delete;
+  PadFarm& operator=(const PadFarm&) = delete;
+
+  int Port() const { return port_; }
+  // Ends the child and collects its report.
+  FarmReport Finish();
+
+ private:
+  pid_t child_ = -1;
+  int toChild_ = -1;    // closed: the run is over
+  int fromChild_ = -1;  // the port, then the report
+  int port_ = 0;
+};
+
+}  // namespace korvex::bench

@@ -1,0 +1,250 @@
+// Many PIN pads on one host thread: K controls on one AsioHost, each against
+// its own emulated pad (all pads in a child process, paced at 19,200 baud),
+// each running the connection test, the table update and a chip purchase.
+// Per K it prints the total time, the pads' reply-to-ACK times, the control
+// thread's CPU per pad, its deepest stack, the process's peak RSS and the
+// sessions that ended in an error or timeout; then the targets, met or MISS.
+//
+//   scale_bench [--pads K[,K...]]      default 1,100,1000
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "bench/scale/pad_farm.h"
+#include "bench/scale/pad_session.h"
+#include "cli/demo_pad.h"
+#include "cli/demo_terminal.h"
+#include "korvex/asio_host.h"
+#include "korvex/json_terminal.h"
+#include "korvex/memory_registry.h"
+
+namespace korvex::bench {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const char* const kRegistryKey = "Software\\Korvex\\";
+const char* const kPadKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Korvex\\PinPads\\SCALE";
+// Sockets of the process besides one per pad: standard streams, pipes, the
+// host's own descriptors.
+constexpr rlim_t kSpareFiles = 64;
+// Controls started per round of the loop, so that the pads' listen queue is
+// not flooded.
+constexpr int kStartBatch = 200;
+
+struct Figures {
+  int pads = 0;
+  double totalS = 0;
+  FarmReport farm;
+  double cpuPerPadMs = 0;
+  size_t stackBytes = 0;
+  long rssKb = 0;
+  int timeouts = 0;
+  std::string firstFailure;
+};
+
+double ThreadCpuSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+// Peak resident set of this process, kB; resettable so that each K has its own.
+long PeakRssKb() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6);
+  }
+  return 0;
+}
+void ResetPeakRss() {
+  std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+// Raises the soft open-file limit to the hard one; returns the limit now.
+rlim_t RaiseFileLimit() {
+  rlimit limit{};
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0) {
+    std::printf("open files: the limit cannot be read (%s)\n", std::strerror(errno));
+    return 1024;
+  }
+  const rlim_t before = limit.rlim_cur;
+  if (before == limit.rlim_max) {
+    std::printf(
+        "open files: already at the hard limit %lu, per process (the pads run in a "
+        "process of their own)\n",
+        static_cast<unsigned long>(before));
+    return before;
+  }
+  limit.rlim_cur = limit.rlim_max;
+  if (setrlimit(RLIMIT_NOFILE, &limit) != 0) {
+    std::printf("open files: cannot raise %lu to the hard limit %lu (%s)\n",
+                static_cast<unsigned long>(before), static_cast<unsigned long>(limit.rlim_max),
+                std::strerror(errno));
+    return before;
+  }
+  std::printf(
+      "open files: raised from %lu to the hard limit %lu, per process (the pads run in a "
+      "process of their own)\n",
+      static_cast<unsigned long>(before), static_cast<unsigned long>(limit.rlim_max));
+  return limit.rlim_max;
+}
+
+Figures Run(int pads, JsonTerminal& terminal, const emu::PadState& padState) {
+  Figures f;
+  f.pads = pads;
+  PadFarm farm(padState);
+  AsioHost host;
+  auto registry = std::make_unique<MemoryRegistry>();
+  registry->SetValue(kPadKey, "RouterHost", "127.0.0.1");
+  registry->SetValue(kPadKey, "RouterPort", std::to_string(farm.Port()));
+  host.SetRegistry(std::move(registry));
+
+  StackProbe probe;
+  char base = 0;
+  std::vector<std::unique_ptr<PadSession>> sessions;
+  for (int i = 0; i < pads; ++i) {
+    sessions.push_back(std::make_unique<PadSession>(host, terminal, kRegistryKey, "SCALE", probe));
+  }
+  ResetPeakRss();
+  const double cpu0 = ThreadCpuSeconds();
+  const auto start = Clock::now();
+  for (int i = 0; i < pads; ++i) {
+    sessions[i]->Start();
+    if ((i + 1) % kStartBatch == 0) host.RunFor(std::chrono::milliseconds(5));
+  }
+  // Generous: a paced run of one pad takes a few seconds.
+  const auto limit = std::chrono::seconds(120) + std::chrono::milliseconds(30) * pads;
+  size_t next = 0;  // sessions before this one are done
+  host.RunUntil(
+      [&] {
+        while (next < sessions.size() && sessions[next]->Done()) ++next;
+        return next == sessions.size();
+      },
+      std::chrono::duration_cast<std::chrono::milliseconds>(limit));
+  f.totalS = std::chrono::duration<double>(Clock::now() - start).count();
+  f.cpuPerPadMs = (ThreadCpuSeconds() - cpu0) * 1000.0 / pads;
+  f.stackBytes =
+      probe.lowest == UINTPTR_MAX ? 0 : reinterpret_cast<uintptr_t>(&base) - probe.lowest;
+  f.rssKb = PeakRssKb();
+  for (const auto& s : sessions) {
+    if (s->Done() && !s->Failed()) continue;
+    ++f.timeouts;
+    if (f.firstFailure.empty()) f.firstFailure = s->Failed() ? s->Failure() : "not done in time";
+  }
+  // Nothing more runs on this host: a step posted for a session that timed
+  // out is dropped with the host, never run on a session already gone.
+  sessions.clear();
+  f.farm = farm.Finish();
+  return f;
+}
+
+void Print(const Figures& f) {
+  std::printf(
+      "K=%-6d total %8.2f s | ACK p50 %7.3f ms p99 %7.3f ms max %7.3f ms (%llu replies) | "
+      "CPU/pad %7.3f ms | stack %6zu B | RSS %7.1f MB | timeouts %d\n",
+      f.pads, f.totalS, f.farm.p50Us / 1000.0, f.farm.p99Us / 1000.0, f.farm.maxUs / 1000.0,
+      static_cast<unsigned long long>(f.farm.acks), f.cpuPerPadMs, f.stackBytes, f.rssKb / 1024.0,
+      f.timeouts);
+  if (!f.farm.error.empty()) std::printf("         pads: %s\n", f.farm.error.c_str());
+  if (f.farm.violations) {
+    std::printf("         pads recorded %llu protocol violations\n",
+                static_cast<unsigned long long>(f.farm.violations));
+  }
+  if (!f.firstFailure.empty()) std::printf("         first failure: %s\n", f.firstFailure.c_str());
+  std::fflush(stdout);
+}
+
+// The targets: 10,000 pads, p99 ACK within 1 ms, no timeouts, and a stack no
+// deeper with many pads than with the fewest (within 1 kB of frames that
+// differ only in which of the control's own paths ran).
+void PrintTargets(const std::vector<Figures>& all, const std::vector<int>& skipped) {
+  const auto ok = [](bool met) { return met ? "met " : "MISS"; };
+  int most = 0;
+  for (const auto& f : all) most = std::max(most, f.pads);
+  std::printf("targets:\n  %s 10000 pads run (largest K run: %d", ok(most >= 10000), most);
+  for (int k : skipped) std::printf("; K=%d skipped", k);
+  std::printf(")\n");
+  size_t fewestStack = all.empty() ? 0 : all.front().stackBytes;
+  for (const auto& f : all) {
+    std::printf(
+        "  K=%-6d %s p99 ACK <= 1 ms (%.3f ms)  %s 0 timeouts (%d)  %s stack independent "
+        "of K (%zu B vs %zu B at K=%d)\n",
+        f.pads, ok(f.farm.acks > 0 && f.farm.p99Us <= 1000), f.farm.p99Us / 1000.0,
+        ok(f.timeouts == 0), f.timeouts, ok(f.stackBytes <= fewestStack + 1024), f.stackBytes,
+        fewestStack, all.front().pads);
+  }
+}
+
+std::vector<int> ParsePads(int argc, char** argv, bool& ok) {
+  std::string list = "1,100,1000";
+  ok = true;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--pads" && i + 1 < argc) {
+      list = argv[++i];
+    } else if (arg.rfind("--pads=", 0) == 0) {
+      list = arg.substr(7);
+    } else {
+      ok = false;
+    }
+  }
+  std::vector<int> pads;
+  std::istringstream in(list);
+  for (std::string item; std::getline(in, item, ',');) {
+    char* end = nullptr;
+    const long k = std::strtol(item.c_str(), &end, 10);
+    if (item.empty() || *end != '\0' || k < 1 || k > 1000000) ok = false;
+    if (ok) pads.push_back(static_cast<int>(k));
+  }
+  if (pads.empty()) ok = false;
+  std::sort(pads.begin(), pads.end());
+  return pads;
+}
+
+int Main(int argc, char** argv) {
+  bool ok = false;
+  const std::vector<int> pads = ParsePads(argc, argv, ok);
+  if (!ok) {
+    std::fprintf(stderr, "usage: scale_bench [--pads K[,K...]]   (K from 1 to 1000000)\n");
+    return 2;
+  }
+  const rlim_t files = RaiseFileLimit();
+  std::string error;
+  auto terminal = JsonTerminal::FromText(cli::DemoTerminalJson(), "terminal.json (bundled)", error);
+  if (!terminal) {
+    std::fprintf(stderr, "scale_bench: %s\n", error.c_str());
+    return 1;
+  }
+  const emu::PadState padState = cli::OldTablesPad(cli::KeyChecksum(*terminal));
+  std::vector<Figures> all;
+  std::vector<int> skipped;
+  for (int k : pads) {
+    if (static_cast<rlim_t>(k) + kSpareFiles > files) {
+      std::printf("K=%-6d skipped: needs about %lu open files per process, the limit is %lu\n", k,
+                  static_cast<unsigned long>(k + kSpareFiles), static_cast<unsigned long>(files));
+      skipped.push_back(k);
+      continue;
+    }
+    all.push_back(Run(k, *terminal, padState));
+    Print(all.back());
+  }
+  PrintTargets(all, skipped);
+  return 0;
+}
+
+}  // namespace
+}  // namespace korvex::bench
+
+int main(int argc, char** argv) {
+  return korvex::bench::Main(argc, argv);
+}
