@@ -162,10 +162,8 @@ inline bool WaitsForPeople(int16_t state) {
 inline const char* BrokenInvariant(const Korvex::Impl& control) {
   if (!KnownState(control.fState)) return "unknown state";
   const bool waiting = control.TimeoutTimer->Enabled() && control.TimeoutTimer->Interval() > 0;
-  // The stall guard's line. Until the guard is in, stalls (a frame the state
-  // does not expect, acknowledged, leaves no timer) are tolerated; with it,
-  // this reads `const bool guarded = control.StallGuardArmed();`.
-  const bool guarded = true;
+  // A wait the protocol leaves without a timer is watched by the stall guard.
+  const bool guarded = control.StallGuardArmed();
   if (!waiting && !WaitsForPeople(control.fState) && !guarded) return "waiting with no timer";
   if (control.ReceiveBuffer.size() > kMaxBuffered) return "receive buffer unbounded";
   if (control.LastSentMessage.size() > kMaxBuffered) return "sent message unbounded";
