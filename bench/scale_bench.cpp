@@ -51,6 +51,7 @@ struct Figures {
   int64_t p50Us = 0, p99Us = 0, maxUs = 0;
   uint64_t violations = 0;
   std::string farmError;
+  std::string firstViolation;
   int farms = 0;
   double padsCpuS = 0;  // CPU time of the pads' processes
   double cpuPerPadMs = 0;
@@ -176,6 +177,7 @@ Figures Run(int pads, JsonTerminal& terminal, const emu::PadState& padState) {
     acks.insert(acks.end(), report.ackUs.begin(), report.ackUs.end());
     f.violations += report.violations;
     if (f.farmError.empty()) f.farmError = report.error;
+    if (f.firstViolation.empty()) f.firstViolation = report.firstViolation;
   }
   f.padsCpuS = ChildrenCpuSeconds() - childCpu0;
   std::sort(acks.begin(), acks.end());
@@ -198,6 +200,7 @@ void Print(const Figures& f) {
   if (f.violations) {
     std::printf("         pads recorded %llu protocol violations\n",
                 static_cast<unsigned long long>(f.violations));
+    std::printf("         first: %s\n", f.firstViolation.c_str());
   }
   if (!f.firstFailure.empty()) std::printf("         first failure: %s\n", f.firstFailure.c_str());
   std::fflush(stdout);

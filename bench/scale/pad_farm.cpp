@@ -58,6 +58,11 @@ class Farm {
     std::ostringstream out;
     out << pads_.size() << ' ' << violations << ' ' << times_.samplesUs.size() << '\n';
     for (int64_t t : times_.samplesUs) out << t << '\n';
+    for (const auto& pad : pads_) {
+      if (pad->Violations().empty()) continue;
+      out << pad->Violations().front().description << '\n';
+      break;
+    }
     return out.str();
   }
 
@@ -169,6 +174,8 @@ FarmReport PadFarm::Finish() {
   }
   report.ackUs.resize(samples);
   for (auto& t : report.ackUs) in >> t;
+  in >> std::ws;
+  std::getline(in, report.firstViolation);
   return report;
 }
 

@@ -18,7 +18,8 @@ struct FarmReport {
   std::vector<int64_t> ackUs;  // reply-to-ACK times, microseconds
   uint64_t connections = 0;
   uint64_t violations = 0;  // protocol violations the pads recorded
-  std::string error;        // why there is no report, if there is none
+  std::string firstViolation;
+  std::string error;  // why there is no report, if there is none
 };
 
 class PadFarm {
