@@ -3,7 +3,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <asio/io_context.hpp>
 #include <asio/ip/tcp.hpp>
 #include <asio/posix/stream_descriptor.hpp>
@@ -52,15 +51,18 @@ class Farm {
                             [this](std::error_code, size_t) { io_.stop(); });
   }
 
+  // The counts on one line, then every reply-to-ACK time.
   std::string Report() {
-    std::vector<int64_t>& s = times_.samplesUs;
-    std::sort(s.begin(), s.end());
-    auto at = [&](double q) { return s.empty() ? 0 : s[static_cast<size_t>(q * (s.size() - 1))]; };
     uint64_t violations = 0;
     for (const auto& pad : pads_) violations += pad->Violations().size();
     std::ostringstream out;
-    out << s.size() << ' ' << at(0.5) << ' ' << at(0.99) << ' ' << (s.empty() ? 0 : s.back()) << ' '
-        << pads_.size() << ' ' << violations << '\n';
+    out << pads_.size() << ' ' << violations << ' ' << times_.samplesUs.size() << '\n';
+    for (int64_t t : times_.samplesUs) out << t << '\n';
+    for (const auto& pad : pads_) {
+      if (pad->Violations().empty()) continue;
+      out << pad->Violations().front().description << '\n';
+      break;
+    }
     return out.str();
   }
 
@@ -133,8 +135,11 @@ PadFarm::PadFarm(const emu::PadState& state) {
   std::fflush(nullptr);
   child_ = fork();
   if (child_ == 0) {
-    close(down[1]);
-    close(up[0]);
+    // Every descriptor but its own two pipe ends goes, the other farms' pipes
+    // included: a copy of their write end would keep them from ever ending.
+    for (int fd = 3; fd < 1024; ++fd) {
+      if (fd != down[0] && fd != up[1]) close(fd);
+    }
     RunChild(state, down[0], up[1]);
   }
   close(down[0]);
@@ -155,15 +160,22 @@ FarmReport PadFarm::Finish() {
   FarmReport report;
   if (child_ <= 0) return report;
   close(toChild_);
-  const std::string line = ReadLine(fromChild_);
+  std::string text;
+  char buffer[65536];
+  for (ssize_t n; (n = read(fromChild_, buffer, sizeof buffer)) > 0;) text.append(buffer, n);
   close(fromChild_);
   waitpid(child_, nullptr, 0);
   child_ = -1;
-  std::istringstream in(line);
-  if (!(in >> report.acks >> report.p50Us >> report.p99Us >> report.maxUs >> report.connections >>
-        report.violations)) {
-    report.error = line.empty() ? "the pads' process ended without a report" : line;
+  std::istringstream in(text);
+  size_t samples = 0;
+  if (!(in >> report.connections >> report.violations >> samples)) {
+    report.error = text.empty() ? "the pads' process ended without a report" : text;
+    return report;
   }
+  report.ackUs.resize(samples);
+  for (auto& t : report.ackUs) in >> t;
+  in >> std::ws;
+  std::getline(in, report.firstViolation);
   return report;
 }
 

@@ -8,17 +8,18 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "emulator/core/pin_pad.h"
 
 namespace korvex::bench {
 
 struct FarmReport {
-  uint64_t acks = 0;  // reply-to-ACK samples
-  int64_t p50Us = 0, p99Us = 0, maxUs = 0;
+  std::vector<int64_t> ackUs;  // reply-to-ACK times, microseconds
   uint64_t connections = 0;
   uint64_t violations = 0;  // protocol violations the pads recorded
-  std::string error;        // why there is no report, if there is none
+  std::string firstViolation;
+  std::string error;  // why there is no report, if there is none
 };
 
 class PadFarm {
