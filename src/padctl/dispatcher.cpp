@@ -37,7 +37,7 @@ const Route kRoutes[] = {
 }  // namespace
 
 void Korvex::Impl::ProcessMessage(const std::string& Message) {
-  RaiseDebugEvent(4, "ProcessMessage: Message='" + Message + "'");
+  RaiseDebugEvent(4, {"ProcessMessage: Message='", Message, "'"});
   const std::string code = MessageCode(Message);
   for (const Route& route : kRoutes) {
     if (code == route.code) {
@@ -45,7 +45,7 @@ void Korvex::Impl::ProcessMessage(const std::string& Message) {
       return;
     }
   }
-  RaiseInterfaceEvent(1, 11, "ProcessMessage: Message='" + Message + "'");
+  RaiseInterfaceEvent(1, 11, {"ProcessMessage: Message='", Message, "'"});
 }
 
 // The loader's download request. Its eighth comma-separated field, when
