@@ -53,20 +53,22 @@ std::vector<std::string> SerialLine::TakeDue(int64_t nowUs) {
   std::vector<std::string> out;
   while (!pieces_.empty() && pieces_.front().dueUs <= nowUs) {
     bytes_ -= pieces_.front().bytes.size();
-    Count(pieces_.front(), nowUs);
+    Count(pieces_.front());
     out.push_back(std::move(pieces_.front().bytes));
     pieces_.pop_front();
   }
   return out;
 }
 
-// Overlapping spans count once: the bytes of one write wait on the line
-// together, and a write that comes while the line is busy waits behind it.
-void SerialLine::Count(const LinePiece& piece, int64_t takenUs) {
+// The span of a piece runs from its write to the moment its last bit has
+// crossed; overlapping spans count once (a write that comes while the line is
+// busy waits behind it). How late an adapter then takes the piece is the
+// machine's, not the line's.
+void SerialLine::Count(const LinePiece& piece) {
   if (!options_.pace || !options_.use) return;
   const int64_t from = std::max(piece.writtenUs, countedUntilUs_);
-  if (takenUs > from) options_.use->busyUs += takenUs - from;
-  countedUntilUs_ = std::max(countedUntilUs_, takenUs);
+  if (piece.dueUs > from) options_.use->busyUs += piece.dueUs - from;
+  countedUntilUs_ = std::max(countedUntilUs_, piece.dueUs);
 }
 
 std::optional<int64_t> SerialLine::NextDue() const {

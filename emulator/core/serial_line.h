@@ -29,7 +29,7 @@ struct LinePiece {
 
 // What paced lines carried: their bytes, the time those bytes need at the
 // line's rate (10 bits each), and the time the line was in use for them, from
-// each write to the moment its last byte was taken off the line.
+// each write to the moment its last bit had crossed.
 struct LineUse {
   uint64_t bytes = 0;
   double floorUs = 0;
@@ -60,7 +60,7 @@ class SerialLine {
 
  private:
   void Push(int64_t dueUs, const std::string& bytes, int64_t writtenUs);
-  void Count(const LinePiece& piece, int64_t takenUs);
+  void Count(const LinePiece& piece);
 
   Options options_;
   std::deque<LinePiece> pieces_;
