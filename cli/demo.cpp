@@ -196,7 +196,15 @@ void DemoSession::PrintSummary(bool ok) {
     out_ << "protocol violations seen by the pad:\n" << pad_->ViolationSummary();
     ok = false;
   }
-  char buf[64];
+  char buf[160];
+  if (options_.pace) {
+    // The pad's line against the least time its bytes need at its rate.
+    const emu::LineUse& line = pad_->LineUseTotal();
+    std::snprintf(
+        buf, sizeof buf, "paced line: %llu bytes, %.3f s in use, %.4f times their wire time\n",
+        static_cast<unsigned long long>(line.bytes), double(line.busyUs) / 1e6, line.Ratio());
+    out_ << buf;
+  }
   std::snprintf(buf, sizeof buf, "elapsed: %.3f s\n", elapsed);
   out_ << buf << (ok ? "demo completed" : "demo FAILED") << "\n";
 }

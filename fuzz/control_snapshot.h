@@ -28,7 +28,7 @@ struct ControlSnapshot {
 inline ControlSnapshot Capture(const Korvex::Impl& c) {
   ControlSnapshot s;
   s.fState = c.fState;
-  s.ReceiveBuffer = c.ReceiveBuffer;
+  s.ReceiveBuffer = std::string(c.ReceiveBuffer.View());
   s.LastSentMessage = c.LastSentMessage;
   s.LastTrack2Message = c.LastTrack2Message;
   s.UseMagText = c.UseMagText;

@@ -165,7 +165,7 @@ inline const char* BrokenInvariant(const Korvex::Impl& control) {
   // A wait the protocol leaves without a timer is watched by the stall guard.
   const bool guarded = control.StallGuardArmed();
   if (!waiting && !WaitsForPeople(control.fState) && !guarded) return "waiting with no timer";
-  if (control.ReceiveBuffer.size() > kMaxBuffered) return "receive buffer unbounded";
+  if (control.ReceiveBuffer.size() > ReceiveBytes::kLimit) return "receive buffer unbounded";
   if (control.LastSentMessage.size() > kMaxBuffered) return "sent message unbounded";
   return nullptr;
 }

@@ -156,7 +156,7 @@ void Emulator::OnRouterDecision() {
                  "default of " +
                      std::to_string(s.lineBaud) + " baud");
   }
-  s.in.SetOptions({config_.link.pace, s.lineBaud, 0, 0});
+  s.in.SetOptions({config_.link.pace, s.lineBaud, 0, 0, &lineUse_});
   if (Garbled()) {
     Note("the pad listens at " + std::to_string(AppBaud(pad_.App())) +
          " baud: bytes in both directions arrive as garbage");

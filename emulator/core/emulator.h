@@ -83,6 +83,8 @@ class Emulator : private PadServices {
   void SetCardholder(Cardholder cardholder) { config_.cardholder = std::move(cardholder); }
   // The application in force now (line rate and check follow it).
   PadApp App() const { return pad_.App(); }
+  // What the paced line carried in both directions, over every connection.
+  const LineUse& LineUseTotal() const { return lineUse_; }
 
  private:
   // PadServices, for the handlers.
@@ -141,6 +143,7 @@ class Emulator : private PadServices {
   uint64_t nextSessionId_ = 1;
   int64_t nowUs_ = 0;
   std::optional<int64_t> stalledUntilUs_;
+  LineUse lineUse_;
 };
 
 }  // namespace korvex::emu

@@ -20,7 +20,7 @@ void Emulator::Write(const std::string& bytes, const std::string& decoded) {
     text += "  (garbled on the line)";
   }
   session_->out.SetOptions({config_.link.pace, AppBaud(pad_.App()), config_.link.chunkSize,
-                            MsToUs(config_.link.chunkGapMs)});
+                            MsToUs(config_.link.chunkGapMs), &lineUse_});
   transcript_.Add({nowUs_, Direction::FromPad, wire, text});
   session_->out.Write(wire, nowUs_);
 }

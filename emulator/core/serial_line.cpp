@@ -16,8 +16,12 @@ int64_t ByteTimeUs(int baud) {
 void SerialLine::Write(const std::string& bytes, int64_t nowUs) {
   if (bytes.empty()) return;
   if (!options_.pace) {
-    Push(nowUs, bytes);
+    Push(nowUs, bytes, nowUs);
     return;
+  }
+  if (options_.use && options_.baud > 0) {
+    options_.use->bytes += bytes.size();
+    options_.use->floorUs += double(bytes.size()) * 10e6 / options_.baud;
   }
   const int64_t perByte = ByteTimeUs(options_.baud);
   std::string piece;
@@ -25,21 +29,21 @@ void SerialLine::Write(const std::string& bytes, int64_t nowUs) {
   for (char c : bytes) {
     busyUntilUs_ = std::max(busyUntilUs_, nowUs) + perByte;
     if (busyUntilUs_ != pieceDue && !piece.empty()) {
-      Push(pieceDue, piece);
+      Push(pieceDue, piece, nowUs);
       piece.clear();
     }
     pieceDue = busyUntilUs_;
     piece += c;
   }
-  Push(pieceDue, piece);
+  Push(pieceDue, piece, nowUs);
 }
 
-void SerialLine::Push(int64_t dueUs, const std::string& bytes) {
+void SerialLine::Push(int64_t dueUs, const std::string& bytes, int64_t writtenUs) {
   const size_t chunk = options_.chunkSize == 0 ? bytes.size() : options_.chunkSize;
   int64_t due = std::max(dueUs, lastDueUs_);
   for (size_t pos = 0; pos < bytes.size(); pos += chunk) {
     if (pos > 0) due += options_.chunkGapUs;
-    pieces_.push_back(LinePiece{due, bytes.substr(pos, chunk)});
+    pieces_.push_back(LinePiece{due, bytes.substr(pos, chunk), writtenUs});
     bytes_ += pieces_.back().bytes.size();
   }
   lastDueUs_ = due;
@@ -49,10 +53,22 @@ std::vector<std::string> SerialLine::TakeDue(int64_t nowUs) {
   std::vector<std::string> out;
   while (!pieces_.empty() && pieces_.front().dueUs <= nowUs) {
     bytes_ -= pieces_.front().bytes.size();
+    Count(pieces_.front());
     out.push_back(std::move(pieces_.front().bytes));
     pieces_.pop_front();
   }
   return out;
+}
+
+// The span of a piece runs from its write to the moment its last bit has
+// crossed; overlapping spans count once (a write that comes while the line is
+// busy waits behind it). How late an adapter then takes the piece is the
+// machine's, not the line's.
+void SerialLine::Count(const LinePiece& piece) {
+  if (!options_.pace || !options_.use) return;
+  const int64_t from = std::max(piece.writtenUs, countedUntilUs_);
+  if (piece.dueUs > from) options_.use->busyUs += piece.dueUs - from;
+  countedUntilUs_ = std::max(countedUntilUs_, piece.dueUs);
 }
 
 std::optional<int64_t> SerialLine::NextDue() const {
@@ -65,6 +81,7 @@ void SerialLine::Clear() {
   bytes_ = 0;
   busyUntilUs_ = 0;
   lastDueUs_ = 0;
+  countedUntilUs_ = 0;
 }
 
 }  // namespace korvex::emu

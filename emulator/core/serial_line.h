@@ -24,6 +24,17 @@ int64_t ByteTimeUs(int baud);
 struct LinePiece {
   int64_t dueUs = 0;
   std::string bytes;
+  int64_t writtenUs = 0;  // when it was handed to the line
+};
+
+// What paced lines carried: their bytes, the time those bytes need at the
+// line's rate (10 bits each), and the time the line was in use for them, from
+// each write to the moment its last bit had crossed.
+struct LineUse {
+  uint64_t bytes = 0;
+  double floorUs = 0;
+  int64_t busyUs = 0;
+  double Ratio() const { return floorUs > 0 ? double(busyUs) / floorUs : 0; }
 };
 
 class SerialLine {
@@ -33,6 +44,7 @@ class SerialLine {
     int baud = 19200;
     size_t chunkSize = 0;  // 0: pieces are not cut
     int64_t chunkGapUs = 0;
+    LineUse* use = nullptr;  // where a paced line counts what it carried
   };
 
   void SetOptions(const Options& options) { options_ = options; }
@@ -47,13 +59,15 @@ class SerialLine {
   void Clear();
 
  private:
-  void Push(int64_t dueUs, const std::string& bytes);
+  void Push(int64_t dueUs, const std::string& bytes, int64_t writtenUs);
+  void Count(const LinePiece& piece);
 
   Options options_;
   std::deque<LinePiece> pieces_;
   size_t bytes_ = 0;
-  int64_t busyUntilUs_ = 0;  // when the last paced byte finishes
-  int64_t lastDueUs_ = 0;    // pieces never overtake one another
+  int64_t busyUntilUs_ = 0;     // when the last paced byte finishes
+  int64_t lastDueUs_ = 0;       // pieces never overtake one another
+  int64_t countedUntilUs_ = 0;  // line use is counted up to here
 };
 
 }  // namespace korvex::emu

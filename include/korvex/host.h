@@ -52,6 +52,9 @@ class Socket {
   virtual void SendData(const std::string& data) = 0;
   // Takes every received byte not yet read.
   virtual std::string GetData() = 0;
+  // The same bytes, appended to the caller's buffer: a reader that keeps one
+  // buffer then needs no new memory per arrival.
+  virtual void AppendData(std::string& into) { into += GetData(); }
 };
 
 class TimerEvents {

@@ -24,27 +24,41 @@ Korvex::Impl::~Impl() {
   StallGuardTimer->SetEnabled(false);
 }
 
+// The host gets the text by reference and may change it: it is a copy, in a
+// reused text so that raising an event costs no new memory.
 void Korvex::Impl::RaiseInterfaceEvent(int32_t EventType, int32_t Code, const std::string& Text) {
-  int32_t type = EventType;
-  int32_t code = Code;
-  std::string text = Text;
-  events.InterfaceEvent(type, code, text);
+  RaiseInterfaceEvent(EventType, Code, std::initializer_list<std::string_view>{Text});
 }
 
 void Korvex::Impl::RaiseDebugEvent(int16_t DebugLevel, const std::string& Text) {
-  int16_t level = DebugLevel;
-  std::string text = Text;
-  events.DebugEvent(level, text);
+  RaiseDebugEvent(DebugLevel, std::initializer_list<std::string_view>{Text});
 }
 
 // Only this control's own socket and timer events: another control on the
 // same host thread never runs inside this one's handlers.
 void Korvex::Impl::DoEvents() { host.DoEventsOf(Host::OwnerOf(*this)); }
 
+void Korvex::Impl::RaiseInterfaceEvent(int32_t EventType, int32_t Code,
+                                       std::initializer_list<std::string_view> Text) {
+  int32_t type = EventType;
+  int32_t code = Code;
+  TextPool::Lease text(texts);
+  TextPool::Join(text.text, Text);
+  events.InterfaceEvent(type, code, text.text);
+}
+
+void Korvex::Impl::RaiseDebugEvent(int16_t DebugLevel,
+                                   std::initializer_list<std::string_view> Text) {
+  int16_t level = DebugLevel;
+  TextPool::Lease text(texts);
+  TextPool::Join(text.text, Text);
+  events.DebugEvent(level, text.text);
+}
+
 std::string Korvex::Impl::StateReport(const std::string& function,
                                       const std::string& message) const {
-  return "Function='" + function + "'; State=" + std::to_string(fState) + "; Message='" +
-         message + "'.";
+  return "Function='" + function + "'; State=" + std::to_string(fState) + "; Message='" + message +
+         "'.";
 }
 
 }  // namespace korvex

@@ -17,6 +17,8 @@
 #include "korvex/host.h"
 #include "korvex/korvex.h"
 #include "korvex/terminal_object.h"
+#include "link/receive_bytes.h"
+#include "support/text_pool.h"
 #include "transaction/transaction_fields.h"
 
 namespace korvex {
@@ -50,7 +52,7 @@ class Korvex::Impl : public SocketEvents, public TimerEvents {
   int16_t fState = STATE_IDLE;
   std::string EMVRegistryKey;
   std::string PinPadName;
-  std::string ReceiveBuffer;
+  ReceiveBytes ReceiveBuffer;
   std::string LastSentMessage;
   int16_t NakCount = 0;
   bool WarmResetPending = false;
@@ -80,9 +82,16 @@ class Korvex::Impl : public SocketEvents, public TimerEvents {
   DownloadFields dl;
   DownloadObserver* downloadObserver = nullptr;  // held, never owned
 
+  // Reused texts for event texts and received units.
+  TextPool texts;
+
   // ---- Events and yielding (control/) -------------------------------------
   void RaiseInterfaceEvent(int32_t EventType, int32_t Code, const std::string& Text);
   void RaiseDebugEvent(int16_t DebugLevel, const std::string& Text);
+  // The same with the text given in pieces, joined without new memory.
+  void RaiseInterfaceEvent(int32_t EventType, int32_t Code,
+                           std::initializer_list<std::string_view> Text);
+  void RaiseDebugEvent(int16_t DebugLevel, std::initializer_list<std::string_view> Text);
   // Lets pending socket and timer events of the host run.
   void DoEvents();
   // "Function='<name>'; State=<fState>; Message='<message>'."

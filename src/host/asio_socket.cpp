@@ -217,6 +217,10 @@ class AsioSocket : public Socket {
   }
 
   std::string GetData() override { return std::exchange(core_->rx, std::string()); }
+  void AppendData(std::string& into) override {
+    into += core_->rx;
+    core_->rx.clear();
+  }
 
  private:
   std::shared_ptr<SocketCore> core_;

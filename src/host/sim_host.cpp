@@ -92,6 +92,10 @@ class SimSocket : public Socket {
   }
 
   std::string GetData() override { return std::exchange(core_->rx, std::string()); }
+  void AppendData(std::string& into) override {
+    into += core_->rx;
+    core_->rx.clear();
+  }
 
  private:
   std::shared_ptr<SimHost::SocketCore> core_;

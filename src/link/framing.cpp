@@ -2,7 +2,7 @@
 
 namespace korvex {
 
-uint8_t CalculateLRC(const std::string& Frame) {
+uint8_t CalculateLRC(std::string_view Frame) {
   uint8_t lrc = 0;
   for (size_t i = 1; i < Frame.size(); ++i) lrc ^= static_cast<uint8_t>(Frame[i]);
   return lrc;

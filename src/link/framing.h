@@ -25,7 +25,7 @@ inline constexpr char FS = 0x1C;
 inline constexpr int32_t kCrcPolynomial = 0x18005;
 
 // XOR of the bytes from the second to the last; 0 for a frame of one byte.
-uint8_t CalculateLRC(const std::string& Frame);
+uint8_t CalculateLRC(std::string_view Frame);
 
 // CRC-16, polynomial 0x8005, initial 0, MSB first, no reflection, no final XOR.
 uint16_t CalculateCRC16(std::string_view Data, int32_t Polynomial = kCrcPolynomial);

@@ -10,12 +10,6 @@ namespace korvex {
 
 namespace {
 
-const std::string kUnitStarts{ACK, ENQ, NAK, STX, SI};
-
-// Far more than any reply of the PIN pad; a frame still open after this many
-// bytes lost its end on the line and goes, so that noise cannot fill memory.
-constexpr size_t kMaxOpenFrame = 4096;
-
 bool CheckCRC(const std::string& unit) {
   // Covers the bytes after the start through the end character.
   const std::string_view covered = std::string_view(unit).substr(1, unit.size() - 3);
@@ -27,63 +21,54 @@ bool CheckCRC(const std::string& unit) {
 }  // namespace
 
 void Korvex::Impl::OnDataArrival(int32_t /*bytesTotal*/) {
-  const std::string data = Winsock1->GetData();
+  const std::string_view data = ReceiveBuffer.Read(*Winsock1);
   if (data.empty()) return;
-  ReceiveBuffer += data;
   if (ReceiveGuard != 0) {
     // A unit further up the stack yielded; its loop picks these bytes up.
     ReceiveGuard = 3;
-    RaiseDebugEvent(2, "Data Arrived during previous message processing:'" + data + "'");
+    RaiseDebugEvent(2, {"Data Arrived during previous message processing:'", data, "'"});
     return;
   }
   ReceiveGuard = 1;
-  RaiseDebugEvent(2, "Data Arrived:'" + data + "'");
+  RaiseDebugEvent(2, {"Data Arrived:'", data, "'"});
   do {
     ReceiveGuard = 1;
     ProcessReceiveBuffer();
   } while (ReceiveGuard & 2);
   ReceiveGuard = 0;
+  // Only a peer that has lost the protocol leaves this much unhandled.
+  if (const size_t dropped = ReceiveBuffer.Bound()) {
+    RaiseDebugEvent(8, {"Receive buffer overflow: ", std::to_string(dropped), " bytes dropped"});
+  }
+  ReceiveBuffer.Trim();
 }
 
 // Handles units one after the other. Each unit's handling ends by looking at
 // the buffer again, which is this loop; a bad frame stops it until more data
 // arrives.
 void Korvex::Impl::ProcessReceiveBuffer() {
-  while (!ReceiveBuffer.empty()) {
-    const size_t start = ReceiveBuffer.find_first_of(kUnitStarts);
-    if (start == std::string::npos) {
-      ReceiveBuffer.clear();  // garbage: no unit can start in it
-      return;
-    }
-    const char first = ReceiveBuffer[start];
+  for (;;) {
+    const std::string_view next = ReceiveBuffer.NextUnit(ChecksumMode == 2 ? 2 : 1);
+    if (next.empty()) return;
+    // The unit leaves the buffer before it is handled: handling may yield and
+    // let more bytes in.
+    TextPool::Lease unit(texts);
+    unit.text.assign(next);
+    ReceiveBuffer.Drop(next.size());
+    const char first = unit.text[0];
 
     if (first == ACK || first == NAK || first == ENQ) {
-      ReceiveBuffer.erase(0, start + 1);
-      EatUnit(std::string(1, first));
+      EatUnit(unit.text);
       continue;
     }
 
-    const size_t end = ReceiveBuffer.find(first == STX ? ETX : SO, start);
-    if (end == std::string::npos) {
-      if (ReceiveBuffer.size() - start <= kMaxOpenFrame) return;
-      // Only the last bytes, which may still begin a frame, stay.
-      RaiseDebugEvent(8, "Frame without end dropped");
-      ReceiveBuffer.erase(0, ReceiveBuffer.size() - kMaxOpenFrame);
-      continue;
-    }
-    const size_t checkBytes = ChecksumMode == 2 ? 2 : 1;
-    const size_t unitEnd = end + 1 + checkBytes;
-    if (ReceiveBuffer.size() < unitEnd) return;
-    const std::string unit = ReceiveBuffer.substr(start, unitEnd - start);
-    ReceiveBuffer.erase(0, unitEnd);
-
-    const bool good = ChecksumMode == 2 ? CheckCRC(unit) : CheckLRC(unit);
+    const bool good = ChecksumMode == 2 ? CheckCRC(unit.text) : CheckLRC(unit.text);
     if (good) {
       NakCount = 0;
       RaiseDebugEvent(5, "Sending ACK");
       DoEvents();
       SendMessage(std::string(1, ACK), 0, 0);
-      EatUnit(unit);
+      EatUnit(unit.text);
       continue;
     }
     ++NakCount;
@@ -105,24 +90,25 @@ void Korvex::Impl::EatMessage(const std::string& Message) {
 
 void Korvex::Impl::EatUnit(const std::string& Message) {
   if (Message.empty()) return;
-  RaiseDebugEvent(3, "EatMessage: Message='" + Message + "'");
+  RaiseDebugEvent(3, {"EatMessage: Message='", Message, "'"});
   switch (Message[0]) {
     case ACK:
       StopTimer();
       ProcessAck();
       break;
     case NAK:
-      RaiseDebugEvent(8, "<NAK> received at State=" + std::to_string(fState));
+      RaiseDebugEvent(8, {"<NAK> received at State=", std::to_string(fState)});
       StopTimer();
       ++NakCount;
       if (NakCount >= 5) {
-        RaiseInterfaceEvent(1, 18, "NAK error at State=" + std::to_string(fState));
+        RaiseInterfaceEvent(1, 18, {"NAK error at State=", std::to_string(fState)});
       } else if (!LastSentMessage.empty()) {
-        const std::string resend = LastSentMessage;
-        SendMessage(resend, 5000, resend.size() == 1 ? 0 : ChecksumMode);
+        TextPool::Lease resend(texts);
+        resend.text = LastSentMessage;
+        SendMessage(resend.text, 5000, resend.text.size() == 1 ? 0 : ChecksumMode);
       }
       break;
-    case ENQ: RaiseDebugEvent(8, "<ENQ> received at State=" + std::to_string(fState)); break;
+    case ENQ: RaiseDebugEvent(8, {"<ENQ> received at State=", std::to_string(fState)}); break;
     default:
       StopTimer();
       ProcessMessage(Message);
@@ -132,7 +118,8 @@ void Korvex::Impl::EatUnit(const std::string& Message) {
 
 bool Korvex::Impl::CheckLRC(const std::string& Frame) const {
   if (Frame.size() < 2) return false;
-  return static_cast<uint8_t>(Frame.back()) == CalculateLRC(Frame.substr(0, Frame.size() - 1));
+  return static_cast<uint8_t>(Frame.back()) ==
+         CalculateLRC(std::string_view(Frame).substr(0, Frame.size() - 1));
 }
 
 }  // namespace korvex

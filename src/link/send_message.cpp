@@ -8,8 +8,8 @@
 namespace korvex {
 
 void Korvex::Impl::SendMessage(const std::string& Message, int32_t& Timeout, uint8_t FrameType) {
-  RaiseDebugEvent(4, "SendMessage: Message='" + Message + "', Timeout=" + std::to_string(Timeout) +
-                         ", Checksum=" + std::to_string(FrameType));
+  RaiseDebugEvent(4, {"SendMessage: Message='", Message, "', Timeout=", std::to_string(Timeout),
+                      ", Checksum=", std::to_string(FrameType)});
   if (Winsock1->State() != sckConnected) {
     RaiseInterfaceEvent(1, 1,
                         "No connection at SendMessage(). State=" + std::to_string(fState) +
@@ -17,15 +17,16 @@ void Korvex::Impl::SendMessage(const std::string& Message, int32_t& Timeout, uin
     return;
   }
 
-  std::string frame = Message;
+  TextPool::Lease frame(texts);
+  frame.text = Message;
   if (FrameType == 1) {
-    frame += static_cast<char>(CalculateLRC(Message));
+    frame.text += static_cast<char>(CalculateLRC(Message));
   } else if (FrameType == 2) {
     const uint16_t crc = CalculateCRC16(std::string_view(Message).substr(Message.empty() ? 0 : 1));
-    frame += static_cast<char>(crc >> 8);
-    frame += static_cast<char>(crc & 0xFF);
+    frame.text += static_cast<char>(crc >> 8);
+    frame.text += static_cast<char>(crc & 0xFF);
   }
-  Winsock1->SendData(frame);
+  Winsock1->SendData(frame.text);
   LastSentMessage = Message;
 
   if (Timeout > 60000) Timeout = 60000;

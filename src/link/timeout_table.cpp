@@ -18,7 +18,7 @@ constexpr int16_t kRetryLimit = 5;
 void Korvex::Impl::OnTimer() {
   if (!TimeoutTimer->Enabled()) return;  // a late tick
   RaiseDebugEvent(8, "TIMEOUT!!!!!!!!!!!");
-  std::string saved = std::exchange(ReceiveBuffer, std::string());
+  ReceiveBytes saved = std::exchange(ReceiveBuffer, ReceiveBytes());
 
   auto error = [this](const std::string& text) { RaiseInterfaceEvent(1, 44, text); };
 

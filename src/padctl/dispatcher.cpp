@@ -37,15 +37,17 @@ const Route kRoutes[] = {
 }  // namespace
 
 void Korvex::Impl::ProcessMessage(const std::string& Message) {
-  RaiseDebugEvent(4, "ProcessMessage: Message='" + Message + "'");
-  const std::string code = MessageCode(Message);
+  RaiseDebugEvent(4, {"ProcessMessage: Message='", Message, "'"});
+  // Positions 2-4; shorter frames match no route.
+  const std::string_view code = std::string_view(Message).substr(Message.empty() ? 0 : 1, 3);
   for (const Route& route : kRoutes) {
-    if (code == route.code) {
+    if (code.size() == 3 && code[0] == route.code[0] && code[1] == route.code[1] &&
+        code[2] == route.code[2]) {
       (this->*route.handler)(Message);
       return;
     }
   }
-  RaiseInterfaceEvent(1, 11, "ProcessMessage: Message='" + Message + "'");
+  RaiseInterfaceEvent(1, 11, {"ProcessMessage: Message='", Message, "'"});
 }
 
 // The loader's download request. Its eighth comma-separated field, when

@@ -105,6 +105,27 @@ TEST(Timing, APacedLineIsExactToTheMicrosecond) {
   EXPECT_EQ(FormatEntry({7087, Direction::Note, "", "x"}), "     7.087 ms  note            x");
 }
 
+// Line use counts each write from its hand-over to its last byte's due time,
+// overlapping writes once; a late take costs the line nothing.
+TEST(Timing, LineUseIsTheTimeFromEachWriteToItsLastByte) {
+  LineUse use;
+  SerialLine line;
+  line.SetOptions({true, 19200, 0, 0, &use});
+  const int64_t byte = ByteTimeUs(19200);
+  line.Write("abc", 1000);
+  line.Write("de", 1000 + byte);  // waits behind the first write
+  line.TakeDue(1000 + 5 * byte);
+  line.Write("f", 50000);
+  line.TakeDue(50000 + byte + 400);  // taken 400 us late
+  EXPECT_EQ(use.bytes, 6u);
+  EXPECT_EQ(use.busyUs, 6 * byte);
+  EXPECT_DOUBLE_EQ(use.floorUs, 6 * 1e7 / 19200);
+  line.SetOptions({false, 19200, 0, 0, &use});  // an unpaced line counts nothing
+  line.Write("g", 60000);
+  line.TakeDue(70000);
+  EXPECT_EQ(use.busyUs, 6 * byte);
+}
+
 TEST(Timing, ProcessingDelayIsPerMessage) {
   EmulatorConfig config;
   config.delays.processingMs = 5;
