@@ -25,6 +25,7 @@ Korvex::Impl::~Impl() {
 }
 
 void Korvex::Impl::RaiseInterfaceEvent(int32_t EventType, int32_t Code, const std::string& Text) {
+  LastEventCode = Code;
   int32_t type = EventType;
   int32_t code = Code;
   std::string text = Text;
