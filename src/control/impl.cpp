@@ -40,6 +40,7 @@ void Korvex::Impl::DoEvents() { host.DoEventsOf(Host::OwnerOf(*this)); }
 
 void Korvex::Impl::RaiseInterfaceEvent(int32_t EventType, int32_t Code,
                                        std::initializer_list<std::string_view> Text) {
+  LastEventCode = Code;
   int32_t type = EventType;
   int32_t code = Code;
   TextPool::Lease text(texts);

@@ -48,6 +48,7 @@ class Korvex::Impl : public SocketEvents, public TimerEvents {
   int32_t StallGuardMs = 30000;  // 0: no guard
   int16_t StallGuardState = -1;  // the state whose wait the armed guard times
   int16_t EntryDepth = 0;        // entry points running, nested through DoEvents
+  int32_t LastEventCode = 0;     // Code of the last InterfaceEvent raised
 
   int16_t fState = STATE_IDLE;
   std::string EMVRegistryKey;

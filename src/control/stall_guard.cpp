@@ -16,14 +16,16 @@ namespace {
 // Whether the control, in this state, waits for something from the PIN pad;
 // in these it waits for the host's next call instead. A wait for the
 // cardholder (PIN entry, a swipe) is a wait for the PIN pad as well: if its
-// reply is lost on the line, nothing else would ever end the wait.
-bool WaitsForPinPad(int16_t State) {
+// reply is lost on the line, nothing else would ever end the wait. 256 waits
+// for the card data and stays when it has come: the host's turn once
+// "Track2 received" (1102) was its last event.
+bool WaitsForPinPad(int16_t State, int32_t LastEventCode) {
   switch (State) {
+    case STATE_CARD_DATA_READY: return LastEventCode != 1102;
     case STATE_IDLE:
     case STATE_TERMINAL_SET:
     case STATE_EMVAPP_READY:
     case STATE_INIT_DONE:
-    case STATE_CARD_DATA_READY:
     case STATE_PIN_DONE:
     case STATE_AUTHORISATION:
     case STATE_TRANSACTION_DONE:
@@ -49,10 +51,13 @@ int16_t Korvex::Impl::SetStallGuardMs(int32_t Ms) {
   return 0;
 }
 
+// In 252 the timer runs, but its expiry does nothing (the cardholder may take
+// any time): a C00 reply lost on the line would be waited for for ever.
 bool Korvex::Impl::Stalled() const {
-  const bool replyTimerRuns = TimeoutTimer->Enabled() && TimeoutTimer->Interval() >= 1;
+  const bool replyTimerRuns =
+      TimeoutTimer->Enabled() && TimeoutTimer->Interval() >= 1 && fState != STATE_CHIP_START_ACKED;
   return StallGuardMs > 0 && Winsock1->State() == sckConnected && !replyTimerRuns &&
-         WaitsForPinPad(fState);
+         WaitsForPinPad(fState, LastEventCode);
 }
 
 bool Korvex::Impl::StallGuardArmed() const {

@@ -75,7 +75,7 @@ struct StallCase {
   const char* name;
   emu::PadState state;
   std::vector<emu::FaultRule> faults;
-  bool init;         // InitTransaction once the payment application is ready
+  enum { kNothing, kInit, kPurchase } then;  // once the payment application is ready
   int16_t injectAt;  // the tap slips `inject` in when the control is here (0: never)
   std::string inject;
   int16_t stalledIn;
@@ -90,72 +90,75 @@ JsonTerminal::Config UnbuildableMvt() {
 TEST(StallGuard, EachWaitWithoutTimerEndsAfterThirtySecondsAndTheControlStartsAgain) {
   emu::PadState loader;
   loader.app = emu::PadApp::Loader;
+  const auto none = StallCase::kNothing, init = StallCase::kInit, buy = StallCase::kPurchase;
+  const std::string ack(1, ACK), kd0 = LrcFrame("KD0");
+  const std::vector<emu::FaultRule> d03 = {Fault(emu::FaultKind::FailStatus, "D03", 1, "05")};
+  // clang-format off
   const StallCase rows[] = {
-      {"P01 refused before its ACK, connection test",
-       {},
-       P01RefusedBeforeAck(1),
-       false,
-       0,
-       "",
+      {"P01 refused before its ACK, connection test", {}, P01RefusedBeforeAck(1), none, 0, "",
        STATE_APP_DETECT},
-      {"P01 refused before its ACK after the switch", loader, P01RefusedBeforeAck(2), false, 0, "",
+      {"P01 refused before its ACK after the switch", loader, P01RefusedBeforeAck(2), none, 0, "",
        STATE_SWITCH_CHECK},
       {"P01 refused before its ACK after a download", emu::BrandNewPad(), P01RefusedBeforeAck(2),
-       false, 0, "", STATE_DOWNLOAD_CHECK},
-      {"a second ACK while the table information is awaited",
-       StalePad(),
-       {},
-       true,
-       STATE_EST_INFO_ACKED,
-       std::string(1, ACK),
-       STATE_EST_INFO_ACKED},
-      {"a second KD0 from the loader",
-       StalePad(),
-       {Fault(emu::FaultKind::FailStatus, "D03", 1, "05")},
-       true,
-       STATE_LOADER_READY,
-       LrcFrame("KD0"),
+       none, 0, "", STATE_DOWNLOAD_CHECK},
+      {"a second ACK while the table information is awaited", StalePad(), {}, init,
+       STATE_EST_INFO_ACKED, ack, STATE_EST_INFO_ACKED},
+      {"a second KD0 from the loader", StalePad(), d03, init, STATE_LOADER_READY, kd0,
        STATE_LOADER_READY},
-      {"an MVT record that cannot be built once the tables are empty",
-       StalePad(),
-       {},
-       true,
-       0,
-       "",
+      {"an MVT record that cannot be built once the tables are empty", StalePad(), {}, init, 0, "",
        STATE_MVT_DELETE_SENT},
+      {"a C00 reply that never comes, its timer ticking idly", {}, {}, buy, 0, "",
+       STATE_CHIP_START_ACKED},
+      {"the card data spoilt on the line and not sent again", {},
+       {Fault(emu::FaultKind::CorruptCheck, "C20", 1)}, buy, 0, "", STATE_CARD_DATA_READY},
   };
+  // clang-format on
   for (const StallCase& row : rows) {
     SCOPED_TRACE(row.name);
     emu::EmulatorConfig config;
     config.faults = row.faults;
+    // A NAKed frame is dropped: the NAK stopped the control's reply timer.
+    config.link.resendLimit = row.stalledIn == STATE_CARD_DATA_READY ? 0 : 3;
     // The table information comes late, after the guard's time.
     config.delays.perMessageMs["D01"] = row.injectAt == STATE_EST_INFO_ACKED ? 60000 : 0;
     GuardRig rig(row.state, config,
                  row.stalledIn == STATE_MVT_DELETE_SENT ? UnbuildableMvt() : ExampleTerminal());
     ASSERT_EQ(rig.control.PerformConnectionTest(1), 0);
-    if (row.init) {
+    if (row.then == StallCase::kInit) {
       ASSERT_TRUE(rig.ReadyWithin(30000));
       ASSERT_EQ(rig.control.InitTransaction(), 0);
+    } else if (row.then == StallCase::kPurchase) {
+      // The chip application takes the C00 and never answers it.
+      if (row.stalledIn == STATE_CHIP_START_ACKED) {
+        rig.pad.Core().Handlers().Add({"C00", emu::PadApp::Payment, nullptr,
+                                       [](const std::string&, emu::PadServices&) {}, nullptr});
+      }
+      ASSERT_TRUE(rig.ReadyWithin(30000));
+      ASSERT_EQ(rig.control.StartTransaction("260304120000", 12.5, 978, false), 0);
     }
     if (row.injectAt != 0) {
       ASSERT_TRUE(rig.host.RunUntil([&] { return rig.impl.fState == row.injectAt; }, 60000));
       ASSERT_NE(rig.tap.connection, nullptr);
       rig.tap.connection->Send(row.inject);
     }
-    ASSERT_TRUE(rig.host.RunUntil([&] { return rig.impl.Stalled(); }, 200000));
+    ASSERT_TRUE(rig.host.RunUntil(
+        [&] { return rig.impl.Stalled() && rig.impl.fState == row.stalledIn; }, 200000));
     EXPECT_EQ(rig.impl.fState, row.stalledIn);
     EXPECT_TRUE(rig.impl.StallGuardArmed());
 
-    // Not a millisecond early, and nothing happens meanwhile.
+    // Not a millisecond early, and nothing reaches the host meanwhile (in 252
+    // the idle timer only traces its ticks).
     rig.events.Clear();
     rig.host.RunFor(29999);
-    EXPECT_EQ(rig.events.all, Events{});
+    EXPECT_EQ(rig.events.Interfaces(), Events{});
     EXPECT_EQ(rig.impl.fState, row.stalledIn);
+    rig.events.Clear();
     rig.host.RunFor(1);
     const std::string state = std::to_string(row.stalledIn);
-    EXPECT_EQ(rig.events.all, (Events{DE(8, "No reply and no timer for 30000 ms at State=" + state +
-                                                " (" + StateName(row.stalledIn) + ")"),
-                                      IE(1, 17, "PinPad timeout")}));
+    const Events fired = {DE(8, "No reply and no timer for 30000 ms at State=" + state + " (" +
+                                    StateName(row.stalledIn) + ")"),
+                          IE(1, 17, "PinPad timeout")};
+    EXPECT_EQ(rig.events.all, fired);
     EXPECT_EQ(rig.impl.fState, STATE_TERMINAL_SET);
     EXPECT_EQ(rig.impl.Winsock1->State(), sckClosed);
     EXPECT_FALSE(rig.impl.TimeoutTimer->Enabled());
