@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "control/impl_access.h"
 #include "control/korvex_impl.h"
 #include "emulator/adapters/sim_pinpad.h"
 #include "harness/line_tap.h"
@@ -53,7 +54,7 @@ struct GuardRig {
   JsonTerminal terminal;
   TempDir dir;
   Korvex control{host, events};
-  Korvex::Impl& impl = control.impl();
+  Korvex::Impl& impl = ImplAccess::Of(control);
 
   GuardRig(emu::PadState state, emu::EmulatorConfig config, JsonTerminal::Config terminalConfig)
       : pad(host, std::move(config), std::move(state)), terminal(std::move(terminalConfig)) {

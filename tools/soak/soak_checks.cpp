@@ -7,6 +7,7 @@
 #include <iterator>
 #include <utility>
 
+#include "control/impl_access.h"
 #include "control/korvex_impl.h"
 #include "emulator/core/pin_pad.h"
 
@@ -89,7 +90,7 @@ int CheckCardData(SoakRig& rig, PurchaseStep step, std::vector<std::string>& wro
 }
 
 int CheckDownload(SoakRig& rig, const std::string& folder, std::vector<std::string>& wrong) {
-  Korvex::Impl& impl = rig.control.impl();
+  Korvex::Impl& impl = ImplAccess::Of(rig.control);
   const emu::PinPad& pad = rig.pad.Core().Pad();
   int found = 0;
   for (const auto& [name, file] : pad.Files()) {

@@ -3,6 +3,7 @@
 #include <random>
 
 #include "cli/demo_pad.h"
+#include "control/impl_access.h"
 #include "control/korvex_impl.h"
 
 namespace korvex::soak {
@@ -40,8 +41,8 @@ SoakRig::SoakRig(const SoakOptions& options, uint32_t runSeed, emu::PadState sta
       line(host, pad, Faults(options), runSeed),
       terminal(terminalConfig) {
   host.Listen("router", 4001, line);
-  control.impl().Winsock1->SetRemoteHost("router");
-  control.impl().Winsock1->SetRemotePort(4001);
+  ImplAccess::Of(control).Winsock1->SetRemoteHost("router");
+  ImplAccess::Of(control).Winsock1->SetRemotePort(4001);
   std::mt19937 rng(runSeed ^ 0x5EEDu);
   if (std::uniform_real_distribution<double>(0, 1)(rng) < options.closeRate) {
     const int64_t at = std::uniform_int_distribution<int64_t>(0, 4000)(rng);
@@ -72,7 +73,7 @@ StepResult RunStep(SoakRig& rig, const std::string& title, const std::function<i
   // Every event starts the hang bound afresh.
   while (!ended) {
     if (!rig.host.RunUntil(settled, hangBoundMs)) {
-      return {StepEnd::Hung, "", title + ": " + TimersAt(rig.control.impl())};
+      return {StepEnd::Hung, "", title + ": " + TimersAt(ImplAccess::Of(rig.control))};
     }
   }
   return result;
