@@ -34,9 +34,10 @@ void Korvex::Impl::RaiseDebugEvent(int16_t DebugLevel, const std::string& Text) 
   RaiseDebugEvent(DebugLevel, std::initializer_list<std::string_view>{Text});
 }
 
-// Only this control's own socket and timer events: another control on the
-// same host thread never runs inside this one's handlers.
-void Korvex::Impl::DoEvents() { host.DoEventsOf(Host::OwnerOf(*this)); }
+// Only this control's own socket and reply-timer events (they reach it through
+// guardedEvents): another control on the same host thread never runs inside
+// this one's handlers. The stall guard's tick waits for the host's loop.
+void Korvex::Impl::DoEvents() { host.DoEventsOf(Host::OwnerOf(*guardedEvents)); }
 
 void Korvex::Impl::RaiseInterfaceEvent(int32_t EventType, int32_t Code,
                                        std::initializer_list<std::string_view> Text) {
