@@ -1,13 +1,13 @@
 // The demo's card steps: a chip purchase with PIN approved by the issuer the
 // demo plays, a stripe read, and the fallback check of two service codes.
 #include <cstdio>
-#include <ctime>
 
 #include "cli/card_data.h"
 #include "cli/demo_issuer.h"
 #include "cli/demo_pad.h"
 #include "cli/demo_receipt.h"
 #include "cli/demo_session.h"
+#include "cli/local_date_time.h"
 
 namespace korvex::cli {
 
@@ -23,16 +23,6 @@ constexpr int16_t kCurrency = 978;
 std::string AmountText(const char* between) {
   char text[48];
   std::snprintf(text, sizeof text, "%.2f%s%d", kAmount, between, kCurrency);
-  return text;
-}
-
-// The host's local date and time as the pad takes it: YYMMDDhhmmss.
-std::string LocalDateTime() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  char text[16];
-  std::strftime(text, sizeof text, "%y%m%d%H%M%S", &local);
   return text;
 }
 

@@ -8,25 +8,13 @@
 #include "emulator/core/emulator.h"
 #include "emulator/scenario/scenario.h"
 #include "emulator/scenario/state_file.h"
-
-namespace {
-
-// A loaded pad must take a connection and a request.
-void Run(const korvex::emu::EmulatorConfig& config, const korvex::emu::PadState& state) {
-  korvex::emu::Emulator pad(config, state);
-  pad.Connect(0);
-  pad.Receive("SETCOMM19200,n,8,1  \x02P01\x03R", 0);
-  pad.Poll(10'000'000);
-  pad.TakeOutput(10'000'000);
-}
-
-}  // namespace
+#include "loaded_pad.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
   try {
     const auto scenario = korvex::emu::ParseScenario(text);
-    Run(scenario.config, scenario.state);
+    korvex::fuzz::RunLoadedPad(scenario.config, scenario.state);
   } catch (const korvex::emu::ScenarioError& e) {
     if (std::string(e.what()).empty()) __builtin_trap();
   }
@@ -36,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // A state that loads must save and load back.
     korvex::emu::PadState again;
     korvex::emu::StateFromJson(korvex::emu::StateToJson(state), again);
-    Run({}, state);
+    korvex::fuzz::RunLoadedPad({}, state);
   } catch (const korvex::emu::ScenarioError& e) {
     if (std::string(e.what()).empty()) __builtin_trap();
   }

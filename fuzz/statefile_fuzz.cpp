@@ -14,6 +14,7 @@
 #include "emulator/core/emulator.h"
 #include "emulator/scenario/scenario.h"
 #include "emulator/scenario/state_file.h"
+#include "loaded_pad.h"
 
 namespace {
 
@@ -43,14 +44,6 @@ void Write(const std::string& file, const uint8_t* data, size_t size) {
   if (!out) std::abort();
 }
 
-void RunPad(const PadState& state) {
-  Emulator pad({}, state);
-  pad.Connect(0);
-  pad.Receive("SETCOMM19200,n,8,1  \x02P01\x03R", 0);
-  pad.Poll(10'000'000);
-  pad.TakeOutput(10'000'000);
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -68,6 +61,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   SaveStateDir(dir.path, state);
   PadState again;
   if (!LoadStateDir(dir.path, again) || StateToJson(again) != saved) __builtin_trap();
-  RunPad(again);
+  korvex::fuzz::RunLoadedPad({}, again);
   return 0;
 }

@@ -1,8 +1,7 @@
 #include "bench/scale/pad_session.h"
 
-#include <ctime>
-
 #include "cli/demo_issuer.h"
+#include "cli/local_date_time.h"
 
 namespace korvex::bench {
 
@@ -12,16 +11,6 @@ namespace {
 int32_t AwaitedCode(int step) {
   constexpr int32_t codes[] = {1107, 1100, 1102, 1103, 1104, 1106};
   return codes[step];
-}
-
-// YYMMDDhhmmss, local time, as StartTransaction takes it.
-std::string PadDateTime() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  char text[16];
-  std::strftime(text, sizeof text, "%y%m%d%H%M%S", &local);
-  return text;
 }
 
 }  // namespace
@@ -50,7 +39,9 @@ void PadSession::Begin(Step next) {
   switch (next) {
     case Step::Connect: started = control_->PerformConnectionTest(1); break;
     case Step::Init: started = control_->InitTransaction(); break;
-    case Step::Start: started = control_->StartTransaction(PadDateTime(), 12.50, 978, false); break;
+    case Step::Start:
+      started = control_->StartTransaction(cli::LocalDateTime(), 12.50, 978, false);
+      break;
     case Step::Pin: started = control_->EnterPIN(); break;
     case Step::First: started = control_->GetFirstCrypto(0, false); break;
     case Step::Second: {
