@@ -7,11 +7,12 @@ FUZZ_PACKAGES := clang libclang-rt-14-dev
 BENCH_PACKAGES := socat ser2net
 FUZZ_SECONDS ?= 60
 FUZZ_LONG_RUNS ?= 50000000
+FUZZ_TARGETS := $(basename $(notdir $(wildcard fuzz/*_fuzz.cpp)))
 # Numbers of pads scale_bench runs on one host thread (the full run: 10000).
 SCALE_PADS ?= 1,100,1000
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: deps configure build test demo asan-test fuzz-build fuzz fuzz-long bench release package clean format
+.PHONY: deps configure build test demo asan-configure asan-test fuzz-build fuzz fuzz-long bench release package clean format
 
 deps:
 	@missing=""; for p in $(PACKAGES); do \
@@ -43,12 +44,17 @@ package: release
 	@$(MAKE) --no-print-directory deps PACKAGES="$(PACKAGES) dpkg-dev"
 	cd build/release && cpack -G DEB
 
-asan-test: deps
-	cmake --preset asan && cmake --build --preset asan -j $(JOBS) && ctest --preset asan -j $(JOBS)
-
-fuzz-build:
+# One sanitizer build (clang, build/asan) holds both the test suite and the
+# fuzz targets, so CI compiles the sources under the sanitizers only once.
+asan-configure:
 	@$(MAKE) --no-print-directory deps PACKAGES="$(PACKAGES) $(FUZZ_PACKAGES)"
-	cmake --preset fuzz && cmake --build --preset fuzz -j $(JOBS)
+	cmake --preset asan
+
+asan-test: asan-configure
+	cmake --build --preset asan -j $(JOBS) && ctest --preset asan -j $(JOBS)
+
+fuzz-build: asan-configure
+	cmake --build --preset asan -j $(JOBS) --target $(FUZZ_TARGETS)
 
 # Each fuzz target runs for FUZZ_SECONDS from its seed corpus.
 fuzz: fuzz-build
@@ -56,7 +62,7 @@ fuzz: fuzz-build
 
 # Every target to its share of FUZZ_LONG_RUNS executions, one after the other.
 fuzz-long: fuzz-build
-	@n=$$(ls build/fuzz/fuzz/*_fuzz | wc -l); \
+	@n=$$(ls build/asan/fuzz/*_fuzz | wc -l); \
 	fuzz/run_targets.sh -runs=$$(( ($(FUZZ_LONG_RUNS) + n - 1) / n ))
 
 bench: release

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Runs every built fuzz target once from its seed corpus (fuzz/corpus/<name>)
-# and the corpus it grew before (build/fuzz/corpus/<name>), with the libFuzzer
+# and the corpus it grew before (build/asan/corpus/<name>), with the libFuzzer
 # limits given (e.g. -max_total_time=20 or -runs=1000000), then prints per
 # target the executions, executions per second, coverage (edges, features)
 # and inputs added. A crash, an input slower than 10 s or a leak fails the
-# run and shows the end of that target's log (build/fuzz/<name>.log).
+# run and shows the end of that target's log (build/asan/<name>.log).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,13 +12,13 @@ stat() { sed -n "s/^stat::$1: *//p" "$2" | tail -n 1; }
 last() { grep -o "$1: [0-9]*" "$2" | tail -n 1 | cut -d' ' -f2; }
 
 printf '%-10s %12s %9s %7s %8s %6s\n' target executions exec/s cov features added
-for t in build/fuzz/fuzz/*_fuzz; do
+for t in build/asan/fuzz/*_fuzz; do
   name=$(basename "$t" _fuzz)
-  log=build/fuzz/$name.log
-  mkdir -p "build/fuzz/corpus/$name"
+  log=build/asan/$name.log
+  mkdir -p "build/asan/corpus/$name"
   seeds=()
   if [ -d "fuzz/corpus/$name" ]; then seeds=("fuzz/corpus/$name"); fi
-  if ! "$t" "$@" -timeout=10 -print_final_stats=1 "build/fuzz/corpus/$name" "${seeds[@]}" \
+  if ! "$t" "$@" -timeout=10 -print_final_stats=1 "build/asan/corpus/$name" "${seeds[@]}" \
        >"$log" 2>&1; then
     tail -n 60 "$log"
     echo "fuzz target $name failed; its log: $log" >&2

@@ -93,7 +93,8 @@ TEST(Scenario, RefusalsNameTheField) {
        "faults[1].durationMs: number -1e400 is too large"},
       {R"({"tables": {"est": ["a", 1e400]}})", "tables.est[1]: number 1e400"},
   };
-  for (const auto& [json, message] : cases) {
+  for (const auto& [text, message] : cases) {
+    const std::string json = text;  // a lambda may not capture a structured binding in C++20
     EXPECT_THAT([&] { ParseScenario(json); },
                 ::testing::ThrowsMessage<ScenarioError>(::testing::StartsWith(message)))
         << json;

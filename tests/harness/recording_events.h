@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <ranges>
+#include <iterator>
 #include <vector>
 
 #include "korvex/events.h"
@@ -43,8 +43,10 @@ class RecordingEvents : public KorvexEvents {
   }
 
   std::vector<RecordedEvent> Interfaces() const {
-    auto v = all | std::views::filter([](auto& e) { return e.kind == RecordedEvent::Interface; });
-    return {v.begin(), v.end()};
+    std::vector<RecordedEvent> v;
+    std::ranges::copy_if(all, std::back_inserter(v),
+                         [](auto& e) { return e.kind == RecordedEvent::Interface; });
+    return v;
   }
   bool HasInterface(int32_t type, int32_t code) const {
     return std::ranges::any_of(Interfaces(),

@@ -52,7 +52,7 @@ TEST(ConnectionTest, SilentPadRepeatsItsErrorAtEveryExpiry) {
     stall.occurrence = occurrence;
     InitRig rig(StalePad(app), config);
     rig.Ready(false);
-    auto errors = [&] { return std::ranges::count(rig.events.all, error); };
+    auto errors = [&rig, &error = error] { return std::ranges::count(rig.events.all, error); };
     ASSERT_TRUE(rig.host.RunUntil([&] { return errors() == 1; }, 20000));
     const Texts sent = rig.Requests();
     EXPECT_EQ(rig.host.NowMs() - rig.host.WireLog().back().timeMs, 3000);
@@ -87,7 +87,9 @@ TEST(Initialisation, VersionRecordDecidesBetweenDoneAndLoader) {
     state.tables.erase(emu::kVersionTable);
     if (version) state.tables[emu::kVersionTable] = {*version};
     JsonTerminal::Config terminal = ExampleTerminal();
-    if (keysReordered) std::ranges::rotate(terminal.caKeys, terminal.caKeys.begin() + 2);
+    if (keysReordered) {
+      std::rotate(terminal.caKeys.begin(), terminal.caKeys.begin() + 2, terminal.caKeys.end());
+    }
     InitRig rig(state, {}, terminal);
     EXPECT_EQ(rig.control.InitTransaction(), 1);  // no terminal bound, no connection test
     rig.Ready();
