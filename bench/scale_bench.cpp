@@ -34,9 +34,12 @@ using Clock = std::chrono::steady_clock;
 
 const char* const kRegistryKey = "Software\\Korvex\\";
 const char* const kPadsKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Korvex\\PinPads\\";
-// Pads per child process: one process's thread cannot pace many more lines
-// byte by byte in time.
-constexpr int kPadsPerFarm = 250;
+// Pads per child process: the pads' work spreads over the machine's cores,
+// and each process stays well within its open-file limit.
+constexpr int kPadsPerFarm = 500;
+// The pads' shared tick by default: each pad's due bytes leave at the first
+// tick at or after their wire time, in one write.
+constexpr int64_t kDefaultTickUs = 5000;
 // Sockets of the process besides one per pad: standard streams, pipes, the
 // host's own descriptors.
 constexpr rlim_t kSpareFiles = 64;
@@ -116,13 +119,18 @@ rlim_t RaiseFileLimit() {
   return limit.rlim_max;
 }
 
-Figures Run(int pads, JsonTerminal& terminal, const emu::PadState& padState) {
+struct Options {
+  std::vector<int> pads;
+  int64_t tickUs = kDefaultTickUs;
+};
+
+Figures Run(int pads, int64_t tickUs, JsonTerminal& terminal, const emu::PadState& padState) {
   Figures f;
   f.pads = pads;
   // The farms first: they fork, and the host must not exist yet.
   std::vector<std::unique_ptr<PadFarm>> farms;
   for (int i = 0; i < (pads + kPadsPerFarm - 1) / kPadsPerFarm; ++i) {
-    farms.push_back(std::make_unique<PadFarm>(padState));
+    farms.push_back(std::make_unique<PadFarm>(padState, tickUs));
   }
   AsioHost host;
   auto registry = std::make_unique<MemoryRegistry>();
@@ -227,39 +235,47 @@ void PrintTargets(const std::vector<Figures>& all, const std::vector<int>& skipp
   }
 }
 
-std::vector<int> ParsePads(int argc, char** argv, bool& ok) {
+bool ParsePadList(const std::string& list, std::vector<int>& pads) {
+  std::istringstream in(list);
+  for (std::string item; std::getline(in, item, ',');) {
+    char* end = nullptr;
+    const long k = std::strtol(item.c_str(), &end, 10);
+    if (item.empty() || *end != '\0' || k < 1 || k > 1000000) return false;
+    pads.push_back(static_cast<int>(k));
+  }
+  std::sort(pads.begin(), pads.end());
+  return !pads.empty();
+}
+
+bool ParseOptions(int argc, char** argv, Options& options) {
   std::string list = "1,100,1000";
-  ok = true;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--pads" && i + 1 < argc) {
       list = argv[++i];
     } else if (arg.rfind("--pads=", 0) == 0) {
       list = arg.substr(7);
+    } else if (arg == "--tick-us" && i + 1 < argc) {
+      char* end = nullptr;
+      options.tickUs = std::strtol(argv[++i], &end, 10);
+      if (*end != '\0' || options.tickUs < 1 || options.tickUs > 100000) return false;
     } else {
-      ok = false;
+      return false;
     }
   }
-  std::vector<int> pads;
-  std::istringstream in(list);
-  for (std::string item; std::getline(in, item, ',');) {
-    char* end = nullptr;
-    const long k = std::strtol(item.c_str(), &end, 10);
-    if (item.empty() || *end != '\0' || k < 1 || k > 1000000) ok = false;
-    if (ok) pads.push_back(static_cast<int>(k));
-  }
-  if (pads.empty()) ok = false;
-  std::sort(pads.begin(), pads.end());
-  return pads;
+  return ParsePadList(list, options.pads);
 }
 
 int Main(int argc, char** argv) {
-  bool ok = false;
-  const std::vector<int> pads = ParsePads(argc, argv, ok);
-  if (!ok) {
-    std::fprintf(stderr, "usage: scale_bench [--pads K[,K...]]   (K from 1 to 1000000)\n");
+  Options options;
+  if (!ParseOptions(argc, argv, options)) {
+    std::fprintf(stderr,
+                 "usage: scale_bench [--pads K[,K...]] [--tick-us T]   (K from 1 to 1000000, "
+                 "T from 1 to 100000, default %lld)\n",
+                 static_cast<long long>(kDefaultTickUs));
     return 2;
   }
+  const std::vector<int>& pads = options.pads;
   const rlim_t files = RaiseFileLimit();
   std::string error;
   auto terminal = JsonTerminal::FromText(cli::DemoTerminalJson(), "terminal.json (bundled)", error);
@@ -268,6 +284,12 @@ int Main(int argc, char** argv) {
     return 1;
   }
   const emu::PadState padState = cli::OldTablesPad(cli::KeyChecksum(*terminal));
+  std::printf(
+      "pads: 19,200 baud; each pad's bytes leave at the first %lld us tick at or after their "
+      "wire time, never before\n"
+      "ACK time: from the pad handing a reply's last byte to its socket to the pad reading the "
+      "control's ACK from its socket (one steady clock, in the pads' process)\n",
+      static_cast<long long>(options.tickUs));
   std::vector<Figures> all;
   std::vector<int> skipped;
   for (int k : pads) {
@@ -277,7 +299,7 @@ int Main(int argc, char** argv) {
       skipped.push_back(k);
       continue;
     }
-    all.push_back(Run(k, *terminal, padState));
+    all.push_back(Run(k, options.tickUs, *terminal, padState));
     Print(all.back());
   }
   PrintTargets(all, skipped);

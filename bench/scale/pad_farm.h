@@ -1,7 +1,8 @@
 // The emulated pads of a scale run, in a child process of their own so that
 // their work and their sockets do not count against the control's: one
 // loopback port, each accepted connection served by a fresh pad paced at
-// 19,200 baud. When the run ends the child reports what it measured.
+// 19,200 baud, all the process's pads on one shared tick. When the run ends
+// the child reports what it measured.
 #pragma once
 
 #include <sys/types.h>
@@ -24,9 +25,9 @@ struct FarmReport {
 
 class PadFarm {
  public:
-  // Forks the child, whose pads start as `state`; throws std::runtime_error
-  // when it cannot.
-  explicit PadFarm(const emu::PadState& state);
+  // Forks the child, whose pads start as `state` and send what is due every
+  // `tickUs`; throws std::runtime_error when it cannot.
+  PadFarm(const emu::PadState& state, int64_t tickUs);
   ~PadFarm();
   PadFarm(const PadFarm&) = delete;
   PadFarm& operator=(const PadFarm&) = delete;
