@@ -129,8 +129,10 @@ Figures Run(int pads, int64_t tickUs, JsonTerminal& terminal, const emu::PadStat
   f.pads = pads;
   // The farms first: they fork, and the host must not exist yet.
   std::vector<std::unique_ptr<PadFarm>> farms;
-  for (int i = 0; i < (pads + kPadsPerFarm - 1) / kPadsPerFarm; ++i) {
-    farms.push_back(std::make_unique<PadFarm>(padState, tickUs));
+  // Session i talks to farm i % n, so the farms share the start evenly.
+  const int n = (pads + kPadsPerFarm - 1) / kPadsPerFarm;
+  for (int f = 0; f < n; ++f) {
+    farms.push_back(std::make_unique<PadFarm>(padState, (pads - f + n - 1) / n, tickUs));
   }
   AsioHost host;
   auto registry = std::make_unique<MemoryRegistry>();

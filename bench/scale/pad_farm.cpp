@@ -35,13 +35,19 @@ emu::EmulatorConfig PacedPad() {
 
 class Farm {
  public:
-  Farm(asio::io_context& io, const emu::PadState& state, int64_t tickUs, int parentFd)
+  Farm(asio::io_context& io, const emu::PadState& state, int pads, int64_t tickUs, int parentFd)
       : io_(io),
         state_(state),
         config_(PacedPad()),
         tick_(io, tickUs),
         acceptor_(io, tcp::endpoint(asio::ip::make_address("127.0.0.1"), 0)),
-        parent_(io, parentFd) {}
+        parent_(io, parentFd) {
+    // Powered on before any control connects, as real pads are: building a
+    // pad is the harness's work, not part of the run.
+    for (int i = 0; i < pads; ++i) {
+      idle_.push_back(std::make_unique<PadLine>(io_, config_, state_, tick_, times_));
+    }
+  }
 
   int Port() const { return acceptor_.local_endpoint().port(); }
 
@@ -76,9 +82,14 @@ class Farm {
   }
 
   // Lines stay until the process ends: the shared tick may still hold them.
+  // A connection beyond the pads announced gets a pad of its own all the same.
   void Serve(tcp::socket socket) {
-    lines_.push_back(std::make_unique<PadLine>(std::move(socket), config_, state_, tick_, times_));
-    lines_.back()->Start();
+    if (idle_.empty()) {
+      idle_.push_back(std::make_unique<PadLine>(io_, config_, state_, tick_, times_));
+    }
+    lines_.push_back(std::move(idle_.back()));
+    idle_.pop_back();
+    lines_.back()->Start(std::move(socket));
   }
 
   asio::io_context& io_;
@@ -89,7 +100,8 @@ class Farm {
   asio::posix::stream_descriptor parent_;
   char byte_ = 0;
   AckTimes times_;
-  std::vector<std::unique_ptr<PadLine>> lines_;
+  std::vector<std::unique_ptr<PadLine>> lines_;  // connected
+  std::vector<std::unique_ptr<PadLine>> idle_;   // waiting for their connection
 };
 
 void WriteAll(int fd, const std::string& text) {
@@ -100,10 +112,10 @@ void WriteAll(int fd, const std::string& text) {
   }
 }
 
-[[noreturn]] void RunChild(const emu::PadState& state, int64_t tickUs, int in, int out) {
+[[noreturn]] void RunChild(const emu::PadState& state, int pads, int64_t tickUs, int in, int out) {
   try {
     asio::io_context io(1);
-    Farm farm(io, state, tickUs, in);
+    Farm farm(io, state, pads, tickUs, in);
     WriteAll(out, std::to_string(farm.Port()) + "\n");
     farm.Start();
     io.run();
@@ -123,7 +135,7 @@ std::string ReadLine(int fd) {
 
 }  // namespace
 
-PadFarm::PadFarm(const emu::PadState& state, int64_t tickUs) {
+PadFarm::PadFarm(const emu::PadState& state, int pads, int64_t tickUs) {
   int down[2], up[2];
   if (pipe(down) != 0) throw std::runtime_error("pipe failed");
   if (pipe(up) != 0) {
@@ -139,7 +151,7 @@ PadFarm::PadFarm(const emu::PadState& state, int64_t tickUs) {
     for (int fd = 3; fd < 1024; ++fd) {
       if (fd != down[0] && fd != up[1]) close(fd);
     }
-    RunChild(state, tickUs, down[0], up[1]);
+    RunChild(state, pads, tickUs, down[0], up[1]);
   }
   close(down[0]);
   close(up[1]);

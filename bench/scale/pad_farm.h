@@ -25,9 +25,9 @@ struct FarmReport {
 
 class PadFarm {
  public:
-  // Forks the child, whose pads start as `state` and send what is due every
-  // `tickUs`; throws std::runtime_error when it cannot.
-  PadFarm(const emu::PadState& state, int64_t tickUs);
+  // Forks the child, whose `pads` pads start as `state` and send what is due
+  // every `tickUs`; throws std::runtime_error when it cannot.
+  PadFarm(const emu::PadState& state, int pads, int64_t tickUs);
   ~PadFarm();
   PadFarm(const PadFarm&) = delete;
   PadFarm& operator=(const PadFarm&) = delete;

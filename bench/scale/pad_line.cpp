@@ -6,11 +6,12 @@
 
 namespace korvex::bench {
 
-PadLine::PadLine(asio::ip::tcp::socket socket, const emu::EmulatorConfig& config,
+PadLine::PadLine(asio::io_context& io, const emu::EmulatorConfig& config,
                  const emu::PadState& state, SharedTick& tick, AckTimes& times)
-    : socket_(std::move(socket)), pad_(config, state), tick_(tick), stamps_(times) {}
+    : socket_(io), pad_(config, state), tick_(tick), stamps_(times) {}
 
-void PadLine::Start() {
+void PadLine::Start(asio::ip::tcp::socket socket) {
+  socket_ = std::move(socket);
   std::error_code ignored;
   socket_.set_option(asio::ip::tcp::no_delay(true), ignored);
   socket_.non_blocking(true, ignored);

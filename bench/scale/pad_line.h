@@ -18,10 +18,11 @@ namespace korvex::bench {
 
 class PadLine : public TickClient {
  public:
-  PadLine(asio::ip::tcp::socket socket, const emu::EmulatorConfig& config,
-          const emu::PadState& state, SharedTick& tick, AckTimes& times);
+  // The pad is powered on here; its connection comes with Start.
+  PadLine(asio::io_context& io, const emu::EmulatorConfig& config, const emu::PadState& state,
+          SharedTick& tick, AckTimes& times);
 
-  void Start();
+  void Start(asio::ip::tcp::socket socket);
   const emu::Emulator& Pad() const { return pad_; }
 
   void OnTick(int64_t nowUs) override;
