@@ -55,6 +55,7 @@ struct Figures {
   uint64_t acks = 0;
   int64_t p50Us = 0, p99Us = 0, maxUs = 0;
   uint64_t violations = 0;
+  uint64_t naks = 0;
   std::string farmError;
   std::string firstViolation;
   int farms = 0;
@@ -202,6 +203,7 @@ Figures Run(int pads, int64_t tickUs, JsonTerminal& terminal, const emu::PadStat
     FarmReport report = farm->Finish();
     acks.insert(acks.end(), report.ackUs.begin(), report.ackUs.end());
     f.violations += report.violations;
+    f.naks += report.naks;
     if (f.farmError.empty()) f.farmError = report.error;
     if (f.firstViolation.empty()) f.firstViolation = report.firstViolation;
   }
@@ -215,11 +217,11 @@ Figures Run(int pads, int64_t tickUs, JsonTerminal& terminal, const emu::PadStat
 
 void Print(const Figures& f) {
   std::printf(
-      "K=%-6d total %8.2f s | ACK p50 %7.3f ms p99 %7.3f ms max %7.3f ms (%llu replies) | "
+      "K=%-6d total %8.2f s | ACK p50 %7.3f ms p99 %7.3f ms max %7.3f ms (%llu ACKs, %llu NAKs) | "
       "CPU/pad %7.3f ms | stack %6zu B | RSS %7.1f MB | timeouts %d\n",
       f.pads, f.totalS, f.p50Us / 1000.0, f.p99Us / 1000.0, f.maxUs / 1000.0,
-      static_cast<unsigned long long>(f.acks), f.cpuPerPadMs, f.stackBytes, f.rssKb / 1024.0,
-      f.timeouts);
+      static_cast<unsigned long long>(f.acks), static_cast<unsigned long long>(f.naks),
+      f.cpuPerPadMs, f.stackBytes, f.rssKb / 1024.0, f.timeouts);
   // Both sides' CPU against the run's time: more than the machine's cores
   // can give in that time and the delays are a wait for a core.
   std::printf(

@@ -14,6 +14,7 @@ namespace korvex::bench {
 // Reply-to-ACK times in microseconds, of every connection of the process.
 struct AckTimes {
   std::vector<int64_t> samplesUs;
+  uint64_t naks = 0;  // frames the control asked for again
 };
 
 class AckStamps {
@@ -40,6 +41,7 @@ class AckStamps {
   void Received(const char* bytes, size_t n, int64_t nowUs) {
     for (size_t i = 0; i < n && frameEndUs_; ++i) {
       if (bytes[i] == 0x06) times_->samplesUs.push_back(nowUs - *frameEndUs_);
+      if (bytes[i] == 0x15) ++times_->naks;
       if (bytes[i] == 0x06 || bytes[i] == 0x15) frameEndUs_.reset();
     }
   }

@@ -44,9 +44,7 @@ class Farm {
         parent_(io, parentFd) {
     // Powered on before any control connects, as real pads are: building a
     // pad is the harness's work, not part of the run.
-    for (int i = 0; i < pads; ++i) {
-      idle_.push_back(std::make_unique<PadLine>(io_, config_, state_, tick_, times_));
-    }
+    for (int i = 0; i < pads; ++i) PowerOn();
   }
 
   int Port() const { return acceptor_.local_endpoint().port(); }
@@ -63,7 +61,8 @@ class Farm {
     uint64_t violations = 0;
     for (const auto& line : lines_) violations += line->Pad().Violations().size();
     std::ostringstream out;
-    out << lines_.size() << ' ' << violations << ' ' << times_.samplesUs.size() << '\n';
+    out << lines_.size() << ' ' << violations << ' ' << times_.naks << ' '
+        << times_.samplesUs.size() << '\n';
     for (int64_t t : times_.samplesUs) out << t << '\n';
     for (const auto& line : lines_) {
       if (line->Pad().Violations().empty()) continue;
@@ -81,12 +80,15 @@ class Farm {
     });
   }
 
+  void PowerOn() {
+    const int phase = static_cast<int>((lines_.size() + idle_.size()) % SharedTick::kPhases);
+    idle_.push_back(std::make_unique<PadLine>(io_, config_, state_, tick_, phase, times_));
+  }
+
   // Lines stay until the process ends: the shared tick may still hold them.
   // A connection beyond the pads announced gets a pad of its own all the same.
   void Serve(tcp::socket socket) {
-    if (idle_.empty()) {
-      idle_.push_back(std::make_unique<PadLine>(io_, config_, state_, tick_, times_));
-    }
+    if (idle_.empty()) PowerOn();
     lines_.push_back(std::move(idle_.back()));
     idle_.pop_back();
     lines_.back()->Start(std::move(socket));
@@ -179,7 +181,7 @@ FarmReport PadFarm::Finish() {
   child_ = -1;
   std::istringstream in(text);
   size_t samples = 0;
-  if (!(in >> report.connections >> report.violations >> samples)) {
+  if (!(in >> report.connections >> report.violations >> report.naks >> samples)) {
     report.error = text.empty() ? "the pads' process ended without a report" : text;
     return report;
   }

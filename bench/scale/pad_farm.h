@@ -19,6 +19,7 @@ struct FarmReport {
   std::vector<int64_t> ackUs;  // reply-to-ACK times, microseconds
   uint64_t connections = 0;
   uint64_t violations = 0;  // protocol violations the pads recorded
+  uint64_t naks = 0;        // pad frames the control asked for again
   std::string firstViolation;
   std::string error;  // why there is no report, if there is none
 };

@@ -7,8 +7,8 @@
 namespace korvex::bench {
 
 PadLine::PadLine(asio::io_context& io, const emu::EmulatorConfig& config,
-                 const emu::PadState& state, SharedTick& tick, AckTimes& times)
-    : socket_(io), pad_(config, state), tick_(tick), stamps_(times) {}
+                 const emu::PadState& state, SharedTick& tick, int phase, AckTimes& times)
+    : socket_(io), pad_(config, state), tick_(tick), phase_(phase), stamps_(times) {}
 
 void PadLine::Start(asio::ip::tcp::socket socket) {
   socket_ = std::move(socket);
@@ -41,7 +41,7 @@ void PadLine::Flush(int64_t nowUs) {
   for (const std::string& piece : pad_.TakeOutput(nowUs)) unsent_ += piece;
   Send();
   if (pad_.CloseRequested()) return Close();
-  if (const auto next = pad_.NextDeadline()) tick_.Wake(*this, *next);
+  if (const auto next = pad_.NextDeadline()) tick_.Wake(*this, phase_, *next);
 }
 
 // One write for everything due; what the socket cannot take now goes when it

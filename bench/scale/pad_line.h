@@ -20,7 +20,7 @@ class PadLine : public TickClient {
  public:
   // The pad is powered on here; its connection comes with Start.
   PadLine(asio::io_context& io, const emu::EmulatorConfig& config, const emu::PadState& state,
-          SharedTick& tick, AckTimes& times);
+          SharedTick& tick, int phase, AckTimes& times);
 
   void Start(asio::ip::tcp::socket socket);
   const emu::Emulator& Pad() const { return pad_; }
@@ -37,6 +37,7 @@ class PadLine : public TickClient {
   asio::ip::tcp::socket socket_;
   emu::Emulator pad_;
   SharedTick& tick_;
+  int phase_;
   AckStamps stamps_;
   std::array<char, 2048> buffer_{};
   std::string unsent_;  // due bytes the socket has not taken yet

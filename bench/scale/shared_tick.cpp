@@ -9,9 +9,11 @@ namespace korvex::bench {
 SharedTick::SharedTick(asio::io_context& io, int64_t tickUs)
     : timer_(io), tickUs_(tickUs > 0 ? tickUs : 1) {}
 
-void SharedTick::Wake(TickClient& client, int64_t dueUs) {
-  // Ticks lie on one grid, so lines due close together share a tick.
-  const int64_t atUs = (dueUs + tickUs_ - 1) / tickUs_ * tickUs_;
+void SharedTick::Wake(TickClient& client, int phase, int64_t dueUs) {
+  // The ticks of a phase lie on one grid, so lines due close together share
+  // a tick.
+  const int64_t offsetUs = tickUs_ * (phase % kPhases) / kPhases;
+  const int64_t atUs = (dueUs - offsetUs + tickUs_ - 1) / tickUs_ * tickUs_ + offsetUs;
   client.wakeSerial_ = ++serial_;
   queue_.push(Entry{atUs, serial_, &client});
   Arm();

@@ -3,6 +3,8 @@
 // every line due by a tick is served in that tick, so a process with many
 // lines makes one timer wait per tick rather than one per line and byte. A
 // line is never woken before the time it asked for, only up to one tick late.
+// Lines are spread over a few phases of the tick, so that the pads' frames do
+// not all end at the same moments, as they would not on real lines.
 #pragma once
 
 #include <asio/io_context.hpp>
@@ -30,9 +32,11 @@ class SharedTick {
   SharedTick(asio::io_context& io, int64_t tickUs);
 
   int64_t TickUs() const { return tickUs_; }
-  // Wakes `client` at the first tick at or after dueUs; a later Wake of the
-  // same client replaces this one. The client must outlive the timer.
-  void Wake(TickClient& client, int64_t dueUs);
+  static constexpr int kPhases = 8;
+  // Wakes `client` at the first tick of its phase (0 to kPhases - 1) at or
+  // after dueUs; a later Wake of the same client replaces this one. The
+  // client must outlive the timer.
+  void Wake(TickClient& client, int phase, int64_t dueUs);
 
  private:
   struct Entry {
