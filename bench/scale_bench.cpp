@@ -1,11 +1,13 @@
 // Many PIN pads on one host thread: K controls on one AsioHost, each against
-// its own emulated pad (all pads in a child process, paced at 19,200 baud),
+// its own emulated pad (the pads in child processes, paced at 19,200 baud),
 // each running the connection test, the table update and a chip purchase.
 // Per K it prints the total time, the pads' reply-to-ACK times, the control
-// thread's CPU per pad, its deepest stack, the process's peak RSS and the
-// sessions that ended in an error or timeout; then the targets, met or MISS.
+// thread's CPU per pad, its deepest stack, the process's peak RSS, the
+// sessions that ended in an error or timeout, and the CPU both sides used
+// against the run's time and the machine's load; then the targets, met or
+// MISS.
 //
-//   scale_bench [--pads K[,K...]]      default 1,100,1000
+//   scale_bench [--pads K[,K...]] [--tick-us T]   default 1,100,1000 and 5000
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -34,9 +36,12 @@ using Clock = std::chrono::steady_clock;
 
 const char* const kRegistryKey = "Software\\Korvex\\";
 const char* const kPadsKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Korvex\\PinPads\\";
-// Pads per child process: one process's thread cannot pace many more lines
-// byte by byte in time.
-constexpr int kPadsPerFarm = 250;
+// Pads per child process: the pads' work spreads over the machine's cores,
+// and each process stays well within its open-file limit.
+constexpr int kPadsPerFarm = 500;
+// The pads' shared tick by default: each pad's due bytes leave at the first
+// tick at or after their wire time, in one write.
+constexpr int64_t kDefaultTickUs = 5000;
 // Sockets of the process besides one per pad: standard streams, pipes, the
 // host's own descriptors.
 constexpr rlim_t kSpareFiles = 64;
@@ -50,11 +55,14 @@ struct Figures {
   uint64_t acks = 0;
   int64_t p50Us = 0, p99Us = 0, maxUs = 0;
   uint64_t violations = 0;
+  uint64_t naks = 0;
   std::string farmError;
   std::string firstViolation;
   int farms = 0;
   double padsCpuS = 0;  // CPU time of the pads' processes
   double cpuPerPadMs = 0;
+  double controlCpuS = 0;             // CPU time of the control's thread
+  std::string loadBefore, loadAfter;  // the machine's load averages
   size_t stackBytes = 0;
   long rssKb = 0;
   int timeouts = 0;
@@ -87,6 +95,15 @@ void ResetPeakRss() {
   std::ofstream("/proc/self/clear_refs") << "5";
 }
 
+// The machine's 1, 5 and 15 minute load averages: other work on the cores
+// shows in every figure.
+std::string LoadAverages() {
+  std::ifstream in("/proc/loadavg");
+  std::string one, five, fifteen;
+  if (!(in >> one >> five >> fifteen)) return "unknown";
+  return one + " " + five + " " + fifteen;
+}
+
 // Raises the soft open-file limit to the hard one; returns the limit now.
 rlim_t RaiseFileLimit() {
   rlimit limit{};
@@ -116,13 +133,20 @@ rlim_t RaiseFileLimit() {
   return limit.rlim_max;
 }
 
-Figures Run(int pads, JsonTerminal& terminal, const emu::PadState& padState) {
+struct Options {
+  std::vector<int> pads;
+  int64_t tickUs = kDefaultTickUs;
+};
+
+Figures Run(int pads, int64_t tickUs, JsonTerminal& terminal, const emu::PadState& padState) {
   Figures f;
   f.pads = pads;
   // The farms first: they fork, and the host must not exist yet.
   std::vector<std::unique_ptr<PadFarm>> farms;
-  for (int i = 0; i < (pads + kPadsPerFarm - 1) / kPadsPerFarm; ++i) {
-    farms.push_back(std::make_unique<PadFarm>(padState));
+  // Session i talks to farm i % n, so the farms share the start evenly.
+  const int n = (pads + kPadsPerFarm - 1) / kPadsPerFarm;
+  for (int f = 0; f < n; ++f) {
+    farms.push_back(std::make_unique<PadFarm>(padState, (pads - f + n - 1) / n, tickUs));
   }
   AsioHost host;
   auto registry = std::make_unique<MemoryRegistry>();
@@ -141,6 +165,7 @@ Figures Run(int pads, JsonTerminal& terminal, const emu::PadState& padState) {
     sessions.push_back(std::make_unique<PadSession>(host, terminal, kRegistryKey, name, probe));
   }
   ResetPeakRss();
+  f.loadBefore = LoadAverages();
   const double cpu0 = ThreadCpuSeconds();
   const auto start = Clock::now();
   for (int i = 0; i < pads; ++i) {
@@ -157,7 +182,9 @@ Figures Run(int pads, JsonTerminal& terminal, const emu::PadState& padState) {
       },
       std::chrono::duration_cast<std::chrono::milliseconds>(limit));
   f.totalS = std::chrono::duration<double>(Clock::now() - start).count();
-  f.cpuPerPadMs = (ThreadCpuSeconds() - cpu0) * 1000.0 / pads;
+  f.controlCpuS = ThreadCpuSeconds() - cpu0;
+  f.cpuPerPadMs = f.controlCpuS * 1000.0 / pads;
+  f.loadAfter = LoadAverages();
   f.stackBytes =
       probe.lowest == UINTPTR_MAX ? 0 : reinterpret_cast<uintptr_t>(&base) - probe.lowest;
   f.rssKb = PeakRssKb();
@@ -176,6 +203,7 @@ Figures Run(int pads, JsonTerminal& terminal, const emu::PadState& padState) {
     FarmReport report = farm->Finish();
     acks.insert(acks.end(), report.ackUs.begin(), report.ackUs.end());
     f.violations += report.violations;
+    f.naks += report.naks;
     if (f.farmError.empty()) f.farmError = report.error;
     if (f.firstViolation.empty()) f.firstViolation = report.firstViolation;
   }
@@ -189,13 +217,18 @@ Figures Run(int pads, JsonTerminal& terminal, const emu::PadState& padState) {
 
 void Print(const Figures& f) {
   std::printf(
-      "K=%-6d total %8.2f s | ACK p50 %7.3f ms p99 %7.3f ms max %7.3f ms (%llu replies) | "
+      "K=%-6d total %8.2f s | ACK p50 %7.3f ms p99 %7.3f ms max %7.3f ms (%llu ACKs, %llu NAKs) | "
       "CPU/pad %7.3f ms | stack %6zu B | RSS %7.1f MB | timeouts %d\n",
       f.pads, f.totalS, f.p50Us / 1000.0, f.p99Us / 1000.0, f.maxUs / 1000.0,
-      static_cast<unsigned long long>(f.acks), f.cpuPerPadMs, f.stackBytes, f.rssKb / 1024.0,
-      f.timeouts);
-  std::printf("         pads: %d process(es), %.2f s CPU in all (%.0f%% of the run's wall time)\n",
-              f.farms, f.padsCpuS, 100.0 * f.padsCpuS / f.totalS);
+      static_cast<unsigned long long>(f.acks), static_cast<unsigned long long>(f.naks),
+      f.cpuPerPadMs, f.stackBytes, f.rssKb / 1024.0, f.timeouts);
+  // Both sides' CPU against the run's time: more than the machine's cores
+  // can give in that time and the delays are a wait for a core.
+  std::printf(
+      "         CPU: control %.2f s + pads %.2f s (%d process(es)) = %.2f s in %.2f s, %.2f "
+      "cores' worth; load average %s before, %s after\n",
+      f.controlCpuS, f.padsCpuS, f.farms, f.controlCpuS + f.padsCpuS, f.totalS,
+      (f.controlCpuS + f.padsCpuS) / f.totalS, f.loadBefore.c_str(), f.loadAfter.c_str());
   if (!f.farmError.empty()) std::printf("         pads: %s\n", f.farmError.c_str());
   if (f.violations) {
     std::printf("         pads recorded %llu protocol violations\n",
@@ -227,39 +260,47 @@ void PrintTargets(const std::vector<Figures>& all, const std::vector<int>& skipp
   }
 }
 
-std::vector<int> ParsePads(int argc, char** argv, bool& ok) {
+bool ParsePadList(const std::string& list, std::vector<int>& pads) {
+  std::istringstream in(list);
+  for (std::string item; std::getline(in, item, ',');) {
+    char* end = nullptr;
+    const long k = std::strtol(item.c_str(), &end, 10);
+    if (item.empty() || *end != '\0' || k < 1 || k > 1000000) return false;
+    pads.push_back(static_cast<int>(k));
+  }
+  std::sort(pads.begin(), pads.end());
+  return !pads.empty();
+}
+
+bool ParseOptions(int argc, char** argv, Options& options) {
   std::string list = "1,100,1000";
-  ok = true;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--pads" && i + 1 < argc) {
       list = argv[++i];
     } else if (arg.rfind("--pads=", 0) == 0) {
       list = arg.substr(7);
+    } else if (arg == "--tick-us" && i + 1 < argc) {
+      char* end = nullptr;
+      options.tickUs = std::strtol(argv[++i], &end, 10);
+      if (*end != '\0' || options.tickUs < 1 || options.tickUs > 100000) return false;
     } else {
-      ok = false;
+      return false;
     }
   }
-  std::vector<int> pads;
-  std::istringstream in(list);
-  for (std::string item; std::getline(in, item, ',');) {
-    char* end = nullptr;
-    const long k = std::strtol(item.c_str(), &end, 10);
-    if (item.empty() || *end != '\0' || k < 1 || k > 1000000) ok = false;
-    if (ok) pads.push_back(static_cast<int>(k));
-  }
-  if (pads.empty()) ok = false;
-  std::sort(pads.begin(), pads.end());
-  return pads;
+  return ParsePadList(list, options.pads);
 }
 
 int Main(int argc, char** argv) {
-  bool ok = false;
-  const std::vector<int> pads = ParsePads(argc, argv, ok);
-  if (!ok) {
-    std::fprintf(stderr, "usage: scale_bench [--pads K[,K...]]   (K from 1 to 1000000)\n");
+  Options options;
+  if (!ParseOptions(argc, argv, options)) {
+    std::fprintf(stderr,
+                 "usage: scale_bench [--pads K[,K...]] [--tick-us T]   (K from 1 to 1000000, "
+                 "T from 1 to 100000, default %lld)\n",
+                 static_cast<long long>(kDefaultTickUs));
     return 2;
   }
+  const std::vector<int>& pads = options.pads;
   const rlim_t files = RaiseFileLimit();
   std::string error;
   auto terminal = JsonTerminal::FromText(cli::DemoTerminalJson(), "terminal.json (bundled)", error);
@@ -268,6 +309,12 @@ int Main(int argc, char** argv) {
     return 1;
   }
   const emu::PadState padState = cli::OldTablesPad(cli::KeyChecksum(*terminal));
+  std::printf(
+      "pads: 19,200 baud; each pad's bytes leave at the first %lld us tick at or after their "
+      "wire time, never before\n"
+      "ACK time: from the pad handing a reply's last byte to its socket to the pad reading the "
+      "control's ACK from its socket (one steady clock, in the pads' process)\n",
+      static_cast<long long>(options.tickUs));
   std::vector<Figures> all;
   std::vector<int> skipped;
   for (int k : pads) {
@@ -277,7 +324,7 @@ int Main(int argc, char** argv) {
       skipped.push_back(k);
       continue;
     }
-    all.push_back(Run(k, *terminal, padState));
+    all.push_back(Run(k, options.tickUs, *terminal, padState));
     Print(all.back());
   }
   PrintTargets(all, skipped);

@@ -13,16 +13,15 @@
 #include <stdexcept>
 #include <vector>
 
-#include "bench/scale/stamped_socket.h"
+#include "bench/scale/pad_line.h"
+#include "bench/scale/shared_tick.h"
 #include "cli/demo_pad.h"
-#include "emulator/adapters/stream_pump.h"
 
 namespace korvex::bench {
 
 namespace {
 
 using asio::ip::tcp;
-using Pump = emu::StreamPump<StampedSocket>;
 
 // The pads as the demo has them, quick cardholder included, but paced: the
 // bytes cross at 19,200 baud.
@@ -36,11 +35,17 @@ emu::EmulatorConfig PacedPad() {
 
 class Farm {
  public:
-  Farm(asio::io_context& io, const emu::PadState& state, int parentFd)
+  Farm(asio::io_context& io, const emu::PadState& state, int pads, int64_t tickUs, int parentFd)
       : io_(io),
         state_(state),
+        config_(PacedPad()),
+        tick_(io, tickUs),
         acceptor_(io, tcp::endpoint(asio::ip::make_address("127.0.0.1"), 0)),
-        parent_(io, parentFd) {}
+        parent_(io, parentFd) {
+    // Powered on before any control connects, as real pads are: building a
+    // pad is the harness's work, not part of the run.
+    for (int i = 0; i < pads; ++i) PowerOn();
+  }
 
   int Port() const { return acceptor_.local_endpoint().port(); }
 
@@ -54,13 +59,14 @@ class Farm {
   // The counts on one line, then every reply-to-ACK time.
   std::string Report() {
     uint64_t violations = 0;
-    for (const auto& pad : pads_) violations += pad->Violations().size();
+    for (const auto& line : lines_) violations += line->Pad().Violations().size();
     std::ostringstream out;
-    out << pads_.size() << ' ' << violations << ' ' << times_.samplesUs.size() << '\n';
+    out << lines_.size() << ' ' << violations << ' ' << times_.naks << ' '
+        << times_.samplesUs.size() << '\n';
     for (int64_t t : times_.samplesUs) out << t << '\n';
-    for (const auto& pad : pads_) {
-      if (pad->Violations().empty()) continue;
-      out << pad->Violations().front().description << '\n';
+    for (const auto& line : lines_) {
+      if (line->Pad().Violations().empty()) continue;
+      out << line->Pad().Violations().front().description << '\n';
       break;
     }
     return out.str();
@@ -74,23 +80,30 @@ class Farm {
     });
   }
 
+  void PowerOn() {
+    const int phase = static_cast<int>((lines_.size() + idle_.size()) % SharedTick::kPhases);
+    idle_.push_back(std::make_unique<PadLine>(io_, config_, state_, tick_, phase, times_));
+  }
+
+  // Lines stay until the process ends: the shared tick may still hold them.
+  // A connection beyond the pads announced gets a pad of its own all the same.
   void Serve(tcp::socket socket) {
-    std::error_code ignored;
-    socket.set_option(tcp::no_delay(true), ignored);
-    pads_.push_back(std::make_unique<emu::Emulator>(PacedPad(), state_));
-    auto pump = std::make_shared<Pump>(StampedSocket(std::move(socket), times_), *pads_.back(),
-                                       emu::ConnectOptions{});
-    // The pump lets go of itself once its last handler has run.
-    pump->Start();
+    if (idle_.empty()) PowerOn();
+    lines_.push_back(std::move(idle_.back()));
+    idle_.pop_back();
+    lines_.back()->Start(std::move(socket));
   }
 
   asio::io_context& io_;
   const emu::PadState& state_;
+  const emu::EmulatorConfig config_;
+  SharedTick tick_;
   tcp::acceptor acceptor_;
   asio::posix::stream_descriptor parent_;
   char byte_ = 0;
   AckTimes times_;
-  std::vector<std::unique_ptr<emu::Emulator>> pads_;
+  std::vector<std::unique_ptr<PadLine>> lines_;  // connected
+  std::vector<std::unique_ptr<PadLine>> idle_;   // waiting for their connection
 };
 
 void WriteAll(int fd, const std::string& text) {
@@ -101,10 +114,10 @@ void WriteAll(int fd, const std::string& text) {
   }
 }
 
-[[noreturn]] void RunChild(const emu::PadState& state, int in, int out) {
+[[noreturn]] void RunChild(const emu::PadState& state, int pads, int64_t tickUs, int in, int out) {
   try {
     asio::io_context io(1);
-    Farm farm(io, state, in);
+    Farm farm(io, state, pads, tickUs, in);
     WriteAll(out, std::to_string(farm.Port()) + "\n");
     farm.Start();
     io.run();
@@ -124,7 +137,7 @@ std::string ReadLine(int fd) {
 
 }  // namespace
 
-PadFarm::PadFarm(const emu::PadState& state) {
+PadFarm::PadFarm(const emu::PadState& state, int pads, int64_t tickUs) {
   int down[2], up[2];
   if (pipe(down) != 0) throw std::runtime_error("pipe failed");
   if (pipe(up) != 0) {
@@ -140,7 +153,7 @@ PadFarm::PadFarm(const emu::PadState& state) {
     for (int fd = 3; fd < 1024; ++fd) {
       if (fd != down[0] && fd != up[1]) close(fd);
     }
-    RunChild(state, down[0], up[1]);
+    RunChild(state, pads, tickUs, down[0], up[1]);
   }
   close(down[0]);
   close(up[1]);
@@ -168,7 +181,7 @@ FarmReport PadFarm::Finish() {
   child_ = -1;
   std::istringstream in(text);
   size_t samples = 0;
-  if (!(in >> report.connections >> report.violations >> samples)) {
+  if (!(in >> report.connections >> report.violations >> report.naks >> samples)) {
     report.error = text.empty() ? "the pads' process ended without a report" : text;
     return report;
   }

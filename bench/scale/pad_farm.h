@@ -1,7 +1,8 @@
 // The emulated pads of a scale run, in a child process of their own so that
 // their work and their sockets do not count against the control's: one
 // loopback port, each accepted connection served by a fresh pad paced at
-// 19,200 baud. When the run ends the child reports what it measured.
+// 19,200 baud, all the process's pads on one shared tick. When the run ends
+// the child reports what it measured.
 #pragma once
 
 #include <sys/types.h>
@@ -18,15 +19,16 @@ struct FarmReport {
   std::vector<int64_t> ackUs;  // reply-to-ACK times, microseconds
   uint64_t connections = 0;
   uint64_t violations = 0;  // protocol violations the pads recorded
+  uint64_t naks = 0;        // pad frames the control asked for again
   std::string firstViolation;
   std::string error;  // why there is no report, if there is none
 };
 
 class PadFarm {
  public:
-  // Forks the child, whose pads start as `state`; throws std::runtime_error
-  // when it cannot.
-  explicit PadFarm(const emu::PadState& state);
+  // Forks the child, whose `pads` pads start as `state` and send what is due
+  // every `tickUs`; throws std::runtime_error when it cannot.
+  PadFarm(const emu::PadState& state, int pads, int64_t tickUs);
   ~PadFarm();
   PadFarm(const PadFarm&) = delete;
   PadFarm& operator=(const PadFarm&) = delete;

@@ -15,6 +15,7 @@
 #include <functional>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 namespace korvex {
 
@@ -22,7 +23,9 @@ class AsioEventQueue {
  public:
   void Push(const void* owner, std::function<void()> event) {
     const uint64_t number = next_++;
-    owners_[owner].push_back(Event{number, std::move(event)});
+    auto q = owners_.find(owner);
+    if (q == owners_.end()) q = AddOwner(owner);
+    q->second.push_back(Event{number, std::move(event)});
     order_.push_back(Ticket{owner, number});
     ++size_;
   }
@@ -71,16 +74,36 @@ class AsioEventQueue {
   using Queues = std::unordered_map<const void*, std::deque<Event>>;
 
   // Owner queues exist only while non-empty, so a finished control leaves
-  // nothing behind.
+  // nothing behind. An emptied queue's node, with the memory its deque
+  // keeps, is put aside for the next owner (up to kSpareQueues of them):
+  // with many controls almost every event finds its owner's queue empty, and
+  // would otherwise cost a map node and a deque's allocations.
+  static constexpr size_t kSpareQueues = 64;
+
+  Queues::iterator AddOwner(const void* owner) {
+    if (spares_.empty()) return owners_.try_emplace(owner).first;
+    Queues::node_type node = std::move(spares_.back());
+    spares_.pop_back();
+    node.key() = owner;
+    return owners_.insert(std::move(node)).position;
+  }
+
   void Run(Queues::iterator q) {
     std::function<void()> event = std::move(q->second.front().run);
     q->second.pop_front();
-    if (q->second.empty()) owners_.erase(q);
+    if (q->second.empty()) {
+      if (spares_.size() < kSpareQueues) {
+        spares_.push_back(owners_.extract(q));
+      } else {
+        owners_.erase(q);
+      }
+    }
     --size_;
     event();
   }
 
   Queues owners_;
+  std::vector<Queues::node_type> spares_;
   std::deque<Ticket> order_;
   uint64_t next_ = 1;
   size_t size_ = 0;

@@ -46,6 +46,16 @@ TEST(YieldScope, OwnersYieldTakesItsEventsAheadAndTheRestKeepTheirOrder) {
   EXPECT_EQ(log, (Log{"A1", "A2", "B1", "W", "B2", "A3"}));
   EXPECT_FALSE(queue.DeliverOneOf(&a));
   EXPECT_TRUE(queue.Empty());
+  // Emptied queues are reused for other owners: B's new queue and A's must
+  // still each hold only their own events.
+  push(&b, "B3");
+  push(&a, "A4");
+  push(&b, "B4");
+  EXPECT_EQ(queue.SizeOf(&a), 1u);
+  ASSERT_TRUE(queue.DeliverOneOf(&b));
+  while (queue.DeliverOne()) {
+  }
+  EXPECT_EQ(log, (Log{"A1", "A2", "B1", "W", "B2", "A3", "B3", "A4", "B4"}));
 
   // SimHost: at 10 ms A's first tick yields; A's second tick and the world's
   // call run inside it, B's waits and runs after, at the same virtual time.
