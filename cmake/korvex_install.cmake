@@ -13,8 +13,11 @@ install(TARGETS korvex EXPORT KorvexTargets
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 
 # The tools find the library in the lib folder beside their own, wherever the
-# tree is installed.
-set(KORVEX_TOOLS korvex_cli korvex-pinpad korvex-router)
+# tree is installed. The Windows build has no router.
+set(KORVEX_TOOLS korvex_cli korvex-pinpad)
+if(TARGET korvex-router)
+  list(APPEND KORVEX_TOOLS korvex-router)
+endif()
 set_target_properties(${KORVEX_TOOLS} PROPERTIES
   INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
 install(TARGETS ${KORVEX_TOOLS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
