@@ -6,11 +6,19 @@
 namespace korvex {
 namespace {
 
-// Asio's system errors are errno values in a category of its own; a code from
-// the standard library's categories with the same value is the same error.
+// A code from another category with the same value is the same error when
+// both categories number the same way. On POSIX Asio's system errors are
+// errno values, as both of the standard library's categories are. On Windows
+// they are the system's own numbers (Winsock's 10061 for a refused
+// connection, which is what the event reports), and the generic category's
+// errno values are another numbering.
 bool IsErrno(const std::error_category& c) {
+#ifdef _WIN32
+  return c == asio::error::get_system_category() || c == std::system_category();
+#else
   return c == asio::error::get_system_category() || c == std::system_category() ||
          c == std::generic_category();
+#endif
 }
 
 bool Same(const std::error_code& ec, const std::error_code& code) {
