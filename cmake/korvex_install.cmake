@@ -27,6 +27,11 @@ install(TARGETS ${KORVEX_TOOLS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES python/korvex.py python/example_demo.py
   DESTINATION ${CMAKE_INSTALL_DATADIR}/korvex/python)
 
+# The sample download folder the demo sends to its pad; the demo looks for it
+# at ../share/korvex/download from its own folder.
+install(DIRECTORY ${CMAKE_BINARY_DIR}/download/Constant
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/korvex/download)
+
 install(EXPORT KorvexTargets NAMESPACE Korvex:: DESTINATION ${KORVEX_CMAKE_DIR})
 configure_package_config_file(cmake/KorvexConfig.cmake.in
   ${CMAKE_CURRENT_BINARY_DIR}/KorvexConfig.cmake INSTALL_DESTINATION ${KORVEX_CMAKE_DIR})
