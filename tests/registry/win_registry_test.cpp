@@ -10,6 +10,7 @@
 
 #include "korvex/reg_file_registry.h"
 #include "registry/error_log_capture.h"
+#include "support/registry_reading.h"
 
 namespace korvex {
 namespace {
