@@ -5,6 +5,9 @@ PACKAGES := cmake g++ make pkg-config python3 libasio-dev libgtest-dev libgmock-
 FUZZ_PACKAGES := clang libclang-rt-14-dev
 # Relays that router_bench measures korvex-router against; only `make bench` needs them.
 BENCH_PACKAGES := socat ser2net
+# The Windows cross build and wine to run its tests; only `make windows` and
+# `make wine-test` need them.
+WINDOWS_PACKAGES := g++-mingw-w64-x86-64 wine wine64
 FUZZ_SECONDS ?= 60
 FUZZ_LONG_RUNS ?= 50000000
 FUZZ_TARGETS := $(basename $(notdir $(wildcard fuzz/*_fuzz.cpp)))
@@ -12,7 +15,7 @@ FUZZ_TARGETS := $(basename $(notdir $(wildcard fuzz/*_fuzz.cpp)))
 SCALE_PADS ?= 1,100,1000
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: deps configure build test demo asan-configure asan-test fuzz-build fuzz fuzz-long bench release package clean format
+.PHONY: deps configure build test demo asan-configure asan-test fuzz-build fuzz fuzz-long bench release package clean format windows wine-test
 
 deps:
 	@missing=""; for p in $(PACKAGES); do \
@@ -71,6 +74,27 @@ bench: release
 	./build/release/bench/download_bench
 	./build/release/bench/router_bench
 	./build/release/bench/scale_bench --pads $(SCALE_PADS)
+
+# The library DLL, korvex.exe, korvex-pinpad.exe and the test programs for
+# 64-bit Windows, cross-built with mingw-w64.
+windows:
+	@$(MAKE) --no-print-directory deps PACKAGES="$(PACKAGES) $(WINDOWS_PACKAGES)"
+	cmake --preset windows && cmake --build --preset windows -j $(JOBS)
+
+# The Windows test programs under wine, in a wine prefix of the build whose
+# registry holds the example and test .reg files, imported by wine's regedit.
+# They run in their own folder, as ctest runs them: the sources they read are
+# found relative to it.
+wine-test: windows
+	@set -e; for f in examples/pinpads.reg tests/registry/win_registry.reg; do \
+	  cmake/wine-run.sh regedit /S "$$f"; done
+	@cd build/windows/tests && failed=""; for t in test_*.exe; do \
+	  echo "$$t"; \
+	  KORVEX_BUILD_DIR=$(CURDIR)/build/windows KORVEX_WINEPATH='Z:$(CURDIR)/build/windows' \
+	    ../../../cmake/wine-run.sh "$$t" --gtest_brief=1 > "$$t.log" 2>&1 || failed="$$failed $$t"; \
+	  tail -n 3 "$$t.log"; \
+	done; \
+	if [ -n "$$failed" ]; then echo "failed:$$failed (logs in build/windows/tests)"; exit 1; fi
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

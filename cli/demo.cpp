@@ -18,6 +18,7 @@
 #include "cli/demo_pad.h"
 #include "cli/demo_session.h"
 #include "cli/demo_terminal.h"
+#include "cli/sample_folder.h"
 #include "korvex/memory_registry.h"
 
 namespace korvex::cli {
@@ -49,8 +50,9 @@ std::optional<std::string> DownloadFolderProblem(const std::string& folder) {
 
 }  // namespace
 
+// An installed tree's copy first: the build tree it came from may be gone.
 std::string DefaultDownloadFolder() {
-  return KORVEX_DOWNLOAD_FOLDER;
+  return SampleDownloadFolder(ExecutableFolder(), KORVEX_DOWNLOAD_FOLDER);
 }
 
 DemoSession::DemoSession(const DemoOptions& options, std::ostream& out, std::ostream& err)
@@ -217,6 +219,16 @@ int RunDemo(const DemoOptions& given, std::ostream& out, std::ostream& err) {
       err << "korvex demo: " << *problem << "\n";
       return 2;
     }
+  }
+  // The pad's key files are written into the folder during the download.
+  std::optional<WritableFolder> folder;
+  if (options.pad == DemoPad::BrandNew) {
+    folder.emplace(options.downloadFolder);
+    if (folder->Path().empty()) {
+      err << "korvex demo: " << folder->Error() << "\n";
+      return 2;
+    }
+    options.downloadFolder = folder->Path();
   }
   try {
     DemoSession demo(options, out, err);

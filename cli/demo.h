@@ -18,11 +18,12 @@ struct DemoOptions {
   bool pace = false;          // bytes cross the emulated line at its baud rate
   bool showCardData = false;  // PAN and track 2 in clear instead of masked
   DemoPad pad = DemoPad::BrandNew;
-  std::string downloadFolder;  // empty: the sample folder the build assembled
+  std::string downloadFolder;  // empty: the installed or the build's sample folder
   bool terminal = false;       // output is a terminal: progress bars redrawn in place
 };
 
-// The download folder the demo uses when none is given.
+// The download folder the demo uses when none is given: the installed sample
+// folder (share/korvex/download beside bin/), else the one the build assembled.
 std::string DefaultDownloadFolder();
 
 // 0 on success; 2 when the download folder is unusable; otherwise non-zero

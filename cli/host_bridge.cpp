@@ -17,6 +17,7 @@
 #include "korvex/json_terminal.h"
 #include "korvex/korvex.h"
 #include "korvex/reg_file_registry.h"
+#include "support/windows_compat.h"
 
 namespace korvex::cli {
 
@@ -52,7 +53,7 @@ int RunHostBridge(const HostBridgeOptions& options, int inputFd, int outputFd, s
   // A reader that goes away fails the write (and ends the bridge) instead of
   // killing it with the control still connected.
   std::signal(SIGPIPE, SIG_IGN);
-  if (::fcntl(outputFd, F_GETFD) < 0) {  // closed: a socket opened later would take its number
+  if (fcntl(outputFd, F_GETFD) < 0) {  // closed: a socket opened later would take its number
     err << "korvex host: writing output: standard output is closed\n";
     return kHostOutputFailed;
   }

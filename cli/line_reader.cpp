@@ -1,8 +1,14 @@
 #include "cli/line_reader.h"
 
+#ifdef _WIN32
+#include <io.h>
+#include <pthread.h>
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <cstring>
@@ -41,6 +47,31 @@ InputLine LineSplitter::TakeLine() {
   return line;
 }
 
+#ifdef _WIN32
+
+// Windows cannot poll a console or a pipe: the read itself waits, and Stop
+// cancels it.
+FdLineReader::FdLineReader(int fd, size_t maxLength, std::function<void(InputLine)> onLine,
+                           std::function<void(const std::string&)> onEnd)
+    : fd_(fd), splitter_(maxLength), onLine_(std::move(onLine)), onEnd_(std::move(onEnd)) {
+  thread_ = std::thread([this] { Run(); });
+}
+
+FdLineReader::~FdLineReader() {
+  if (thread_.joinable()) thread_.join();
+}
+
+void FdLineReader::Stop() {
+  stopped_ = true;
+  if (thread_.joinable()) CancelSynchronousIo(pthread_gethandle(thread_.native_handle()));
+}
+
+bool FdLineReader::WaitForInput() {
+  return !stopped_;
+}
+
+#else
+
 FdLineReader::FdLineReader(int fd, size_t maxLength, std::function<void(InputLine)> onLine,
                            std::function<void(const std::string&)> onEnd)
     : fd_(fd), splitter_(maxLength), onLine_(std::move(onLine)), onEnd_(std::move(onEnd)) {
@@ -68,12 +99,14 @@ bool FdLineReader::WaitForInput() {
   return false;
 }
 
+#endif
+
 void FdLineReader::Run() {
   char buffer[4096];
   std::string error;
   for (;;) {
     if (!WaitForInput()) return;
-    const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+    const auto n = ::read(fd_, buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) error = std::strerror(errno);
     if (n <= 0) break;

@@ -2,6 +2,8 @@
 
 #include <ctime>
 
+#include "support/windows_compat.h"
+
 namespace korvex::cli {
 
 std::string LocalDateTime() {

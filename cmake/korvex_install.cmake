@@ -13,8 +13,11 @@ install(TARGETS korvex EXPORT KorvexTargets
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 
 # The tools find the library in the lib folder beside their own, wherever the
-# tree is installed.
-set(KORVEX_TOOLS korvex_cli korvex-pinpad korvex-router)
+# tree is installed. The Windows build has no router.
+set(KORVEX_TOOLS korvex_cli korvex-pinpad)
+if(TARGET korvex-router)
+  list(APPEND KORVEX_TOOLS korvex-router)
+endif()
 set_target_properties(${KORVEX_TOOLS} PROPERTIES
   INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
 install(TARGETS ${KORVEX_TOOLS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -23,6 +26,11 @@ install(TARGETS ${KORVEX_TOOLS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # with ctypes.
 install(FILES python/korvex.py python/example_demo.py
   DESTINATION ${CMAKE_INSTALL_DATADIR}/korvex/python)
+
+# The sample download folder the demo sends to its pad; the demo looks for it
+# at ../share/korvex/download from its own folder.
+install(DIRECTORY ${CMAKE_BINARY_DIR}/download/Constant
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/korvex/download)
 
 install(EXPORT KorvexTargets NAMESPACE Korvex:: DESTINATION ${KORVEX_CMAKE_DIR})
 configure_package_config_file(cmake/KorvexConfig.cmake.in

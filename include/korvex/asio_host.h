@@ -41,7 +41,8 @@ class AsioHost : public Host {
   LocalDateTime LocalNow() const override;
   RegistryBackend& Registry() override { return *registry_; }
   // Replaces the registry. At first it is the registry export file named by
-  // KORVEX_REGISTRY, or an empty registry when the variable is not set.
+  // KORVEX_REGISTRY, or the system's registry when the variable is not set
+  // (Windows' own; empty elsewhere).
   void SetRegistry(std::unique_ptr<RegistryBackend> registry);
 
   // The loop. Each call waits for Asio and delivers queued events one at a

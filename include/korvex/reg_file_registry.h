@@ -60,8 +60,9 @@ class RegFileRegistry : public RegistryBackend {
 // The environment variable that names the export file.
 inline constexpr char kRegistryEnvironmentVariable[] = "KORVEX_REGISTRY";
 
-// A RegFileRegistry of the file named by KORVEX_REGISTRY, or an empty
-// MemoryRegistry when the variable is unset or empty. When the file fails to
+// A RegFileRegistry of the file named by KORVEX_REGISTRY, or SystemRegistry()
+// (Windows' own registry, elsewhere an empty MemoryRegistry) when the
+// variable is unset or empty. When the file fails to
 // load, its Error() is copied to *loadError (when given), else "" is.
 std::unique_ptr<RegistryBackend> RegistryFromEnvironment(std::string* loadError = nullptr);
 

@@ -11,6 +11,8 @@
 #include <utility>
 
 #include "config/reg_file_parser.h"
+#include "korvex/win_registry.h"
+#include "support/windows_compat.h"
 
 namespace korvex {
 
@@ -116,7 +118,7 @@ int32_t RegFileRegistry::CloseKey(RegHandle key) {
 std::unique_ptr<RegistryBackend> RegistryFromEnvironment(std::string* loadError) {
   if (loadError != nullptr) loadError->clear();
   const char* path = std::getenv(kRegistryEnvironmentVariable);
-  if (path == nullptr || path[0] == '\0') return std::make_unique<MemoryRegistry>();
+  if (path == nullptr || path[0] == '\0') return SystemRegistry();
   auto registry = std::make_unique<RegFileRegistry>(path);
   if (loadError != nullptr) *loadError = registry->Error();
   return registry;

@@ -11,6 +11,7 @@
 #include "control/korvex_impl.h"
 #include "download/download_messages.h"
 #include "support/files.h"
+#include "support/windows_compat.h"
 
 namespace korvex {
 

@@ -9,6 +9,7 @@
 #include "host/asio_socket.h"
 #include "host/asio_timer.h"
 #include "korvex/reg_file_registry.h"
+#include "support/windows_compat.h"
 
 namespace korvex {
 

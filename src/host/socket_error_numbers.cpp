@@ -1,21 +1,38 @@
 #include "host/socket_error_numbers.h"
 
 #include <asio/error.hpp>
+#include <cstring>
 #include <utility>
 
 namespace korvex {
 namespace {
 
-// Asio's system errors are errno values in a category of its own; a code from
-// the standard library's categories with the same value is the same error.
+// Asio's categories are objects of its header-only code: on Windows the DLL
+// and each program using it hold one of their own, so they are told apart by
+// name, not by address.
+bool SameCategory(const std::error_category& a, const std::error_category& b) {
+  return a == b || std::strcmp(a.name(), b.name()) == 0;
+}
+
+// A code from another category with the same value is the same error when
+// both categories number the same way. On POSIX Asio's system errors are
+// errno values, as both of the standard library's categories are. On Windows
+// they are the system's own numbers (Winsock's 10061 for a refused
+// connection, which is what the event reports), and the generic category's
+// errno values are another numbering.
 bool IsErrno(const std::error_category& c) {
-  return c == asio::error::get_system_category() || c == std::system_category() ||
+#ifdef _WIN32
+  return SameCategory(c, asio::error::get_system_category()) || c == std::system_category();
+#else
+  return SameCategory(c, asio::error::get_system_category()) || c == std::system_category() ||
          c == std::generic_category();
+#endif
 }
 
 bool Same(const std::error_code& ec, const std::error_code& code) {
-  if (ec == code) return true;
-  return ec.value() == code.value() && IsErrno(ec.category()) && IsErrno(code.category());
+  if (ec.value() != code.value()) return false;
+  if (SameCategory(ec.category(), code.category())) return true;
+  return IsErrno(ec.category()) && IsErrno(code.category());
 }
 
 }  // namespace

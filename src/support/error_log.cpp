@@ -1,12 +1,12 @@
 #include "support/error_log.h"
 
-#include <dlfcn.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+
+#include "support/own_library.h"
+#include "support/windows_compat.h"
 
 namespace korvex {
 
@@ -70,24 +70,16 @@ void LogError(int32_t number, const std::string& message, const std::string& pro
   // A failed open or write is dropped: logging never fails towards the caller.
 }
 
-// The path is one of this file system, so it is joined with "/" rather than
-// with BuildPath, whose backslash would become part of a file name here.
+// The path is one of this file system, so it is joined with its own separator
+// rather than with BuildPath, whose backslash is part of a file name on POSIX.
 std::string DefaultErrorLogPath() {
   namespace fs = std::filesystem;
-  Dl_info info{};
-  fs::path library;
-  if (dladdr(reinterpret_cast<const void*>(&DefaultErrorLogPath), &info) != 0 &&
-      info.dli_fname != nullptr && info.dli_fname[0] != '\0') {
-    library = info.dli_fname;
-  } else {
-    library = "libkorvex.so";
-  }
+  fs::path library = OwnLibraryFile();
   std::error_code ec;
   const fs::path absolute = fs::absolute(library, ec);
   if (!ec) library = absolute;
-  const std::string folder = library.parent_path().string();
-  return (folder.empty() ? std::string(".") : folder) + "/" +
-         LibraryStem(library.filename().string()) + ".err";
+  const fs::path folder = library.has_parent_path() ? library.parent_path() : fs::path(".");
+  return (folder / (LibraryStem(library.filename().string()) + ".err")).string();
 }
 
 void SetErrorLogPath(const std::string& path) {
@@ -110,11 +102,8 @@ std::string DateText(const LocalDateTime& value) {
 }
 
 std::string GetComputerNameText() {
-  constexpr size_t kBufferSize = 2048;
-  char name[kBufferSize + 1] = {};
-  if (gethostname(name, kBufferSize) != 0) return " <> ";
-  const size_t length = std::char_traits<char>::length(name);
-  return length >= 1 && length <= kBufferSize ? std::string(name, length) : " <> ";
+  const std::string name = ComputerName(2048);
+  return name.empty() ? " <> " : name;
 }
 
 }  // namespace korvex

@@ -1,4 +1,5 @@
 #include "support/file_lookup.h"
+#include "support/windows_compat.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -47,7 +48,7 @@ std::string NativePath(const std::string& path) {
 
 std::string ResolvePath(const std::string& path) {
   const std::string native = NativePath(path);
-  if (native.empty() || Exists(native)) return native;
+  if (native.empty() || (!kFileNamesIgnoreCase && Exists(native))) return native;
 
   // Rebuild component by component; "" and "." and ".." stay as written.
   std::string resolved = native[0] == '/' ? "/" : "";
@@ -57,7 +58,8 @@ std::string ResolvePath(const std::string& path) {
     if (slash == std::string::npos) slash = native.size();
     std::string part = native.substr(from, slash - from);
     const bool special = part.empty() || part == "." || part == "..";
-    if (!special && !Exists(resolved + part)) {
+    // Where case is ignored every part is looked up, to get the name on disk.
+    if (!special && (kFileNamesIgnoreCase || !Exists(resolved + part))) {
       const std::string found = FindEntry(resolved, part);
       if (!found.empty()) part = found;
     }

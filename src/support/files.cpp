@@ -12,6 +12,7 @@
 #include <filesystem>
 
 #include "support/file_lookup.h"
+#include "support/windows_compat.h"
 
 namespace korvex {
 

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <time.h>
 
+#include <chrono>
 #include <filesystem>
 #include <tuple>
 
@@ -86,8 +87,9 @@ struct DownloadRig : PadLink, DownloadObserver {
     struct tm local {};
     local.tm_year = 121, local.tm_mon = 2, local.tm_mday = 5;
     local.tm_hour = 7, local.tm_min = 8, local.tm_sec = 9, local.tm_isdst = -1;
-    const timespec times[2] = {{mktime(&local), 0}, {mktime(&local), 0}};
-    utimensat(AT_FDCWD, dir.File(path).c_str(), times, 0);
+    std::filesystem::last_write_time(
+        dir.File(path),
+        std::chrono::file_clock::from_sys(std::chrono::system_clock::from_time_t(mktime(&local))));
   }
   // Waiting for the loader's request with CRC frames, the files listed; the
   // request vfi arrives and sets the block size.

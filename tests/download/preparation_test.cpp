@@ -66,7 +66,7 @@ TEST(PrepareDownload, CleansThePreviousDownloadAndReusesTheFolder) {
   ASSERT_TRUE(rig.control.PrepareDownload(failure)) << failure;
   std::set<std::string> left;
   for (const auto& entry : fs::recursive_directory_iterator(rig.dir.path())) {
-    left.insert(fs::relative(entry.path(), rig.dir.path()).string());
+    left.insert(fs::relative(entry.path(), rig.dir.path()).generic_string());
   }
   EXPECT_EQ(left, (std::set<std::string>{"p1", "p1/K1.EMV", "p1/K2.EMV", "p1/keep.txt"}));
   EXPECT_NE(rig.dir.Read("p1/K1.EMV"), "old");

@@ -2,20 +2,27 @@
 // contents when the object goes.
 #pragma once
 
-#include <stdlib.h>
-
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 
 namespace korvex::testing {
 
 class TempDir {
  public:
+  // A random name, created only when it is not there yet (mkdtemp's way,
+  // which Windows lacks).
   TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "korvex-XXXXXX").string();
-    path_ = mkdtemp(pattern.data()) != nullptr ? pattern : "";
+    std::random_device random;
+    std::error_code ec;
+    const auto base = std::filesystem::temp_directory_path(ec);
+    for (int attempt = 0; attempt < 100 && path_.empty() && !ec; ++attempt) {
+      const auto candidate = base / ("korvex-" + std::to_string(random()));
+      // "/" separators on Windows too, as the control writes its paths.
+      if (std::filesystem::create_directory(candidate, ec)) path_ = candidate.generic_string();
+    }
   }
   ~TempDir() {
     std::error_code ec;

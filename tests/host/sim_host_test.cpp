@@ -205,7 +205,8 @@ TEST_F(SimNetworkTest, ReuseDropsWhatIsInFlightAndTheLogIsSavedOrOff) {
   testing::TempDir dir;
   host.SaveWireLog(dir.path());
   std::vector<std::string> files;
-  for (const auto& f : std::filesystem::directory_iterator(dir.path())) files.push_back(f.path());
+  for (const auto& f : std::filesystem::directory_iterator(dir.path()))
+    files.push_back(f.path().string());
   ASSERT_EQ(files.size(), 1u);
   std::ifstream in(files[0]);
   Lines saved;

@@ -29,7 +29,7 @@ foreach(file include/korvex/korvex.h include/korvex/korvex_c.h
     ${LIBDIR}/libkorvex.so ${LIBDIR}/libkorvex.so.0
     ${LIBDIR}/cmake/Korvex/KorvexConfig.cmake ${LIBDIR}/cmake/Korvex/KorvexConfigVersion.cmake
     ${LIBDIR}/pkgconfig/korvex.pc bin/korvex bin/korvex-pinpad bin/korvex-router
-    share/korvex/python/korvex.py)
+    share/korvex/python/korvex.py share/korvex/download/Constant/EMVAPP.out)
   if(NOT EXISTS ${prefix}/${file})
     message(FATAL_ERROR "not installed: ${file}")
   endif()
@@ -56,3 +56,10 @@ expect_output("c consumer ok")
 # The tools find the library beside them, wherever the tree was installed.
 run(${prefix}/bin/korvex --version)
 expect_output("korvex [0-9]+\\.[0-9]+\\.[0-9]+")
+
+# The installed demo sends the installed sample download folder, not the
+# build tree's, and runs to the end.
+run(${prefix}/bin/korvex demo --help)
+expect_output("${prefix}/share/korvex/download")
+run(${prefix}/bin/korvex demo)
+expect_output("demo completed")

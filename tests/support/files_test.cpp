@@ -77,6 +77,9 @@ TEST(WriteFileBytes, ReplacesTheFileAndReportsSystemErrors) {
 // component as written when it exists, else its case variant on disk (the
 // byte-wise smallest of several); variants are never mixed.
 TEST(ResolvePath, ExactFirstThenOneCaseVariant) {
+#ifdef _WIN32
+  GTEST_SKIP() << "names that differ only in case are one file on Windows";
+#endif
   TempDir dir;
   const std::string d = dir.path();
   std::filesystem::create_directories(d + "/Data");

