@@ -49,8 +49,8 @@ int main(int argc, char** argv) {
                  "folder holding Constant/ for the downloads (default: the sample folder)")
       ->check(CLI::ExistingDirectory);
   app.add_flag("--verbose", options.verbose,
-               "list every wrong value with the spoilt frames of its run that passed their "
-               "check byte");
+               "list every wrong value, and every spoilt frame that passed its check byte "
+               "with the count of the run's replies refused for their fields");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

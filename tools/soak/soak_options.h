@@ -19,8 +19,8 @@ struct SoakOptions {
   int64_t hangBoundMs = 120000;
   // The folder holding Constant\ for the downloads; "" for the sample folder.
   std::string downloadFolder;
-  // Lists every wrong value, each run's with the spoilt frames that passed
-  // their check byte, instead of the first few.
+  // Lists every wrong value instead of the first few, and each run's spoilt
+  // frames that passed their check byte.
   bool verbose = false;
 };
 

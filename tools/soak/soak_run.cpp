@@ -73,17 +73,22 @@ bool PassesCheck(const std::string& frame) {
              CalculateLRC(std::string_view(frame).substr(0, frame.size() - 1));
 }
 
-// Counts the run's spoilt frames that passed their check byte; when verbose
-// and the run took a wrong value, lists them after its wrong values.
-void NoteSpoilt(const SoakRig& rig, bool tookWrong, bool verbose, SoakTotals& totals) {
+// Counts the run's spoilt frames that passed their check byte and the replies
+// the control refused for their fields; when verbose, lists those frames.
+void NoteSpoilt(const SoakRig& rig, const std::string& run, bool verbose, SoakTotals& totals) {
+  totals.refusedForFields += rig.events.malformed;
+  std::vector<std::string> lines;
   for (const NoisyLine::Spoilt& write : rig.line.SpoiltToControl()) {
     if (!PassesCheck(write.arrived)) continue;
     ++totals.spoiltPassingCheck;
-    if (verbose && tookWrong) {
-      totals.wrong.push_back("  sent    " + Printable(write.sent));
-      totals.wrong.push_back("  arrived " + Printable(write.arrived));
-    }
+    lines.push_back("  sent    " + Printable(write.sent));
+    lines.push_back("  arrived " + Printable(write.arrived));
   }
+  if (!verbose || lines.empty()) return;
+  totals.wrong.push_back(run + ": " + std::to_string(lines.size() / 2) +
+                         " spoilt frames passed their check byte, " +
+                         std::to_string(rig.events.malformed) + " refused for their fields");
+  totals.wrong.insert(totals.wrong.end(), lines.begin(), lines.end());
 }
 
 void Purchase(const SoakOptions& options, int index, const JsonTerminal::Config& terminal,
@@ -93,7 +98,6 @@ void Purchase(const SoakOptions& options, int index, const JsonTerminal::Config&
   const std::string run = "purchase " + std::to_string(index + 1);
   const cli::IssuerAnswer issuer = cli::SimulatedApproval();
   std::vector<std::string> lines;
-  const int wrongBefore = totals.wrongValues;
   // The step, what it awaits, and the card data it makes the control take.
   struct Step {
     const char* title;
@@ -130,7 +134,7 @@ void Purchase(const SoakOptions& options, int index, const JsonTerminal::Config&
       Wrong(CheckCardData(rig, *step.check, lines), run, lines, totals, options.verbose);
     }
   }
-  NoteSpoilt(rig, totals.wrongValues > wrongBefore, options.verbose, totals);
+  NoteSpoilt(rig, run, options.verbose, totals);
   Tally(result, run, totals);
 }
 
@@ -140,7 +144,6 @@ void Download(const SoakOptions& options, int index, const std::string& folder,
               terminal);
   Korvex& c = rig.control;
   const std::string run = "download " + std::to_string(index + 1);
-  const int wrongBefore = totals.wrongValues;
   c.setName("PAD1");
   c.SetDownloadPath(folder);
   StepResult result{StepEnd::Error, "refused 1", "setTerminalObject"};
@@ -153,7 +156,7 @@ void Download(const SoakOptions& options, int index, const std::string& folder,
     std::vector<std::string> lines;
     Wrong(CheckDownload(rig, folder, lines), run, lines, totals, options.verbose);
   }
-  NoteSpoilt(rig, totals.wrongValues > wrongBefore, options.verbose, totals);
+  NoteSpoilt(rig, run, options.verbose, totals);
   Tally(result, run, totals);
 }
 

@@ -26,6 +26,7 @@ struct SoakTotals {
   // Frames of the pad that arrived spoilt yet with a check byte that holds:
   // only the checks of the fields can stop them.
   int spoiltPassingCheck = 0;
+  int refusedForFields = 0;  // replies the control NAKed for their fields
   int sanitizerReports = 0;
   std::string sanitizers;  // the sanitizers built in, "" for none
 };
