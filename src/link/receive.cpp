@@ -5,6 +5,7 @@
 
 #include "control/korvex_impl.h"
 #include "link/framing.h"
+#include "link/reply_shape.h"
 
 namespace korvex {
 
@@ -62,7 +63,13 @@ void Korvex::Impl::ProcessReceiveBuffer() {
       continue;
     }
 
-    const bool good = ChecksumMode == 2 ? CheckCRC(unit.text) : CheckLRC(unit.text);
+    bool good = ChecksumMode == 2 ? CheckCRC(unit.text) : CheckLRC(unit.text);
+    // Two spoilt bytes can cancel in the check byte; fields the pad never
+    // sends show it.
+    if (const std::string fault = good ? ReplyShapeFault(unit.text, fState) : ""; !fault.empty()) {
+      RaiseDebugEvent(8, {"Malformed reply, ", fault, ": Message='", unit.text, "'"});
+      good = false;
+    }
     if (good) {
       NakCount = 0;
       RaiseDebugEvent(5, "Sending ACK");

@@ -259,9 +259,9 @@ TEST(PurchaseFlow, IssuerScriptsBeforeTheSecondCryptogram) {
 // A reply the purchase cannot go on with ends it there: nothing more is sent.
 // A failure status gives Code 100 + status with its text and state 1000; at
 // the amount confirmation the host also hears that the amount was not
-// confirmed (Code 27). Tag data that does not parse gives Code 25 with the
-// whole reply and keeps the state; the values read before the bad item stay
-// stored.
+// confirmed (Code 27). Tag data that does not parse is NAKed like a bad check
+// byte: the third bad frame and the pad's last resend each end with EOT and
+// Code 19, the state stays and none of its values is stored.
 TEST(PurchaseFlow, AReplyThatCannotBeUsedEndsThePurchase) {
   struct Row {
     std::string request, reply;  // the request by its start; a status or the whole reply
@@ -292,17 +292,16 @@ TEST(PurchaseFlow, AReplyThatCannotBeUsedEndsThePurchase) {
       {"C84", "XX", false, 4, 190, ""},
       {"C20079F", "41", false, 4, 141, "ICC data missing"},
       // 5F28, 5F34, 82, 9F33; 5F2D missing
-      {"C20055F", "C20000020246001070021980003A1B2C3", false, 1, 25, "TLV1", STATE_CARD_DATA_READY,
-       "CSN=7 82=1980 9F33=A1B2C3"},
+      {"C20055F", "C20000020246001070021980003A1B2C3", false, 1, 19, "", STATE_CARD_DATA_READY,
+       "CSN=0 82= 9F33="},
       // 9F27, 9F10, 9F26, 9F36; 9F37 two bytes short
-      {"C20089F", "C200000140003AABBCC0080102030405060708002009900041234", false, 3, 25, "TLV2",
-       STATE_FIRST_AC_DATA_ACKED, "9F27=40 9F10=AABBCC 9F26=0102030405060708 9F36=0099 9F37="},
+      {"C20089F", "C200000140003AABBCC0080102030405060708002009900041234", false, 3, 19, "",
+       STATE_FIRST_AC_DATA_ACKED, "9F10= 9F26= 9F36="},
       // the TVR one byte short
-      {"C20019500", "C200000580000000", true, 3, 25, "TLV4", STATE_TVR_READ_ACKED, "95=0000000000"},
+      {"C20019500", "C200000580000000", true, 3, 19, "", STATE_TVR_READ_ACKED, "95=0000000000"},
       // 9F27, 9F10, 9F26, 9F36, 9F37; 95 short
-      {"C20079F", "C200000100002BEEF008FFEEDDCCBBAA99880020123004CAFEBABE00500000", false, 4, 25,
-       "TLV3", STATE_FINAL_DATA_ACKED,
-       "9F27=00 9F10=BEEF 9F26=FFEEDDCCBBAA9988 9F36=0123 9F37=CAFEBABE 95=0000000000"},
+      {"C20079F", "C200000100002BEEF008FFEEDDCCBBAA99880020123004CAFEBABE00500000", false, 4, 19,
+       "", STATE_FINAL_DATA_ACKED, "9F10=06010A03A00000"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.request + " answered " + row.reply);
@@ -326,9 +325,9 @@ TEST(PurchaseFlow, AReplyThatCannotBeUsedEndsThePurchase) {
     auto failed = std::ranges::find_if(all, [&](auto& t) { return t.starts_with(row.request); });
     ASSERT_NE(failed, all.end());
     EXPECT_EQ(rig.NewRequests(), Texts(all.begin(), failed + 1));
-    const std::string text =
-        status ? row.text : "Invalid " + row.text + ": Message='" + WithLrc(row.reply) + "'";
-    Events want = Steps(row.steps, row.code ? Events{IE(1, row.code, text)} : Events{});
+    Events failure = {IE(1, row.code, row.text)};
+    if (row.code == 19) failure.push_back(failure.back());
+    Events want = Steps(row.steps, row.code ? failure : Events{});
     if (row.request == "C26") want.push_back(IE(1, 27, ""));
     EXPECT_EQ(rig.Interfaces(), want);
     EXPECT_EQ(rig.control.fState, row.state);

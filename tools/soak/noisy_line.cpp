@@ -87,6 +87,7 @@ void NoisyLine::Carry(Direction direction, const std::string& bytes,
       c = static_cast<char>((static_cast<unsigned char>(c) + shift(rng_)) & 0xFF);
     }
   }
+  if (direction == kToControl && data != bytes) spoilt_.push_back({bytes, data});
   const int64_t extraUs = std::uniform_int_distribution<int64_t>(0, faults_.jitterMs * 1000)(rng_);
   for (size_t pos = 0; pos < data.size();) {
     size_t size = data.size() - pos;

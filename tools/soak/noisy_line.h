@@ -9,6 +9,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "korvex/sim_host.h"
 
@@ -35,6 +36,14 @@ class NoisyLine : public SimPeer {
   // does; false when none is open.
   bool CloseLine();
 
+  // A write of the pad that crossed the line with bytes corrupted.
+  struct Spoilt {
+    std::string sent, arrived;
+  };
+  // Every such write, in order; a frame among them still passes its check
+  // byte when its corruptions cancel in the XOR.
+  const std::vector<Spoilt>& SpoiltToControl() const { return spoilt_; }
+
   // The pad's end of one connection.
   class PadEnd;
 
@@ -54,6 +63,7 @@ class NoisyLine : public SimPeer {
   int64_t lastDelivery_[2] = {0, 0};  // microseconds
   std::map<SimConnection*, std::unique_ptr<PadEnd>> ends_;
   SimConnection* open_ = nullptr;
+  std::vector<Spoilt> spoilt_;
 };
 
 }  // namespace korvex::soak

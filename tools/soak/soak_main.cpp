@@ -48,6 +48,9 @@ int main(int argc, char** argv) {
   app.add_option("--download-folder", options.downloadFolder,
                  "folder holding Constant/ for the downloads (default: the sample folder)")
       ->check(CLI::ExistingDirectory);
+  app.add_flag("--verbose", options.verbose,
+               "list every wrong value, and every spoilt frame that passed its check byte "
+               "with the count of the run's replies refused for their fields");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

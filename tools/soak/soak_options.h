@@ -19,6 +19,9 @@ struct SoakOptions {
   int64_t hangBoundMs = 120000;
   // The folder holding Constant\ for the downloads; "" for the sample folder.
   std::string downloadFolder;
+  // Lists every wrong value instead of the first few, and each run's spoilt
+  // frames that passed their check byte.
+  bool verbose = false;
 };
 
 }  // namespace korvex::soak

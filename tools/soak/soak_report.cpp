@@ -49,6 +49,8 @@ void PrintTotals(const SoakOptions& options, const SoakTotals& totals, std::ostr
   }
   Row(out, "hung", std::to_string(totals.hung));
   for (const std::string& hang : totals.hangs) out << "    " << hang << "\n";
+  Row(out, "spoilt frames passing their check byte", std::to_string(totals.spoiltPassingCheck));
+  Row(out, "  refused for their fields", std::to_string(totals.refusedForFields));
   Row(out, "values accepted that differ from the pad's", std::to_string(totals.wrongValues));
   for (const std::string& line : totals.wrong) out << "    " << line << "\n";
   Row(out, "sanitizer reports",

@@ -9,6 +9,7 @@
 
 #include "cli/demo_issuer.h"
 #include "cli/demo_terminal.h"
+#include "link/framing.h"
 #include "tools/soak/soak_checks.h"
 #include "tools/soak/soak_steps.h"
 
@@ -41,12 +42,53 @@ void Tally(const StepResult& result, const std::string& run, SoakTotals& totals)
   }
 }
 
-void Wrong(int found, const std::string& run, std::vector<std::string>& lines, SoakTotals& totals) {
+void Wrong(int found, const std::string& run, std::vector<std::string>& lines, SoakTotals& totals,
+           bool verbose) {
   totals.wrongValues += found;
   for (const std::string& line : lines) {
-    if (totals.wrong.size() < 20) totals.wrong.push_back(run + ": " + line);
+    if (verbose || totals.wrong.size() < 20) totals.wrong.push_back(run + ": " + line);
   }
   lines.clear();
+}
+
+// The frame with its control characters and other bytes outside printable
+// ASCII written as \xNN.
+std::string Printable(const std::string& bytes) {
+  static const char* kHex = "0123456789ABCDEF";
+  std::string out;
+  for (const unsigned char c : bytes) {
+    if (c >= 0x20 && c < 0x7F && c != '\\') {
+      out += static_cast<char>(c);
+    } else {
+      out += {'\\', 'x', kHex[c >> 4], kHex[c & 15]};
+    }
+  }
+  return out;
+}
+
+// An LRC frame whose corruptions cancel in its check byte.
+bool PassesCheck(const std::string& frame) {
+  return frame.size() >= 3 && frame.front() == STX && frame[frame.size() - 2] == ETX &&
+         static_cast<uint8_t>(frame.back()) ==
+             CalculateLRC(std::string_view(frame).substr(0, frame.size() - 1));
+}
+
+// Counts the run's spoilt frames that passed their check byte and the replies
+// the control refused for their fields; when verbose, lists those frames.
+void NoteSpoilt(const SoakRig& rig, const std::string& run, bool verbose, SoakTotals& totals) {
+  totals.refusedForFields += rig.events.malformed;
+  std::vector<std::string> lines;
+  for (const NoisyLine::Spoilt& write : rig.line.SpoiltToControl()) {
+    if (!PassesCheck(write.arrived)) continue;
+    ++totals.spoiltPassingCheck;
+    lines.push_back("  sent    " + Printable(write.sent));
+    lines.push_back("  arrived " + Printable(write.arrived));
+  }
+  if (!verbose || lines.empty()) return;
+  totals.wrong.push_back(run + ": " + std::to_string(lines.size() / 2) +
+                         " spoilt frames passed their check byte, " +
+                         std::to_string(rig.events.malformed) + " refused for their fields");
+  totals.wrong.insert(totals.wrong.end(), lines.begin(), lines.end());
 }
 
 void Purchase(const SoakOptions& options, int index, const JsonTerminal::Config& terminal,
@@ -88,8 +130,11 @@ void Purchase(const SoakOptions& options, int index, const JsonTerminal::Config&
     }
     result = RunStep(rig, step.title, step.call, step.code, options.hangBoundMs);
     if (result.end != StepEnd::Done) break;
-    if (step.check) Wrong(CheckCardData(rig, *step.check, lines), run, lines, totals);
+    if (step.check) {
+      Wrong(CheckCardData(rig, *step.check, lines), run, lines, totals, options.verbose);
+    }
   }
+  NoteSpoilt(rig, run, options.verbose, totals);
   Tally(result, run, totals);
 }
 
@@ -109,8 +154,9 @@ void Download(const SoakOptions& options, int index, const std::string& folder,
   }
   if (result.end == StepEnd::Done) {
     std::vector<std::string> lines;
-    Wrong(CheckDownload(rig, folder, lines), run, lines, totals);
+    Wrong(CheckDownload(rig, folder, lines), run, lines, totals, options.verbose);
   }
+  NoteSpoilt(rig, run, options.verbose, totals);
   Tally(result, run, totals);
 }
 

@@ -26,8 +26,11 @@ class SoakEvents : public KorvexEvents {
   void InterfaceEvent(int32_t& EventType, int32_t& Code, std::string& Text) override {
     seen.push_back({EventType, Code, Text});
   }
-  void DebugEvent(int16_t&, std::string&) override {}
+  void DebugEvent(int16_t&, std::string& Text) override {
+    if (Text.starts_with("Malformed reply")) ++malformed;
+  }
   std::vector<SeenEvent> seen;
+  int malformed = 0;  // replies the control NAKed for their fields
 };
 
 struct SoakRig {

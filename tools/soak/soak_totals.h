@@ -22,7 +22,11 @@ struct SoakTotals {
   int hung = 0;
   std::vector<std::string> hangs;  // run, step, state and timers of each
   int wrongValues = 0;
-  std::vector<std::string> wrong;  // what differed, the first few
+  std::vector<std::string> wrong;  // what differed, the first few (all when verbose)
+  // Frames of the pad that arrived spoilt yet with a check byte that holds:
+  // only the checks of the fields can stop them.
+  int spoiltPassingCheck = 0;
+  int refusedForFields = 0;  // replies the control NAKed for their fields
   int sanitizerReports = 0;
   std::string sanitizers;  // the sanitizers built in, "" for none
 };
