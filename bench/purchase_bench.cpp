@@ -13,27 +13,17 @@
 #include "control/korvex_impl.h"
 #include "control_clock.h"
 #include "emulator/adapters/sim_pinpad.h"
+#include "harness/outcome_events.h"
 #include "korvex/json_terminal.h"
 
 namespace korvex::bench {
 namespace {
 
-// Remembers the last success code and any error; keeps nothing else.
-class OutcomeEvents : public KorvexEvents {
- public:
-  void InterfaceEvent(int32_t& type, int32_t& code, std::string&) override {
-    if (type == 0) success = code;
-    if (type == 1 || type == 3) error = code;
-  }
-  void DebugEvent(int16_t&, std::string&) override {}
-  std::optional<int32_t> success, error;
-};
-
 struct PurchaseRig {
   SimHost sim;
   ControlClock clock;
   ClockedHost host{sim, clock};
-  OutcomeEvents events;
+  testing::OutcomeEvents events;
   emu::SimPinPad pad{sim};
   std::unique_ptr<JsonTerminal> terminal;
   Korvex::Impl control{host, events};

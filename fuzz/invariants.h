@@ -1,8 +1,9 @@
 // What must hold for the control after every step of a receive-path run,
 // whatever the PIN pad sent and however much time passed: the state is one of
 // the state codes, the control is not left waiting for nothing (the reply
-// timer runs, or it waits for people, or the stall guard watches it), and
-// what it buffers stays bounded.
+// timer runs, or it waits for people, or the stall guard watches it, or the
+// connection is gone and that was reported), and what it buffers stays
+// bounded.
 #pragma once
 
 #include <cstddef>
@@ -164,7 +165,12 @@ inline const char* BrokenInvariant(const Korvex::Impl& control) {
   const bool waiting = control.TimeoutTimer->Enabled() && control.TimeoutTimer->Interval() > 0;
   // A wait the protocol leaves without a timer is watched by the stall guard.
   const bool guarded = control.StallGuardArmed();
-  if (!waiting && !WaitsForPeople(control.fState) && !guarded) return "waiting with no timer";
+  // With its connection gone the control waits for nothing: the close or the
+  // socket error was reported, and the host's next call starts over.
+  const bool disconnected = control.Winsock1->State() == sckClosed;
+  if (!waiting && !WaitsForPeople(control.fState) && !guarded && !disconnected) {
+    return "waiting with no timer";
+  }
   if (control.ReceiveBuffer.size() > ReceiveBytes::kLimit) return "receive buffer unbounded";
   if (control.LastSentMessage.size() > kMaxBuffered) return "sent message unbounded";
   return nullptr;

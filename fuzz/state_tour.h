@@ -18,20 +18,10 @@
 #include "control/korvex_impl.h"
 #include "control_snapshot.h"
 #include "emulator/adapters/sim_pinpad.h"
+#include "harness/outcome_events.h"
 #include "korvex/sim_host.h"
 
 namespace korvex::fuzz {
-
-// Remembers the last success and error codes; keeps nothing else.
-class OutcomeEvents : public KorvexEvents {
- public:
-  void InterfaceEvent(int32_t& type, int32_t& code, std::string&) override {
-    if (type == 0) success = code;
-    if (type == 1 || type == 3) error = code;
-  }
-  void DebugEvent(int16_t&, std::string&) override {}
-  std::optional<int32_t> success, error;
-};
 
 // Files for the download the connection test starts: the application and
 // some of the constant files, small so that the transfer is short.
@@ -101,7 +91,7 @@ class StateTour {
 
   SimHost host_;
   emu::SimPinPad pad_;
-  OutcomeEvents events_;
+  korvex::testing::OutcomeEvents events_;
   Korvex::Impl control_{host_, events_};
   std::map<int16_t, ControlSnapshot> seen_;
 };

@@ -376,12 +376,18 @@ void SimHost::Transmit(const std::shared_ptr<Link>& link, SimSide from, const st
 
   const SimLinkOptions& opt = dir == 0 ? toPeer : toControl;
   std::string data = bytes;
-  std::uniform_real_distribution<double> coin(0.0, 1.0);
-  for (char& c : data) {
-    const uint64_t off = link->offset[dir]++;
-    const bool hit = opt.corruptOffsets.count(off) != 0 ||
-                     (opt.corruptProbability > 0 && coin(link->rng[dir]) < opt.corruptProbability);
-    if (hit) c = Invert(c);
+  if (opt.corruptOffsets.empty() && opt.corruptProbability <= 0) {
+    // A clean line: no byte to look at (floods and downloads pass here).
+    link->offset[dir] += data.size();
+  } else {
+    std::uniform_real_distribution<double> coin(0.0, 1.0);
+    for (char& c : data) {
+      const uint64_t off = link->offset[dir]++;
+      const bool hit =
+          opt.corruptOffsets.count(off) != 0 ||
+          (opt.corruptProbability > 0 && coin(link->rng[dir]) < opt.corruptProbability);
+      if (hit) c = Invert(c);
+    }
   }
 
   const size_t chunk = opt.chunkSize == 0 ? data.size() : opt.chunkSize;

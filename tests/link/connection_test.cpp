@@ -1,6 +1,6 @@
 // The router connection: reconnecting, the line command and first request per
 // purpose (the download's is with its retries), an unexpected connection, and
-// the router's Close and Error events.
+// the router's Close and Error events, also in a wait the stall guard watches.
 #include <gtest/gtest.h>
 
 #include "harness/pad_link.h"
@@ -75,6 +75,23 @@ TEST(Connection, RouterCloseAndSocketErrorAreReportedAndLeaveStateAndTimer) {
   EXPECT_EQ(link.control.Winsock1->State(), sckClosed);
   link.host.RunFor(1);  // the connect timer runs on
   EXPECT_EQ(link.Take(), (Events{kTimeout, IE(1, 17, "PinPad timeout")}));
+}
+
+// A wait with no reply timer is the stall guard's until the router closes:
+// the close is the one report, and no "PinPad timeout" follows it.
+TEST(Connection, RouterCloseEndsAWaitTheStallGuardWatched) {
+  PadLink link;
+  link.Connect(STATE_FINAL_DATA_ACKED);
+  link.pad.connection->Send(std::string(1, ENQ));  // any arrival starts the guard
+  link.host.RunFor(1);
+  EXPECT_TRUE(link.control.StallGuardArmed());
+  link.pad.connection->Close();
+  link.host.RunFor(1);
+  link.Take();
+  EXPECT_FALSE(link.control.StallGuardArmed());
+  link.host.RunFor(2 * link.control.StallGuardMs);
+  EXPECT_EQ(link.Take(), Events{});
+  EXPECT_EQ(link.control.fState, STATE_FINAL_DATA_ACKED);
 }
 
 }  // namespace
