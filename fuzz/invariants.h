@@ -1,9 +1,9 @@
 // What must hold for the control after every step of a receive-path run,
 // whatever the PIN pad sent and however much time passed: the state is one of
 // the state codes, the control is not left waiting for nothing (the reply
-// timer runs, or it waits for people, or the stall guard watches it, or the
-// connection is gone and that was reported), and what it buffers stays
-// bounded.
+// timer runs, or it waits for people, or the stall guard watches it, or a
+// connection is under way, or the connection is gone and that was reported),
+// and what it buffers stays bounded.
 #pragma once
 
 #include <cstddef>
@@ -167,8 +167,13 @@ inline const char* BrokenInvariant(const Korvex::Impl& control) {
   const bool guarded = control.StallGuardArmed();
   // With its connection gone the control waits for nothing: the close or the
   // socket error was reported, and the host's next call starts over.
-  const bool disconnected = control.Winsock1->State() == sckClosed;
-  if (!waiting && !WaitsForPeople(control.fState) && !guarded && !disconnected) {
+  const int16_t socket = control.Winsock1->State();
+  const bool disconnected = socket == sckClosed;
+  // A connection under way (after a download the control connects again)
+  // always ends in the host's Connect or Error event.
+  const bool connecting =
+      socket == sckResolvingHost || socket == sckHostResolved || socket == sckConnecting;
+  if (!waiting && !WaitsForPeople(control.fState) && !guarded && !disconnected && !connecting) {
     return "waiting with no timer";
   }
   if (control.ReceiveBuffer.size() > ReceiveBytes::kLimit) return "receive buffer unbounded";
