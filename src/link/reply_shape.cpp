@@ -7,8 +7,10 @@
 
 #include "control/states.h"
 #include "link/framing.h"
+#include "support/conversions.h"
 #include "transaction/card_data_checks.h"
 #include "transaction/trans_data.h"
+#include "transaction/value_reader.h"
 
 namespace korvex {
 
@@ -89,25 +91,25 @@ bool PaddedDigits(std::string_view s) {
 // for the cross-checks.
 class ShapeReader {
  public:
-  ShapeReader(std::string_view data, int16_t state) : data_(data), state_(state) {}
+  ShapeReader(std::string_view data, int16_t state) : data_(data), reader_(data_), state_(state) {}
 
   std::string Read(const ReplyShape& shape) {
     for (size_t i = 0; i < shape.fields.size(); ++i) {
       if (std::string fault = ReadField(shape.fields[i], i + 1); !fault.empty()) return fault;
     }
-    if (pos_ != data_.size()) {  // nothing follows the last field
-      return std::to_string(data_.size() - pos_) + " characters after the last field";
+    if (const size_t left = reader_.Remaining(); left != 0) {  // nothing follows the last field
+      return std::to_string(left) + " characters after the last field";
     }
     return "";
   }
 
-  std::vector<std::string_view> values;  // the length-prefixed values read
+  std::vector<std::string> values;  // the length-prefixed values read
 
  private:
   std::string ReadField(Kind kind, size_t n) {
     const std::string where = "field " + std::to_string(n);
     switch (kind) {
-      case Kind::Char: return Take(1) ? "" : where + " missing";
+      case Kind::Char: return reader_.Take(1) ? "" : where + " missing";
       case Kind::KeyCode: return Fixed(2, IsHex, where + " is no key code");
       case Kind::Scripts: return ReadScripts(where);
       case Kind::TagValues: return ReadTagValues();
@@ -115,23 +117,18 @@ class ShapeReader {
     }
   }
 
-  std::optional<std::string_view> Take(size_t n) {
-    if (data_.size() - pos_ < n) return std::nullopt;
-    pos_ += n;
-    return data_.substr(pos_ - n, n);
-  }
-
   std::string Fixed(size_t n, bool (*test)(char), const std::string& fault) {
-    const auto s = Take(n);
+    const auto s = reader_.Take(n);
     return s && AllOf(*s, test) ? "" : fault;
   }
 
   std::string ReadValue(Kind kind, const std::string& where) {
-    const auto length = Take(3);
-    if (!length || !AllOf(*length, IsDigit)) return where + ": length is not three digits";
-    const size_t bytes = std::stoul(std::string(*length));
-    const auto value = Take(2 * bytes);
-    if (!value) return where + ": " + std::string(*length) + " bytes run past the data";
+    const auto value = reader_.Value();
+    if (!value) {  // the reader has not moved: look at the length it refused
+      const auto length = reader_.Take(3);
+      if (!length || !IsDigits(*length)) return where + ": length is not three digits";
+      return where + ": " + *length + " bytes run past the data";
+    }
     values.push_back(*value);
     bool fits = false;
     switch (kind) {
@@ -139,20 +136,21 @@ class ShapeReader {
       case Kind::Pan: fits = PaddedDigits(*value); break;
       case Kind::Track2: {
         const size_t d = value->find_first_of("Dd");
-        fits = d == std::string_view::npos
-                   ? value->empty()
-                   : AllOf(value->substr(0, d), IsDigit) && PaddedDigits(value->substr(d + 1));
+        const std::string_view v = *value;
+        fits = d == std::string::npos
+                   ? v.empty()
+                   : AllOf(v.substr(0, d), IsDigit) && PaddedDigits(v.substr(d + 1));
         break;
       }
       default: fits = AllOf(*value, IsHex); break;
     }
-    return fits ? "" : where + ": \"" + std::string(*value) + "\" is not of its kind";
+    return fits ? "" : where + ": \"" + *value + "\" is not of its kind";
   }
 
   std::string ReadScripts(const std::string& where) {
-    const auto count = Take(2);
-    if (!count || !AllOf(*count, IsDigit)) return where + ": script count is not two digits";
-    return Fixed(10 * std::stoul(std::string(*count)), IsHex,
+    const auto count = reader_.Take(2);
+    if (!count || !IsDigits(*count)) return where + ": script count is not two digits";
+    return Fixed(10 * std::stoul(*count), IsHex,
                  where + ": script results are not five bytes of hex each");
   }
 
@@ -160,7 +158,7 @@ class ShapeReader {
   std::string ReadTagValues() {
     const std::string_view list = AwaitedTags(state_);
     if (list.empty()) {
-      for (size_t n = 1; pos_ < data_.size(); ++n) {
+      for (size_t n = 1; reader_.Remaining() != 0; ++n) {
         if (std::string fault = ReadValue(Kind::Hex, "value " + std::to_string(n));
             !fault.empty()) {
           return fault;
@@ -177,9 +175,9 @@ class ShapeReader {
     return "";
   }
 
-  std::string_view data_;
+  const std::string data_;
+  ValueReader reader_;
   int16_t state_;
-  size_t pos_ = 0;
 };
 
 }  // namespace

@@ -35,6 +35,9 @@ class ValueReader {
     return out;
   }
 
+  // Characters not read yet.
+  size_t Remaining() const { return pos_ < text_.size() ? text_.size() - pos_ : 0; }
+
  private:
   const std::string& text_;
   size_t pos_;
