@@ -29,6 +29,17 @@ bool IsErrno(const std::error_category& c) {
 #endif
 }
 
+// Winsock's own numbers lie in this range; on Windows a system code there that
+// the table does not list is reported as itself, with the system's text.
+bool IsWinsockNumber(const std::error_code& ec) {
+#ifdef _WIN32
+  return IsErrno(ec.category()) && ec.value() >= 10000 && ec.value() < 12000;
+#else
+  (void)ec;
+  return false;
+#endif
+}
+
 bool Same(const std::error_code& ec, const std::error_code& code) {
   if (ec.value() != code.value()) return false;
   if (SameCategory(ec.category(), code.category())) return true;
@@ -66,6 +77,7 @@ SocketErrorNumber MapSocketError(const std::error_code& ec) {
   for (const auto& [code, number] : kNumbers) {
     if (Same(ec, code)) return number;
   }
+  if (IsWinsockNumber(ec)) return {ec.value(), ec.message()};
   return {10053, "Connection is aborted due to timeout or other failure"};
 }
 

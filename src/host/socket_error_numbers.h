@@ -14,8 +14,9 @@ struct SocketErrorNumber {
   std::string text;
 };
 
-// The number and text for a socket or resolver error; errors without a number
-// of their own are reported as an aborted connection (10053).
+// The number and text for a socket or resolver error. On Windows a Winsock
+// number the table does not list is passed on with the system's text; any
+// other error is reported as an aborted connection (10053).
 SocketErrorNumber MapSocketError(const std::error_code& ec);
 
 }  // namespace korvex
