@@ -108,7 +108,6 @@ struct Connection : std::enable_shared_from_this<Connection> {
           // to coalesce them would cost a delayed-ACK round trip each.
           asio::error_code ignored;
           self->socket.set_option(tcp::no_delay(true), ignored);
-          self->socket.non_blocking(true, ignored);
           self->Emit([](SocketCore& c) {
             c.state = sckConnected;
             c.events.OnConnect();
@@ -117,32 +116,16 @@ struct Connection : std::enable_shared_from_this<Connection> {
         });
   }
 
-  // A continuous read: wait until the socket has data, then read it; each
-  // piece becomes one DataArrival.
+  // A continuous read; each piece becomes one DataArrival.
   void Read() {
-    socket.async_wait(tcp::socket::wait_read,
-                      [self = shared_from_this()](const asio::error_code& ec) {
-                        if (self->silent) return;
-                        if (ec) return self->Fail(ec);
-                        self->Drain();
-                      });
-  }
-
-  // A read that fills less than the buffer has emptied the socket, so the
-  // wait starts again at once: a read that could only find nothing would be
-  // a system call for every arrival. (Bytes that come meanwhile are reported
-  // to the wait, which is in place before the loop polls again.)
-  void Drain() {
-    for (;;) {
-      asio::error_code ec;
-      const size_t n = socket.read_some(asio::buffer(readBuffer), ec);
-      if (ec == asio::error::would_block) break;
-      if (ec == asio::error::eof) return PeerClosed();
-      if (ec) return Fail(ec);
-      Arrived(n);
-      if (n < readBuffer.size()) break;
-    }
-    Read();
+    socket.async_read_some(asio::buffer(readBuffer),
+                           [self = shared_from_this()](const asio::error_code& ec, size_t n) {
+                             if (self->silent) return;
+                             if (ec == asio::error::eof) return self->PeerClosed();
+                             if (ec) return self->Fail(ec);
+                             self->Arrived(n);
+                             self->Read();
+                           });
   }
 
   void Arrived(size_t n) {
