@@ -1,13 +1,14 @@
 // Many PIN pads on one host thread: K controls on one AsioHost, each against
 // its own emulated pad (the pads in child processes, paced at 19,200 baud),
 // each running the connection test, the table update and a chip purchase.
-// Per K it prints the total time, the pads' reply-to-ACK times, the control
-// thread's CPU per pad, its deepest stack, the process's peak RSS, the
-// sessions that ended in an error or timeout, and the CPU both sides used
-// against the run's time and the machine's load; then the targets, met or
-// MISS.
+// Per K it prints the total time, the reply-to-ACK times (to the ACK's
+// arrival at the pad's socket, by the kernel's stamp; and to the pads'
+// process reading it), the control thread's CPU per pad, its deepest stack, the process's peak RSS,
+// the sessions that ended in an error or timeout, and the CPU both sides used against the run's
+// time and the machine's load; then the targets, met or MISS.
 //
-//   scale_bench [--pads K[,K...]] [--tick-us T]   default 1,100,1000 and 5000
+//   scale_bench [--pads K[,K...]] [--tick-us T] [--spread-ms S] [--pads-nice N]
+//   defaults 1,100,1000; 5000; 0 (all sessions start at once); 10
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -17,6 +18,7 @@
 #include <ctime>
 #include <fstream>
 #include <memory>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -48,12 +50,18 @@ constexpr rlim_t kSpareFiles = 64;
 // Controls started per round of the loop, so that the pads' listen queue is
 // not flooded.
 constexpr int kStartBatch = 200;
+// The pads' processes run this much below the control: they stand in for
+// separate hardware and must not take the cores the control under test needs.
+constexpr int kDefaultPadsNice = 10;
 
 struct Figures {
   int pads = 0;
   double totalS = 0;
   uint64_t acks = 0;
-  int64_t p50Us = 0, p99Us = 0, maxUs = 0;
+  int64_t p50Us = 0, p99Us = 0, maxUs = 0;  // to the ACK's arrival
+  int64_t readP50Us = 0, readP99Us = 0;     // to the pads' process reading it
+  uint64_t unstamped = 0;
+  int niceness = 0;
   uint64_t violations = 0;
   uint64_t naks = 0;
   std::string farmError;
@@ -136,9 +144,47 @@ rlim_t RaiseFileLimit() {
 struct Options {
   std::vector<int> pads;
   int64_t tickUs = kDefaultTickUs;
+  int64_t spreadMs = 0;  // sessions start at random offsets in [0, spreadMs)
+  int padsNice = kDefaultPadsNice;
 };
 
-Figures Run(int pads, int64_t tickUs, JsonTerminal& terminal, const emu::PadState& padState) {
+// Start offsets in microseconds, uniformly random in [0, spreadMs) ms, in the
+// order they come, with each session's number; the same in every run. (Built
+// here, not where the sessions start: the generator's state would deepen the
+// stack the control's events are measured on.)
+std::vector<std::pair<int64_t, size_t>> SpreadStarts(size_t sessions, int64_t spreadMs) {
+  std::mt19937_64 random(20261207);
+  std::uniform_int_distribution<int64_t> offset(0, spreadMs * 1000 - 1);
+  std::vector<std::pair<int64_t, size_t>> order;
+  for (size_t i = 0; i < sessions; ++i) order.emplace_back(offset(random), i);
+  std::sort(order.begin(), order.end());
+  return order;
+}
+
+// Starts every session: all at once (in batches, for the pads' listen
+// queue), or each at its own uniformly random offset in [0, spreadMs) ms from
+// `start`, the host's loop running in between.
+void StartSessions(AsioHost& host, std::vector<std::unique_ptr<PadSession>>& sessions,
+                   int64_t spreadMs, Clock::time_point start) {
+  if (spreadMs <= 0) {
+    for (size_t i = 0; i < sessions.size(); ++i) {
+      sessions[i]->Start();
+      if ((i + 1) % kStartBatch == 0) host.RunFor(std::chrono::milliseconds(5));
+    }
+    return;
+  }
+  for (const auto& [us, i] : SpreadStarts(sessions.size(), spreadMs)) {
+    const auto due = start + std::chrono::microseconds(us);
+    while (Clock::now() < due) {
+      host.RunUntil([&] { return Clock::now() >= due; },
+                    std::chrono::ceil<std::chrono::milliseconds>(due - Clock::now()));
+    }
+    sessions[i]->Start();
+  }
+}
+
+Figures Run(int pads, const Options& options, JsonTerminal& terminal,
+            const emu::PadState& padState) {
   Figures f;
   f.pads = pads;
   // The farms first: they fork, and the host must not exist yet.
@@ -146,7 +192,8 @@ Figures Run(int pads, int64_t tickUs, JsonTerminal& terminal, const emu::PadStat
   // Session i talks to farm i % n, so the farms share the start evenly.
   const int n = (pads + kPadsPerFarm - 1) / kPadsPerFarm;
   for (int f = 0; f < n; ++f) {
-    farms.push_back(std::make_unique<PadFarm>(padState, (pads - f + n - 1) / n, tickUs));
+    farms.push_back(std::make_unique<PadFarm>(padState, (pads - f + n - 1) / n, options.tickUs,
+                                              options.padsNice));
   }
   AsioHost host;
   auto registry = std::make_unique<MemoryRegistry>();
@@ -168,12 +215,10 @@ Figures Run(int pads, int64_t tickUs, JsonTerminal& terminal, const emu::PadStat
   f.loadBefore = LoadAverages();
   const double cpu0 = ThreadCpuSeconds();
   const auto start = Clock::now();
-  for (int i = 0; i < pads; ++i) {
-    sessions[i]->Start();
-    if ((i + 1) % kStartBatch == 0) host.RunFor(std::chrono::milliseconds(5));
-  }
+  StartSessions(host, sessions, options.spreadMs, start);
   // Generous: a paced run of one pad takes a few seconds.
-  const auto limit = std::chrono::seconds(120) + std::chrono::milliseconds(30) * pads;
+  const auto limit = std::chrono::seconds(120) + std::chrono::milliseconds(30) * pads +
+                     std::chrono::milliseconds(options.spreadMs);
   size_t next = 0;  // sessions before this one are done
   host.RunUntil(
       [&] {
@@ -196,12 +241,15 @@ Figures Run(int pads, int64_t tickUs, JsonTerminal& terminal, const emu::PadStat
   // Nothing more runs on this host: a step posted for a session that timed
   // out is dropped with the host, never run on a session already gone.
   sessions.clear();
-  std::vector<int64_t> acks;
+  std::vector<int64_t> acks, reads;
   const double childCpu0 = ChildrenCpuSeconds();
   f.farms = static_cast<int>(farms.size());
   for (auto& farm : farms) {
     FarmReport report = farm->Finish();
     acks.insert(acks.end(), report.ackUs.begin(), report.ackUs.end());
+    reads.insert(reads.end(), report.ackReadUs.begin(), report.ackReadUs.end());
+    f.unstamped += report.unstamped;
+    f.niceness = report.niceness;
     f.violations += report.violations;
     f.naks += report.naks;
     if (f.farmError.empty()) f.farmError = report.error;
@@ -209,25 +257,32 @@ Figures Run(int pads, int64_t tickUs, JsonTerminal& terminal, const emu::PadStat
   }
   f.padsCpuS = ChildrenCpuSeconds() - childCpu0;
   std::sort(acks.begin(), acks.end());
-  auto at = [&](double q) { return acks[static_cast<size_t>(q * double(acks.size() - 1))]; };
+  std::sort(reads.begin(), reads.end());
+  auto at = [](const std::vector<int64_t>& v, double q) {
+    return v[static_cast<size_t>(q * double(v.size() - 1))];
+  };
   f.acks = acks.size();
-  if (!acks.empty()) f.p50Us = at(0.5), f.p99Us = at(0.99), f.maxUs = acks.back();
+  if (!acks.empty()) f.p50Us = at(acks, 0.5), f.p99Us = at(acks, 0.99), f.maxUs = acks.back();
+  if (!reads.empty()) f.readP50Us = at(reads, 0.5), f.readP99Us = at(reads, 0.99);
   return f;
 }
 
 void Print(const Figures& f) {
   std::printf(
       "K=%-6d total %8.2f s | ACK p50 %7.3f ms p99 %7.3f ms max %7.3f ms (%llu ACKs, %llu NAKs) | "
-      "CPU/pad %7.3f ms | stack %6zu B | RSS %7.1f MB | timeouts %d\n",
+      "CPU/pad %7.3f ms | stack %6zu B | RSS %7.1f MB | timeouts %d\n"
+      "         ACK read by the pads' process: p50 %.3f ms p99 %.3f ms; %llu ACKs without a "
+      "kernel stamp\n",
       f.pads, f.totalS, f.p50Us / 1000.0, f.p99Us / 1000.0, f.maxUs / 1000.0,
       static_cast<unsigned long long>(f.acks), static_cast<unsigned long long>(f.naks),
-      f.cpuPerPadMs, f.stackBytes, f.rssKb / 1024.0, f.timeouts);
+      f.cpuPerPadMs, f.stackBytes, f.rssKb / 1024.0, f.timeouts, f.readP50Us / 1000.0,
+      f.readP99Us / 1000.0, static_cast<unsigned long long>(f.unstamped));
   // Both sides' CPU against the run's time: more than the machine's cores
   // can give in that time and the delays are a wait for a core.
   std::printf(
-      "         CPU: control %.2f s + pads %.2f s (%d process(es)) = %.2f s in %.2f s, %.2f "
-      "cores' worth; load average %s before, %s after\n",
-      f.controlCpuS, f.padsCpuS, f.farms, f.controlCpuS + f.padsCpuS, f.totalS,
+      "         CPU: control %.2f s + pads %.2f s (%d process(es), nice %d) = %.2f s in %.2f s, "
+      "%.2f cores' worth; load average %s before, %s after\n",
+      f.controlCpuS, f.padsCpuS, f.farms, f.niceness, f.controlCpuS + f.padsCpuS, f.totalS,
       (f.controlCpuS + f.padsCpuS) / f.totalS, f.loadBefore.c_str(), f.loadAfter.c_str());
   if (!f.farmError.empty()) std::printf("         pads: %s\n", f.farmError.c_str());
   if (f.violations) {
@@ -284,6 +339,14 @@ bool ParseOptions(int argc, char** argv, Options& options) {
       char* end = nullptr;
       options.tickUs = std::strtol(argv[++i], &end, 10);
       if (*end != '\0' || options.tickUs < 1 || options.tickUs > 100000) return false;
+    } else if (arg == "--spread-ms" && i + 1 < argc) {
+      char* end = nullptr;
+      options.spreadMs = std::strtol(argv[++i], &end, 10);
+      if (*end != '\0' || options.spreadMs < 0 || options.spreadMs > 3600000) return false;
+    } else if (arg == "--pads-nice" && i + 1 < argc) {
+      char* end = nullptr;
+      options.padsNice = static_cast<int>(std::strtol(argv[++i], &end, 10));
+      if (*end != '\0' || options.padsNice < 0 || options.padsNice > 19) return false;
     } else {
       return false;
     }
@@ -295,9 +358,11 @@ int Main(int argc, char** argv) {
   Options options;
   if (!ParseOptions(argc, argv, options)) {
     std::fprintf(stderr,
-                 "usage: scale_bench [--pads K[,K...]] [--tick-us T]   (K from 1 to 1000000, "
-                 "T from 1 to 100000, default %lld)\n",
-                 static_cast<long long>(kDefaultTickUs));
+                 "usage: scale_bench [--pads K[,K...]] [--tick-us T] [--spread-ms S] "
+                 "[--pads-nice N]\n"
+                 "  K from 1 to 1000000; T from 1 to 100000 us, default %lld; S from 0 to "
+                 "3600000 ms, default 0 (all at once); N from 0 to 19, default %d\n",
+                 static_cast<long long>(kDefaultTickUs), kDefaultPadsNice);
     return 2;
   }
   const std::vector<int>& pads = options.pads;
@@ -312,9 +377,15 @@ int Main(int argc, char** argv) {
   std::printf(
       "pads: 19,200 baud; each pad's bytes leave at the first %lld us tick at or after their "
       "wire time, never before\n"
-      "ACK time: from the pad handing a reply's last byte to its socket to the pad reading the "
-      "control's ACK from its socket (one steady clock, in the pads' process)\n",
-      static_cast<long long>(options.tickUs));
+      "ACK time: from the pad's write of a reply's last byte to the control's ACK reaching the "
+      "pad's socket, by the kernel's receive stamp (SO_TIMESTAMPNS; both on CLOCK_REALTIME); "
+      "also to the pads' process reading it\n"
+      "sessions start %s; the pads' processes run at nice +%d\n",
+      static_cast<long long>(options.tickUs),
+      options.spreadMs > 0
+          ? ("each at a random offset in [0, " + std::to_string(options.spreadMs) + ") ms").c_str()
+          : "all at once",
+      options.padsNice);
   std::vector<Figures> all;
   std::vector<int> skipped;
   for (int k : pads) {
@@ -324,7 +395,7 @@ int Main(int argc, char** argv) {
       skipped.push_back(k);
       continue;
     }
-    all.push_back(Run(k, options.tickUs, *terminal, padState));
+    all.push_back(Run(k, options, *terminal, padState));
     Print(all.back());
   }
   PrintTargets(all, skipped);

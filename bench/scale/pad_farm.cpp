@@ -1,5 +1,6 @@
 #include "bench/scale/pad_farm.h"
 
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -7,7 +8,9 @@
 #include <asio/ip/tcp.hpp>
 #include <asio/posix/stream_descriptor.hpp>
 #include <asio/post.hpp>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <sstream>
 #include <stdexcept>
@@ -61,9 +64,11 @@ class Farm {
     uint64_t violations = 0;
     for (const auto& line : lines_) violations += line->Pad().Violations().size();
     std::ostringstream out;
-    out << lines_.size() << ' ' << violations << ' ' << times_.naks << ' '
-        << times_.samplesUs.size() << '\n';
-    for (int64_t t : times_.samplesUs) out << t << '\n';
+    out << lines_.size() << ' ' << violations << ' ' << times_.naks << ' ' << times_.unstamped
+        << ' ' << getpriority(PRIO_PROCESS, 0) << ' ' << times_.arrivalUs.size() << ' '
+        << times_.readUs.size() << '\n';
+    for (int64_t t : times_.arrivalUs) out << t << '\n';
+    for (int64_t t : times_.readUs) out << t << '\n';
     for (const auto& line : lines_) {
       if (line->Pad().Violations().empty()) continue;
       out << line->Pad().Violations().front().description << '\n';
@@ -114,8 +119,15 @@ void WriteAll(int fd, const std::string& text) {
   }
 }
 
-[[noreturn]] void RunChild(const emu::PadState& state, int pads, int64_t tickUs, int in, int out) {
+[[noreturn]] void RunChild(const emu::PadState& state, int pads, int64_t tickUs, int nice, int in,
+                           int out) {
   try {
+    // The pads stand in for hardware of their own: they get the cores the
+    // control under test leaves. The nice value reached is in the report.
+    errno = 0;
+    if (nice != 0 && ::nice(nice) == -1 && errno != 0) {
+      throw std::runtime_error(std::string("nice: ") + std::strerror(errno));
+    }
     asio::io_context io(1);
     Farm farm(io, state, pads, tickUs, in);
     WriteAll(out, std::to_string(farm.Port()) + "\n");
@@ -137,7 +149,7 @@ std::string ReadLine(int fd) {
 
 }  // namespace
 
-PadFarm::PadFarm(const emu::PadState& state, int pads, int64_t tickUs) {
+PadFarm::PadFarm(const emu::PadState& state, int pads, int64_t tickUs, int nice) {
   int down[2], up[2];
   if (pipe(down) != 0) throw std::runtime_error("pipe failed");
   if (pipe(up) != 0) {
@@ -153,7 +165,7 @@ PadFarm::PadFarm(const emu::PadState& state, int pads, int64_t tickUs) {
     for (int fd = 3; fd < 1024; ++fd) {
       if (fd != down[0] && fd != up[1]) close(fd);
     }
-    RunChild(state, pads, tickUs, down[0], up[1]);
+    RunChild(state, pads, tickUs, nice, down[0], up[1]);
   }
   close(down[0]);
   close(up[1]);
@@ -180,13 +192,16 @@ FarmReport PadFarm::Finish() {
   waitpid(child_, nullptr, 0);
   child_ = -1;
   std::istringstream in(text);
-  size_t samples = 0;
-  if (!(in >> report.connections >> report.violations >> report.naks >> samples)) {
+  size_t arrivals = 0, reads = 0;
+  if (!(in >> report.connections >> report.violations >> report.naks >> report.unstamped >>
+        report.niceness >> arrivals >> reads)) {
     report.error = text.empty() ? "the pads' process ended without a report" : text;
     return report;
   }
-  report.ackUs.resize(samples);
+  report.ackUs.resize(arrivals);
   for (auto& t : report.ackUs) in >> t;
+  report.ackReadUs.resize(reads);
+  for (auto& t : report.ackReadUs) in >> t;
   in >> std::ws;
   std::getline(in, report.firstViolation);
   return report;

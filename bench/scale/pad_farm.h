@@ -16,7 +16,10 @@
 namespace korvex::bench {
 
 struct FarmReport {
-  std::vector<int64_t> ackUs;  // reply-to-ACK times, microseconds
+  std::vector<int64_t> ackUs;      // reply to the ACK's arrival, microseconds
+  std::vector<int64_t> ackReadUs;  // reply to the pads' process reading the ACK
+  uint64_t unstamped = 0;          // ACKs that came without the kernel's stamp
+  int niceness = 0;                // the pads' process's nice value
   uint64_t connections = 0;
   uint64_t violations = 0;  // protocol violations the pads recorded
   uint64_t naks = 0;        // pad frames the control asked for again
@@ -27,8 +30,9 @@ struct FarmReport {
 class PadFarm {
  public:
   // Forks the child, whose `pads` pads start as `state` and send what is due
-  // every `tickUs`; throws std::runtime_error when it cannot.
-  PadFarm(const emu::PadState& state, int pads, int64_t tickUs);
+  // every `tickUs`; the child runs `nice` steps below this process's priority.
+  // Throws std::runtime_error when it cannot.
+  PadFarm(const emu::PadState& state, int pads, int64_t tickUs, int nice);
   ~PadFarm();
   PadFarm(const PadFarm&) = delete;
   PadFarm& operator=(const PadFarm&) = delete;

@@ -1,8 +1,9 @@
 // One emulated pad on one accepted TCP connection, paced at the pad's baud
 // rate through the process's shared tick: at each tick it is woken for, the
 // pad takes the bytes that have arrived by then and every byte whose wire time
-// has come goes out in one write. Reads complete as the socket has data, so
-// the control's ACK is timed when it arrives, not at the next tick.
+// has come goes out in one write. Reads are not tied to the tick, and each
+// carries the kernel's stamp of its arrival, so the control's ACK is timed
+// when it reached the pad's socket, not when the pad came to read it.
 #pragma once
 
 #include <array>

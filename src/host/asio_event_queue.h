@@ -12,16 +12,17 @@
 
 #include <cstdint>
 #include <deque>
-#include <functional>
 #include <unordered_map>
 #include <utility>
 #include <vector>
+
+#include "host/queued_event.h"
 
 namespace korvex {
 
 class AsioEventQueue {
  public:
-  void Push(const void* owner, std::function<void()> event) {
+  void Push(const void* owner, QueuedEvent event) {
     const uint64_t number = next_++;
     auto q = owners_.find(owner);
     if (q == owners_.end()) q = AddOwner(owner);
@@ -29,7 +30,7 @@ class AsioEventQueue {
     order_.push_back(Ticket{owner, number});
     ++size_;
   }
-  void Push(std::function<void()> event) { Push(nullptr, std::move(event)); }
+  void Push(QueuedEvent event) { Push(nullptr, std::move(event)); }
   size_t Size() const { return size_; }
   bool Empty() const { return size_ == 0; }
 
@@ -65,7 +66,7 @@ class AsioEventQueue {
  private:
   struct Event {
     uint64_t number;
-    std::function<void()> run;
+    QueuedEvent run;
   };
   struct Ticket {
     const void* owner;
@@ -89,7 +90,7 @@ class AsioEventQueue {
   }
 
   void Run(Queues::iterator q) {
-    std::function<void()> event = std::move(q->second.front().run);
+    QueuedEvent event = std::move(q->second.front().run);
     q->second.pop_front();
     if (q->second.empty()) {
       if (spares_.size() < kSpareQueues) {

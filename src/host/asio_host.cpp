@@ -50,10 +50,15 @@ void AsioHost::DoEvents() {
 
 // The Asio handlers of everyone run (they only queue, or are the world, such
 // as a pad in this process), but of the queued events only the owner's: other
-// controls' handlers and work posted to the loop never nest in this one.
+// controls' handlers and work posted to the loop never nest in this one. At
+// most kYieldHandlers of them: a control yields before every ACK it sends,
+// and with thousands of sockets ready a full poll would make the ACK wait for
+// all their reads; the rest run from the loop, as soon as this event is over.
 void AsioHost::DoEventsOf(const void* owner) {
+  constexpr int kYieldHandlers = 32;
   if (io_->stopped()) io_->restart();
-  io_->poll();
+  for (int n = 0; n < kYieldHandlers && io_->poll_one() > 0; ++n) {
+  }
   for (size_t n = queue_->SizeOf(owner); n > 0 && queue_->DeliverOneOf(owner); --n) {
   }
 }

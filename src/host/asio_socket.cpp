@@ -31,14 +31,30 @@ struct SocketCore {
   int32_t remotePort = 0;
   int16_t state = sckClosed;
   std::string rx;
+  // Bytes read whose DataArrival has not been delivered yet, from `arrivedAt`
+  // on. One buffer, reused: an arrival costs no allocation of its own.
+  std::string arrived;
+  size_t arrivedAt = 0;
   uint64_t attempt = 0;  // bumped by Connect and Close; events of older attempts are void
   std::shared_ptr<Connection> connection;
+
+  // Moves the next `n` bytes read to what the control sees.
+  void Deliver(size_t n) {
+    rx.append(arrived, arrivedAt, n);
+    arrivedAt += n;
+    if (arrivedAt == arrived.size()) ForgetArrived();
+  }
+  void ForgetArrived() {
+    arrived.clear();
+    arrivedAt = 0;
+  }
 };
 
 // Queues an event for the loop. It does nothing once the socket is gone or has
 // been closed or reconnected since.
+template <class Action>
 void QueueEvent(AsioEventQueue& queue, const void* owner, std::weak_ptr<SocketCore> core,
-                uint64_t attempt, std::function<void(SocketCore&)> action) {
+                uint64_t attempt, Action action) {
   queue.Push(owner, [core = std::move(core), attempt, action = std::move(action)] {
     auto c = core.lock();
     if (c && c->attempt == attempt) action(*c);
@@ -65,7 +81,8 @@ struct Connection : std::enable_shared_from_this<Connection> {
   bool silent = false;   // nothing more to report: closed, failed or end of stream
   bool closing = false;  // closed locally; the socket goes once the writes are out
 
-  void Emit(std::function<void(SocketCore&)> action) {
+  template <class Action>
+  void Emit(Action action) {
     QueueEvent(queue, owner, core, attempt, std::move(action));
   }
 
@@ -101,26 +118,34 @@ struct Connection : std::enable_shared_from_this<Connection> {
 
   // A continuous read; each piece becomes one DataArrival.
   void Read() {
-    socket.async_read_some(asio::buffer(readBuffer), [self = shared_from_this()](
-                                                         const asio::error_code& ec, size_t n) {
-      if (self->silent) return;
-      if (ec == asio::error::eof) return self->PeerClosed();
-      if (ec) return self->Fail(ec);
-      self->Emit([bytes = std::string(self->readBuffer.data(), n)](SocketCore& c) {
-        c.rx += bytes;
-        c.events.OnDataArrival(static_cast<int32_t>(c.rx.size()));
-      });
-      self->Read();
+    socket.async_read_some(asio::buffer(readBuffer),
+                           [self = shared_from_this()](const asio::error_code& ec, size_t n) {
+                             if (self->silent) return;
+                             if (ec == asio::error::eof) return self->PeerClosed();
+                             if (ec) return self->Fail(ec);
+                             self->Arrived(n);
+                             self->Read();
+                           });
+  }
+
+  void Arrived(size_t n) {
+    const auto c = core.lock();
+    if (!c || c->attempt != attempt) return;  // closed or connected anew: nobody reads it
+    c->arrived.append(readBuffer.data(), n);
+    Emit([n](SocketCore& s) {
+      s.Deliver(n);
+      s.events.OnDataArrival(static_cast<int32_t>(s.rx.size()));
     });
   }
 
-  void Send(std::string data) {
+  void Send(const std::string& data) {
     if (closing || !socket.is_open()) return;
-    writes.push_back(std::move(data));
+    writes.push_back(data);
     if (!writing) WriteNext();
   }
 
-  // Writes leave one at a time, in the order they were sent.
+  // Writes leave one at a time, in the order they were sent, each from its
+  // place in the queue (a deque's elements stay put as others are added).
   void WriteNext() {
     if (writes.empty()) {
       writing = false;
@@ -128,11 +153,12 @@ struct Connection : std::enable_shared_from_this<Connection> {
       return;
     }
     writing = true;
-    auto data = std::make_shared<std::string>(std::move(writes.front()));
-    writes.pop_front();
-    asio::async_write(socket, asio::buffer(*data),
-                      [self = shared_from_this(), data](const asio::error_code& ec, size_t) {
-                        if (!ec) return self->WriteNext();
+    asio::async_write(socket, asio::buffer(writes.front()),
+                      [self = shared_from_this()](const asio::error_code& ec, size_t) {
+                        if (!ec) {
+                          self->writes.pop_front();
+                          return self->WriteNext();
+                        }
                         self->writes.clear();
                         self->writing = false;
                         if (self->closing) return self->Shut();
@@ -197,6 +223,7 @@ class AsioSocket : public Socket {
       return;
     }
     ++c.attempt;
+    c.ForgetArrived();
     c.state = sckConnecting;
     c.connection = std::make_shared<Connection>(c.io, c.queue, c.owner, core_, c.attempt);
     c.connection->Start(c.remoteHost, c.remotePort);
@@ -208,6 +235,7 @@ class AsioSocket : public Socket {
     c.connection.reset();
     c.state = sckClosed;
     c.rx.clear();
+    c.ForgetArrived();
     ++c.attempt;
   }
 

@@ -12,6 +12,12 @@ using Clock = std::chrono::steady_clock;
 
 // State shared with the pending wait and the queued tick, which hold it weakly:
 // once the timer is destroyed neither of them does anything.
+//
+// The control re-arms its reply timer with every message it sends, so a
+// re-arm must be cheap: the pending wait is kept when it ends no later than
+// the new due time (it then waits again for the rest), and a stop only voids
+// what is pending. Only a due time earlier than the pending wait moves it,
+// which cancels it. A stopped timer's wait thus still wakes once, for nothing.
 struct TimerCore : std::enable_shared_from_this<TimerCore> {
   TimerCore(asio::io_context& io, AsioEventQueue& q, TimerEvents& e, const void* o)
       : timer(io), queue(q), events(e), owner(o) {}
@@ -25,27 +31,37 @@ struct TimerCore : std::enable_shared_from_this<TimerCore> {
   uint64_t generation = 0;  // bumped by every restart and stop; voids older ticks
   bool tickQueued = false;  // one undelivered tick at most, as a message loop coalesces them
   Clock::time_point due;
+  bool waiting = false;  // a wait is pending, for `waitEnd`
+  Clock::time_point waitEnd;
 
   void Restart() {
     Stop();
     if (!enabled || interval < 1) return;
     due = Clock::now() + std::chrono::milliseconds(interval);
-    Wait();
+    if (!waiting || waitEnd > due) Wait();
   }
 
   void Stop() {
     ++generation;
     tickQueued = false;
-    timer.cancel();
   }
 
   void Wait() {
+    waiting = true;
+    waitEnd = due;
     timer.expires_at(due);
-    timer.async_wait([weak = weak_from_this(), gen = generation](const asio::error_code& ec) {
+    timer.async_wait([weak = weak_from_this()](const asio::error_code& ec) {
       auto self = weak.lock();
-      if (ec || !self || self->generation != gen) return;
-      self->Expired();
+      if (ec || !self) return;  // cancelled: a new wait has taken its place
+      self->waiting = false;
+      self->WaitEnded();
     });
+  }
+
+  void WaitEnded() {
+    if (!enabled || interval < 1) return;
+    if (Clock::now() < due) return Wait();  // re-armed since: wait for the rest
+    Expired();
   }
 
   // In an Asio handler: queue the tick, then wait for the next one. Ticks

@@ -9,9 +9,13 @@
 #include <asio/ip/tcp.hpp>
 #include <asio/write.hpp>
 #include <cerrno>
+#include <functional>
+#include <memory>
 #include <thread>
+#include <vector>
 
 #include "host/host_events.h"
+#include "host/queued_event.h"
 
 namespace korvex {
 namespace {
@@ -161,6 +165,43 @@ TEST_F(AsioHostTest, TimerRepeatsWhileEnabledAndRestartsVoidTheQueuedTick) {
   timer.reset();
   host.DoEvents();
   EXPECT_EQ(ticks.ticks, 3);
+}
+
+TEST_F(AsioHostTest, TimerReArmedLaterWaitsFromTheLastArmAndEarlierCutsTheWaitShort) {
+  // Re-armed every 5 ms for 300 ms, a 200 ms timer never ticks: the wait
+  // pending from an earlier arm must not end it.
+  timer->SetInterval(200);
+  timer->SetEnabled(true);
+  for (int i = 0; i < 60; ++i) {
+    host.RunFor(5ms);
+    timer->SetEnabled(false);
+    timer->SetEnabled(true);
+  }
+  EXPECT_EQ(ticks.ticks, 0);
+  ASSERT_TRUE(Wait([&] { return ticks.ticks == 1; }));
+  // A minute's wait pending, a 2 ms interval must tick in 2 ms, not a minute.
+  timer->SetInterval(60000);
+  timer->SetInterval(2);
+  ASSERT_TRUE(Wait([&] { return ticks.ticks == 2; }));
+}
+
+TEST(QueuedEvent, RunsAndFreesSmallAndLargeCallablesAcrossMoves) {
+  auto held = std::make_shared<int>(0);
+  std::array<char, 200> large{};
+  std::vector<QueuedEvent> events;
+  events.emplace_back([held] { ++*held; });
+  events.emplace_back([held, large] { *held += 10 + large[0]; });
+  events.emplace_back(std::function<void()>([held] { *held += 100; }));
+  EXPECT_EQ(held.use_count(), 4);
+  std::vector<QueuedEvent> moved;
+  for (auto& e : events) moved.push_back(std::move(e));
+  for (const auto& e : events) EXPECT_FALSE(e);
+  for (auto& e : moved) e();
+  EXPECT_EQ(*held, 111);
+  EXPECT_EQ(held.use_count(), 4);
+  moved.clear();
+  events.clear();
+  EXPECT_EQ(held.use_count(), 1);
 }
 
 }  // namespace
