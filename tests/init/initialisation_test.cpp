@@ -46,10 +46,7 @@ TEST(ConnectionTest, SilentPadRepeatsItsErrorAtEveryExpiry) {
   for (const auto& [app, stalledAt, occurrence, state, error] : rows) {
     SCOPED_TRACE(stalledAt);
     emu::EmulatorConfig config;
-    emu::FaultRule& stall = config.faults.emplace_back();
-    stall.kind = emu::FaultKind::Stall;
-    stall.message = stalledAt;
-    stall.occurrence = occurrence;
+    config.faults = {{emu::FaultKind::Stall, stalledAt, occurrence, 1, ""}};
     InitRig rig(StalePad(app), config);
     rig.Ready(false);
     auto errors = [&rig, &error = error] { return std::ranges::count(rig.events.all, error); };

@@ -87,12 +87,7 @@ TEST(TableUpdate, FailureStatusesAndUnbuildableRecordsStopTheUpdate) {
   for (const auto& [request, status, events, breakTerminal] : rows) {
     SCOPED_TRACE(request);
     emu::EmulatorConfig config;
-    if (status) {
-      emu::FaultRule& fail = config.faults.emplace_back();
-      fail.kind = emu::FaultKind::FailStatus;
-      fail.message = request;
-      fail.status = status;
-    }
+    if (status) config.faults = {{emu::FaultKind::FailStatus, request, 1, 1, status}};
     JsonTerminal::Config terminal = ExampleTerminal();
     if (breakTerminal) breakTerminal(terminal);
     InitRig rig(StalePad(), config, terminal);

@@ -8,17 +8,10 @@
 #include <vector>
 
 #include "harness/pad_link.h"
-#include "link/framing.h"
 #include "transaction/card_data_checks.h"
 
 namespace korvex::testing {
 namespace {
-
-// A frame with its LRC, as the pad sends it.
-std::string Framed(const std::string& text) {
-  const std::string frame = kStx + text + "\x03";
-  return frame + static_cast<char>(CalculateLRC(frame));
-}
 
 // Length-prefixed values: three digits giving the bytes, then the hex.
 std::string Values(const std::vector<std::string>& hex) {
@@ -112,7 +105,7 @@ TEST_F(PadLinkTest, RepliesWithSpoiltFieldsAreNakedAndTheirValuesNotTaken) {
     SCOPED_TRACE(row.what);
     control.txn.TransData = {};
     Connect(row.state);
-    Deliver(Framed(row.text));
+    Deliver(WithLrc(row.text));
     const std::string wire = Wire();
     ASSERT_FALSE(wire.empty());
     EXPECT_EQ(wire.substr(0, 1), row.taken ? kAck : kNak);

@@ -15,6 +15,7 @@
 #include "emulator/adapters/sim_pinpad.h"
 #include "harness/line_tap.h"
 #include "harness/recording_events.h"
+#include "harness/scripted_peer.h"
 #include "harness/temp_dir.h"
 #include "init/init_rig.h"
 #include "korvex/json_terminal.h"
@@ -25,25 +26,16 @@
 namespace korvex::testing {
 namespace {
 
-std::string LrcFrame(const std::string& text) {
-  const std::string frame = Framed(text);
-  return frame + static_cast<char>(CalculateLRC(frame));
-}
-
-emu::FaultRule Fault(emu::FaultKind kind, const std::string& message, int occurrence,
-                     const std::string& status = "") {
-  emu::FaultRule rule;
-  rule.kind = kind;
-  rule.message = message;
-  rule.occurrence = occurrence;
-  rule.status = status;
-  return rule;
+// A download folder holding only the payment application.
+void WriteAppFolder(const TempDir& dir) {
+  std::filesystem::create_directories(dir.File("Constant"));
+  dir.Write("Constant/EMVAPP.out", "KORVEX-EMVAPP\nversion=9.2\n" + std::string(3000, 'x'));
 }
 
 // A refusal of the occurrence-th P01 that comes without its ACK.
 std::vector<emu::FaultRule> P01RefusedBeforeAck(int occurrence) {
-  return {Fault(emu::FaultKind::DropAck, "P01", occurrence),
-          Fault(emu::FaultKind::FailStatus, "P01", occurrence, "05")};
+  return {{emu::FaultKind::DropAck, "P01", occurrence, 1, ""},
+          {emu::FaultKind::FailStatus, "P01", occurrence, 1, "05"}};
 }
 
 // The control through the public class, a terminal and a download folder.
@@ -63,8 +55,7 @@ struct GuardRig {
     impl.Winsock1->SetRemoteHost("router");
     impl.Winsock1->SetRemotePort(4001);
     control.setName("PAD1");
-    std::filesystem::create_directories(dir.File("Constant"));
-    dir.Write("Constant/EMVAPP.out", "KORVEX-EMVAPP\nversion=9.2\n" + std::string(3000, 'x'));
+    WriteAppFolder(dir);
     control.SetDownloadPath(dir.path());
     EXPECT_EQ(control.setTerminalObject(terminal), 0);
   }
@@ -93,8 +84,8 @@ TEST(StallGuard, EachWaitWithoutTimerEndsAfterThirtySecondsAndTheControlStartsAg
   emu::PadState loader;
   loader.app = emu::PadApp::Loader;
   const auto none = StallCase::kNothing, init = StallCase::kInit, buy = StallCase::kPurchase;
-  const std::string ack(1, ACK), kd0 = LrcFrame("KD0");
-  const std::vector<emu::FaultRule> d03 = {Fault(emu::FaultKind::FailStatus, "D03", 1, "05")};
+  const std::string ack(1, ACK), kd0 = WithLrc("KD0");
+  const std::vector<emu::FaultRule> d03 = {{emu::FaultKind::FailStatus, "D03", 1, 1, "05"}};
   // clang-format off
   const StallCase rows[] = {
       {"P01 refused before its ACK, connection test", {}, P01RefusedBeforeAck(1), none, 0, "",
@@ -112,7 +103,7 @@ TEST(StallGuard, EachWaitWithoutTimerEndsAfterThirtySecondsAndTheControlStartsAg
       {"a C00 reply that never comes, its timer ticking idly", {}, {}, buy, 0, "",
        STATE_CHIP_START_ACKED},
       {"the card data spoilt on the line and not sent again", {},
-       {Fault(emu::FaultKind::CorruptCheck, "C20", 1)}, buy, 0, "", STATE_CARD_DATA_READY},
+       {{emu::FaultKind::CorruptCheck, "C20", 1, 1, ""}}, buy, 0, "", STATE_CARD_DATA_READY},
   };
   // clang-format on
   for (const StallCase& row : rows) {
@@ -204,8 +195,7 @@ Events EventsOf(const Flow& flow, emu::PadState state, int32_t guardMs) {
   EXPECT_EQ(rig.control.SetStallGuardMs(guardMs), 0);
   rig.control.PinPadName = "PAD1";
   TempDir dir;
-  std::filesystem::create_directories(dir.File("Constant"));
-  dir.Write("Constant/EMVAPP.out", "KORVEX-EMVAPP\nversion=9.2\n" + std::string(3000, 'x'));
+  WriteAppFolder(dir);
   rig.control.SetDownloadPath(dir.path());
   flow(rig);
   rig.host.RunFor(60000);  // long after: a late guard would show here

@@ -53,7 +53,7 @@ TEST(RouterRefusal, MalformedCommandsSlowClientsAndAddressesNotAllowed) {
     if (c.configure) c.configure(rig.config);
     rig.Start();
     RawClient client(rig.host.Context(), rig.Port());
-    client.Send(c.bytes + (c.thenClose ? "" : Frame("P01")));
+    client.Send(c.bytes + (c.thenClose ? "" : WithLrc("P01")));
     if (c.thenClose) client.socket.shutdown(asio::socket_base::shutdown_send);
     ExpectRefused(rig, client, c.logged);
   }
@@ -76,9 +76,9 @@ TEST(RouterRefusal, SecondConnectionRefusedOrReplacing) {
     ASSERT_TRUE(rig.Wait([&] { return loser.Poll(); })) << rig.Log();
     EXPECT_TRUE(rig.Logged(replace ? "replaced by a new connection" : "the device is in use by"))
         << rig.Log();
-    winner.Send(Frame("P01"));
+    winner.Send(WithLrc("P01"));
     ASSERT_TRUE(rig.Wait([&] { return winner.Poll() || winner.received.size() >= 11; }));
-    EXPECT_EQ(winner.received, kAck + Frame("P010002"));
+    EXPECT_EQ(winner.received, kAck + WithLrc("P010002"));
   }
 }
 
@@ -149,9 +149,9 @@ TEST(RouterLine, DiscardsStaleBytesAndTracesTheConnection) {
   ASSERT_EQ(write(rig.master, "stale", 5), 5);  // before the pad serves its line
   rig.stream->Start();
   RawClient client(rig.host.Context(), rig.Port());
-  client.Send("SETCOMM19200,n,8,1  " + Frame("P01"));
+  client.Send("SETCOMM19200,n,8,1  " + WithLrc("P01"));
   ASSERT_TRUE(rig.Wait([&] { return client.Poll() || client.received.size() >= 11; }));
-  EXPECT_EQ(client.received, kAck + Frame("P010002"));
+  EXPECT_EQ(client.received, kAck + WithLrc("P010002"));
   client.socket.close();
   ASSERT_TRUE(rig.Wait([&] { return rig.Logged("closed by the client"); })) << rig.Log();
 

@@ -19,7 +19,7 @@
 #include <string>
 
 #include "emulator/adapters/stream_pinpad.h"
-#include "emulator/core/check_mode.h"
+#include "harness/scripted_peer.h"
 #include "harness/temp_dir.h"
 #include "korvex/asio_host.h"
 #include "router/router.h"
@@ -27,10 +27,6 @@
 namespace korvex::testing {
 
 using namespace std::chrono_literals;
-
-inline std::string Frame(const std::string& text) {
-  return emu::EncodeFrame(text, emu::CheckMode::Lrc);
-}
 
 // A client speaking to the router directly: bytes in, what comes back, and
 // whether the router closed the connection.
