@@ -73,6 +73,11 @@ void Emulator::Restart(PadState state) {
   stalledUntilUs_.reset();
 }
 
+void Emulator::Restart(EmulatorConfig config, PadState state) {
+  config_ = std::move(config);
+  Restart(std::move(state));
+}
+
 void Emulator::Receive(const std::string& bytes, int64_t nowUs) {
   Advance(nowUs);
   if (!session_) {

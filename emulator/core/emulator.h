@@ -44,6 +44,8 @@ class Emulator : private PadServices {
   // every timer, the violations and the transcript go. Time runs on from
   // where it was; the caller's clock must not go back.
   void Restart(PadState state);
+  // The same with another configuration (a fuzzer's input brings its own).
+  void Restart(EmulatorConfig config, PadState state);
   // The earliest time (us) something falls due (may be <= now when output waits).
   std::optional<int64_t> NextDeadline() const;
   // The pieces of output due by nowUs; each is one write.

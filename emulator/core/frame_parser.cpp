@@ -24,8 +24,13 @@ constexpr size_t kBlockHeader = 8;
 }  // namespace
 
 std::vector<WireUnit> FrameParser::Feed(const std::string& bytes) {
-  buffer_ += bytes;
   std::vector<WireUnit> units;
+  Feed(bytes, units);
+  return units;
+}
+
+void FrameParser::Feed(const std::string& bytes, std::vector<WireUnit>& units) {
+  buffer_ += bytes;
   while (!buffer_.empty()) {
     const char first = buffer_[0];
     if (first != STX) {
@@ -48,7 +53,6 @@ std::vector<WireUnit> FrameParser::Feed(const std::string& bytes) {
     }
     units.push_back(TakeFrame(length));
   }
-  return units;
 }
 
 bool FrameParser::IsBlock() const {

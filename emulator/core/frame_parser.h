@@ -34,6 +34,9 @@ class FrameParser {
   CheckMode Mode() const { return mode_; }
   // Appends bytes and returns every unit now complete, in order.
   std::vector<WireUnit> Feed(const std::string& bytes);
+  // The same, appending the units to `units`: a caller feeding many pieces
+  // keeps one vector and its room.
+  void Feed(const std::string& bytes, std::vector<WireUnit>& units);
   void Reset() { buffer_.clear(); }
   bool Pending() const { return !buffer_.empty(); }
 

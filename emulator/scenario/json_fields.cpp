@@ -17,6 +17,7 @@ int HexValue(char c) {
 std::string FromHex(const std::string& hex, const std::string& path) {
   if (hex.size() % 2 != 0) Fail(path, "hex text of odd length");
   std::string out;
+  out.reserve(hex.size() / 2);
   for (size_t i = 0; i < hex.size(); i += 2) {
     const int hi = HexValue(hex[i]);
     const int lo = HexValue(hex[i + 1]);
@@ -29,6 +30,7 @@ std::string FromHex(const std::string& hex, const std::string& path) {
 // JSON strings arrive as UTF-8; every character must be U+0000-U+00FF.
 std::string Latin1(const std::string& utf8, const std::string& path) {
   std::string out;
+  out.reserve(utf8.size());
   for (size_t i = 0; i < utf8.size(); ++i) {
     const auto c = static_cast<unsigned char>(utf8[i]);
     if (c < 0x80) {
@@ -99,7 +101,7 @@ std::string Status(const json& j, const std::string& path) {
 }
 
 std::string Bytes(const json& j, const std::string& path) {
-  if (j.is_string()) return Latin1(j.get<std::string>(), path);
+  if (j.is_string()) return Latin1(j.get_ref<const std::string&>(), path);
   if (j.is_object()) {
     ExpectObject(j, path, {"hex"});
     if (!j.contains("hex")) Fail(Join(path, "hex"), "missing");
@@ -111,6 +113,7 @@ std::string Bytes(const json& j, const std::string& path) {
 std::string ToHex(const std::string& bytes) {
   static const char* kDigits = "0123456789ABCDEF";
   std::string out;
+  out.reserve(bytes.size() * 2);
   for (unsigned char c : bytes) {
     out += kDigits[c >> 4];
     out += kDigits[c & 15];

@@ -38,6 +38,18 @@ TEST(Flood, FramesAreTakenUpToTheDocumentedLimit) {
     ASSERT_FALSE(units.empty()) << c.frame.size();
     EXPECT_EQ(units.front().kind, c.first) << c.frame.size();
     EXPECT_EQ(units.back().kind, WireUnit::Ack) << c.frame.size();
+
+    // In two pieces, appended to a list that already holds a unit: the same units.
+    FrameParser again(c.mode);
+    std::vector<WireUnit> appended{WireUnit{WireUnit::Ack, kAck, ""}};
+    const size_t half = c.frame.size() / 2;
+    again.Feed(c.frame.substr(0, half), appended);
+    again.Feed(c.frame.substr(half) + kAck, appended);
+    ASSERT_EQ(appended.size(), units.size() + 1) << c.frame.size();
+    for (size_t i = 0; i < units.size(); ++i) {
+      EXPECT_EQ(appended[i + 1].kind, units[i].kind) << c.frame.size();
+      EXPECT_EQ(appended[i + 1].bytes, units[i].bytes) << c.frame.size();
+    }
   }
 }
 

@@ -161,6 +161,14 @@ TEST(Restart, StartsAtPowerOnWithTheNewStateAndTheTranscriptCanBeOff) {
   line.Connect();
   EXPECT_EQ(line.Request("P01"), kAck + Frame("P010002"));
   EXPECT_TRUE(line.emu.GetTranscript().Entries().empty());
+
+  // A restart may bring another configuration: the next request follows it.
+  EmulatorConfig config;
+  config.replies.p01Application = "01";
+  line.emu.Restart(config, {});
+  line.Take();
+  line.Connect();
+  EXPECT_EQ(line.Request("P01"), kAck + Frame("P010001"));
 }
 
 }  // namespace
