@@ -171,8 +171,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       rig.Send(std::string(1, ACK));
     }
   }
-  // Let whatever timer runs now expire once.
-  rig.link.host.RunFor(10001);
+  // Let the reply timer in force (10 s at most) run out once; running on
+  // for a fixed 10 s instead would repeat short timers dozens of times.
+  const Timer& timer = *rig.link.control.TimeoutTimer;
+  rig.link.host.RunFor(timer.Enabled() ? timer.Interval() + 1 : 1);
   rig.Check("the final wait");
   rig.link.control.StopTimer();
   rig.link.host.DropScheduled();

@@ -16,9 +16,16 @@ last() { grep -o "$1: [0-9]*" "$2" | tail -n 1 | cut -d' ' -f2; }
 # hundred bytes of steps reach every state; libFuzzer's default (up to 4 KiB,
 # each byte a step with time passing) made one input cost milliseconds.
 # Limits given on the command line come later and win.
+#
+# receive keeps one control for every input, and what a run leaves in it
+# (buffers grown, texts moved between fields) often ends an input with more
+# allocations than frees: libFuzzer then runs that input again and scans the
+# whole heap for a leak, which halved its executions. LeakSanitizer still
+# checks the whole process when it exits, and a leak found there fails the run.
 limits() {
   case $1 in
-    receive | pinpad) echo -max_len=512 ;;
+    receive) echo -max_len=512 -detect_leaks=0 ;;
+    pinpad) echo -max_len=512 ;;
   esac
 }
 
