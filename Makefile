@@ -9,7 +9,6 @@ BENCH_PACKAGES := socat ser2net
 # `make wine-test` need them.
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64 wine wine64
 FUZZ_SECONDS ?= 60
-FUZZ_LONG_RUNS ?= 50000000
 FUZZ_TARGETS := $(basename $(notdir $(wildcard fuzz/*_fuzz.cpp)))
 # Numbers of pads scale_bench runs on one host thread (the full run: 10000).
 SCALE_PADS ?= 1,100,1000
@@ -59,14 +58,13 @@ asan-test: asan-configure
 fuzz-build: asan-configure
 	cmake --build --preset asan -j $(JOBS) --target $(FUZZ_TARGETS)
 
-# Each fuzz target runs for FUZZ_SECONDS from its seed corpus.
+# Each fuzz target runs for FUZZ_SECONDS from its seed corpus, one per core at a time.
 fuzz: fuzz-build
 	fuzz/run_targets.sh -max_total_time=$(FUZZ_SECONDS)
 
-# Every target to its share of FUZZ_LONG_RUNS executions, one after the other.
+# Every target to the executions fuzz/long_runs.txt gives it, 50 million in all.
 fuzz-long: fuzz-build
-	@n=$$(ls build/asan/fuzz/*_fuzz | wc -l); \
-	fuzz/run_targets.sh -runs=$$(( ($(FUZZ_LONG_RUNS) + n - 1) / n ))
+	fuzz/run_targets.sh --runs-from fuzz/long_runs.txt
 
 bench: release
 	@$(MAKE) --no-print-directory deps PACKAGES="$(PACKAGES) $(BENCH_PACKAGES)"

@@ -5,6 +5,10 @@
 # target the executions, executions per second, coverage (edges, features)
 # and inputs added. A crash, an input slower than 10 s or a leak fails the
 # run and shows the end of that target's log (build/asan/<name>.log).
+#
+#   --runs-from FILE  each target runs the executions FILE gives it
+#                     (lines "<target> <runs>"; fuzz/long_runs.txt)
+#   FUZZ_JOBS=N       targets run N at a time (default: one per core)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -29,21 +33,59 @@ limits() {
   esac
 }
 
-printf '%-10s %12s %9s %7s %8s %6s\n' target executions exec/s cov features added
-for t in build/asan/fuzz/*_fuzz; do
+runs_file=""
+if [ "${1:-}" = --runs-from ]; then runs_file=$2; shift 2; fi
+runs_for() {
+  if [ -n "$runs_file" ]; then awk -v t="$1" '$1 == t { print "-runs=" $2 }' "$runs_file"; fi
+}
+
+run_one() {
+  local t=$1 name log seeds=()
+  shift
   name=$(basename "$t" _fuzz)
   log=build/asan/$name.log
   mkdir -p "build/asan/corpus/$name"
-  seeds=()
   if [ -d "fuzz/corpus/$name" ]; then seeds=("fuzz/corpus/$name"); fi
   # shellcheck disable=SC2046
-  if ! "$t" $(limits "$name") "$@" -timeout=10 -print_final_stats=1 "build/asan/corpus/$name" \
-       "${seeds[@]}" >"$log" 2>&1; then
-    tail -n 60 "$log"
-    echo "fuzz target $name failed; its log: $log" >&2
-    exit 1
-  fi
-  printf '%-10s %12s %9s %7s %8s %6s\n' "$name" "$(stat number_of_executed_units "$log")" \
+  "$t" $(limits "$name") $(runs_for "$name") "$@" -timeout=10 -print_final_stats=1 \
+    "build/asan/corpus/$name" "${seeds[@]}" >"$log" 2>&1
+}
+
+# The slowest targets start first, so the lanes end close together.
+targets=()
+for name in receive pinpad bridge scenario statefile config request layout; do
+  [ -x "build/asan/fuzz/${name}_fuzz" ] && targets+=("build/asan/fuzz/${name}_fuzz")
+done
+for t in build/asan/fuzz/*_fuzz; do
+  [[ " ${targets[*]} " == *" $t "* ]] || targets+=("$t")
+done
+
+jobs=${FUZZ_JOBS:-$(nproc)}
+for t in "${targets[@]}"; do
+  while [ "$(jobs -rp | wc -l)" -ge "$jobs" ]; do wait -n || true; done
+  (if run_one "$t" "$@"; then rc=0; else rc=$?; fi
+   echo "$rc" >"build/asan/$(basename "$t" _fuzz).status") &
+done
+wait
+
+failed=()
+total=0
+printf '%-10s %12s %9s %7s %8s %6s\n' target executions exec/s cov features added
+for t in "${targets[@]}"; do
+  name=$(basename "$t" _fuzz)
+  log=build/asan/$name.log
+  rc=$(cat "build/asan/$name.status")
+  rm -f "build/asan/$name.status"
+  if [ "$rc" != 0 ]; then failed+=("$name"); continue; fi
+  runs=$(stat number_of_executed_units "$log")
+  total=$((total + runs))
+  printf '%-10s %12s %9s %7s %8s %6s\n' "$name" "$runs" \
     "$(stat average_exec_per_sec "$log")" "$(last cov "$log")" "$(last ft "$log")" \
     "$(stat new_units_added "$log")"
 done
+printf '%-10s %12s\n' total "$total"
+for name in "${failed[@]}"; do
+  tail -n 60 "build/asan/$name.log"
+  echo "fuzz target $name failed; its log: build/asan/$name.log" >&2
+done
+[ ${#failed[@]} = 0 ]
