@@ -71,13 +71,26 @@ std::string CountText(size_t n) {
 // The parser's message without its "[json.exception.parse_error.101] " tag,
 // cut short: it may quote a whole token of the line, and the answer to a
 // runaway line must not be as long as the line.
-std::string ParseReason(const std::exception& e) {
+std::string ParseReason(const std::string& what) {
   constexpr size_t kMaxReason = 200;
-  const std::string what = e.what();
   const size_t tagEnd = what.find("] ");
   const std::string reason = tagEnd == std::string::npos ? what : what.substr(tagEnd + 2);
   return reason.size() <= kMaxReason ? reason : reason.substr(0, kMaxReason) + "...";
 }
+
+// Builds the value as Json::parse does, but keeps the parser's error instead
+// of throwing it: a stream of broken lines costs no exception (with its
+// unwinding) per line.
+class DomOrError : public nlohmann::detail::json_sax_dom_parser<Json> {
+ public:
+  explicit DomOrError(Json& result) : json_sax_dom_parser(result, false) {}
+  template <class Exception>
+  bool parse_error(std::size_t, const std::string&, const Exception& e) {
+    error = e.what();
+    return false;
+  }
+  std::string error;  // empty: the line parsed
+};
 
 // Whether arrays and objects in `line` nest deeper than kMaxNesting. Checked
 // before parsing, so that a hostile line costs one pass and never the parser's
@@ -130,11 +143,9 @@ Json MethodTable::Answer(std::string_view line, BridgeTarget& target) const {
     return MalformedLine("nested deeper than " + std::to_string(kMaxNesting) + " levels");
   }
   Json request;
-  try {
-    request = Json::parse(line);
-  } catch (const Json::exception& e) {  // a syntax error, or a number too big for a double
-    return MalformedLine(ParseReason(e));
-  }
+  DomOrError parsed(request);
+  // A syntax error, or a number too big for a double.
+  if (!Json::sax_parse(line, &parsed)) return MalformedLine(ParseReason(parsed.error));
   if (!request.is_object()) return MalformedLine("expected a JSON object");
   for (const auto& item : request.items()) {
     if (item.key() != "call" && item.key() != "args") {

@@ -190,8 +190,9 @@ void Emulator::AddViolation(const std::string& message, const std::string& descr
   Note("VIOLATION: " + description + about);
 }
 
-void Emulator::Note(const std::string& text) {
-  transcript_.AddNote(nowUs_, text);
+// A note nobody keeps costs no copy.
+void Emulator::Note(std::string_view text) {
+  if (transcript_.enabled) transcript_.AddNote(nowUs_, std::string(text));
 }
 
 std::string Emulator::ViolationSummary() const {

@@ -98,7 +98,7 @@ class Emulator : private PadServices {
   uint64_t AfterUs(int64_t delayUs, std::function<void()> action) override;
   void Cancel(uint64_t id) override { timeline_.Cancel(id); }
   void AddViolation(const std::string& message, const std::string& description) override;
-  void Note(const std::string& text) override;
+  void Note(std::string_view text) override;
 
   // Time and input.
   void Advance(int64_t nowUs);

@@ -30,6 +30,7 @@ void Emulator::Deliver(std::string bytes) {
   for (const auto& unit : units) {
     if (!session_ || session_->closeRequested) return;
     if (Deaf()) {
+      if (!transcript_.enabled) continue;
       const std::string why = IsStarting(pad_.App()) ? AppName(pad_.App()) : "stalled";
       transcript_.Add({nowUs_, Direction::ToPad, unit.bytes,
                        DescribeBytes(unit.bytes) + "  (not read: pad " + why + ")"});

@@ -14,14 +14,16 @@ namespace korvex::emu {
 void Emulator::Write(const std::string& bytes, const std::string& decoded) {
   if (!session_) return;
   std::string wire = bytes;
-  std::string text = decoded;
-  if (Garbled()) {
+  const bool garbled = Garbled();
+  if (garbled) {
     for (char& c : wire) c = Garble(c);
-    text += "  (garbled on the line)";
   }
   session_->out.SetOptions({config_.link.pace, AppBaud(pad_.App()), config_.link.chunkSize,
                             MsToUs(config_.link.chunkGapMs), &lineUse_});
-  transcript_.Add({nowUs_, Direction::FromPad, wire, text});
+  if (transcript_.enabled) {
+    transcript_.Add({nowUs_, Direction::FromPad, wire,
+                     garbled ? decoded + "  (garbled on the line)" : decoded});
+  }
   session_->out.Write(wire, nowUs_);
 }
 
@@ -76,10 +78,12 @@ void Emulator::Transmit() {
   const std::string text = session_->pending->text;
   const CheckMode mode = AppCheckMode(pad_.App());
   std::string frame = EncodeFrame(text, mode);
-  std::string decoded = DescribeFrame(frame, mode);
-  if (faults_.CorruptOutgoing(text)) {
-    frame.back() = static_cast<char>(frame.back() ^ 0x5A);
-    decoded = DescribeFrame(frame, mode) + "  (check spoilt on purpose)";
+  const bool spoilt = faults_.CorruptOutgoing(text);
+  if (spoilt) frame.back() = static_cast<char>(frame.back() ^ 0x5A);
+  // The decoding is for the transcript only.
+  std::string decoded;
+  if (transcript_.enabled) {
+    decoded = DescribeFrame(frame, mode) + (spoilt ? "  (check spoilt on purpose)" : "");
   }
   Write(frame, decoded);
   const int64_t timeoutMs = config_.delays.ackTimeoutMs;

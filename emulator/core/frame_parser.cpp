@@ -29,73 +29,79 @@ std::vector<WireUnit> FrameParser::Feed(const std::string& bytes) {
   return units;
 }
 
+// Units are cut from a read position and the buffer loses their bytes once per
+// arrival, not once per unit: a burst of small units costs the same per byte.
 void FrameParser::Feed(const std::string& bytes, std::vector<WireUnit>& units) {
   buffer_ += bytes;
-  while (!buffer_.empty()) {
-    const char first = buffer_[0];
+  size_t pos = 0;
+  while (pos < buffer_.size()) {
+    const std::string_view rest = std::string_view(buffer_).substr(pos);
+    const char first = rest[0];
     if (first != STX) {
       if (!StartsUnit(first)) {
-        units.push_back(TakeGarbage());
+        size_t end = 1;
+        while (end < rest.size() && !StartsUnit(rest[end])) ++end;
+        units.push_back(WireUnit{WireUnit::Garbage, std::string(rest.substr(0, end)), ""});
+        pos += end;
         continue;
       }
       units.push_back(WireUnit{SingleKind(first), std::string(1, first), ""});
-      buffer_.erase(0, 1);
+      ++pos;
       continue;
     }
-    const size_t length = FrameLength();
+    const size_t length = FrameLength(rest);
     if (length == 0) {
       // A data block's length field bounds it (at most 64 KiB), so it may
       // stay open past the frame limit.
-      if (buffer_.size() < kMaxFrame || IsBlock()) break;
-      units.push_back(WireUnit{WireUnit::Garbage, buffer_.substr(0, kMaxFrame), ""});
-      buffer_.erase(0, kMaxFrame);
+      if (rest.size() < kMaxFrame || IsBlock(rest)) break;
+      units.push_back(WireUnit{WireUnit::Garbage, std::string(rest.substr(0, kMaxFrame)), ""});
+      pos += kMaxFrame;
       continue;
     }
-    units.push_back(TakeFrame(length));
+    units.push_back(MakeFrame(rest.substr(0, length)));
+    pos += length;
   }
+  buffer_.erase(0, pos);
 }
 
-bool FrameParser::IsBlock() const {
-  return mode_ == CheckMode::Crc && buffer_.size() >= 2 && buffer_[1] == 'W';
+bool FrameParser::IsBlock(std::string_view rest) const {
+  return mode_ == CheckMode::Crc && rest.size() >= 2 && rest[1] == 'W';
 }
 
-size_t FrameParser::FrameLength() const {
+size_t FrameParser::FrameLength(std::string_view rest) const {
   const size_t check = CheckLength(mode_);
-  if (IsBlock()) {
-    if (buffer_.size() < kBlockHeader) return 0;
+  if (IsBlock(rest)) {
+    if (rest.size() < kBlockHeader) return 0;
     const size_t n =
-        (static_cast<unsigned char>(buffer_[2]) << 8) | static_cast<unsigned char>(buffer_[3]);
+        (static_cast<unsigned char>(rest[2]) << 8) | static_cast<unsigned char>(rest[3]);
     const size_t total = kBlockHeader + n + check;
-    return buffer_.size() >= total ? total : 0;
+    return rest.size() >= total ? total : 0;
   }
   // An ETX past the limit ends no frame: the frame is garbage once the
   // buffer reaches the limit (Feed).
-  const size_t etx = buffer_.find(ETX, 1);
-  if (etx == std::string::npos || etx + 1 + check > kMaxFrame) return 0;
+  const size_t etx = rest.find(ETX, 1);
+  if (etx == std::string_view::npos || etx + 1 + check > kMaxFrame) return 0;
   const size_t total = etx + 1 + check;
-  return buffer_.size() >= total ? total : 0;
+  return rest.size() >= total ? total : 0;
 }
 
-WireUnit FrameParser::TakeFrame(size_t length) {
+WireUnit FrameParser::MakeFrame(std::string_view frame) const {
   const size_t check = CheckLength(mode_);
-  WireUnit unit;
-  const bool block = IsBlock();  // no ETX: its last data byte may be 0x03
-  unit.bytes = buffer_.substr(0, length);
-  buffer_.erase(0, length);
-  const std::string body = unit.bytes.substr(1, length - 1 - check);
+  const bool block = IsBlock(frame);  // no ETX: its last data byte may be 0x03
+  const std::string_view body = frame.substr(1, frame.size() - 1 - check);
+  const std::string_view sent = frame.substr(frame.size() - check);
   const bool hasEtx = !block && !body.empty() && body.back() == ETX;
-  unit.text = hasEtx ? body.substr(0, body.size() - 1) : body;
-  const bool good = CheckBytes(body, mode_) == unit.bytes.substr(length - check);
-  unit.kind = good ? WireUnit::Frame : WireUnit::BadFrame;
-  return unit;
-}
-
-WireUnit FrameParser::TakeGarbage() {
-  size_t end = 1;
-  while (end < buffer_.size() && !StartsUnit(buffer_[end])) ++end;
-  WireUnit unit{WireUnit::Garbage, buffer_.substr(0, end), ""};
-  buffer_.erase(0, end);
-  return unit;
+  bool good;
+  if (mode_ == CheckMode::Lrc) {
+    // CalculateLRC skips its first byte, the STX.
+    good = static_cast<uint8_t>(sent[0]) == CalculateLRC(frame.substr(0, 1 + body.size()));
+  } else {
+    const uint16_t crc = CalculateCRC16(body);
+    good = static_cast<uint8_t>(sent[0]) == (crc >> 8) &&
+           static_cast<uint8_t>(sent[1]) == (crc & 0xFF);
+  }
+  return WireUnit{good ? WireUnit::Frame : WireUnit::BadFrame, std::string(frame),
+                  std::string(hasEtx ? body.substr(0, body.size() - 1) : body)};
 }
 
 }  // namespace korvex::emu

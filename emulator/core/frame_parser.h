@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "emulator/core/check_mode.h"
@@ -41,12 +42,12 @@ class FrameParser {
   bool Pending() const { return !buffer_.empty(); }
 
  private:
-  // Length of the frame at the front of the buffer, 0 while incomplete.
-  size_t FrameLength() const;
+  // Each takes the unread bytes, which start with STX. Length of the frame at
+  // their front, 0 while incomplete.
+  size_t FrameLength(std::string_view rest) const;
   // Whether the frame at the front is a download data block.
-  bool IsBlock() const;
-  WireUnit TakeFrame(size_t length);
-  WireUnit TakeGarbage();
+  bool IsBlock(std::string_view rest) const;
+  WireUnit MakeFrame(std::string_view frame) const;
 
   CheckMode mode_;
   std::string buffer_;

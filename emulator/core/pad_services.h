@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "emulator/core/download_transfer.h"
 #include "emulator/core/emulator_config.h"
@@ -35,7 +36,7 @@ class PadServices {
   virtual uint64_t AfterUs(int64_t delayUs, std::function<void()> action) = 0;
   virtual void Cancel(uint64_t id) = 0;
   virtual void AddViolation(const std::string& message, const std::string& description) = 0;
-  virtual void Note(const std::string& text) = 0;
+  virtual void Note(std::string_view text) = 0;
 };
 
 }  // namespace korvex::emu

@@ -395,17 +395,20 @@ void SimHost::Transmit(const std::shared_ptr<Link>& link, SimSide from, const st
   for (size_t pos = 0; pos < data.size(); pos += chunk, at += opt.chunkGapMs * 1000) {
     const int64_t when = std::max(at, link->lastDelivery[dir]);
     link->lastDelivery[dir] = when;
-    std::string piece = data.substr(pos, chunk);
-    ScheduleFor(dir == 0 ? nullptr : link->controlOwner, when - now_, [link, dir, piece] {
-      if (dir == 0) {
-        if (link->peerOpen) link->peer->OnPeerData(*link, piece);
-        return;
-      }
-      auto c = link->control.lock();
-      if (!c || c->link != link || c->state != sckConnected) return;
-      c->rx += piece;
-      c->events->OnDataArrival(static_cast<int32_t>(c->rx.size()));
-    });
+    // A whole write travels as it is: a flood is not copied once more.
+    std::string piece =
+        pos == 0 && chunk >= data.size() ? std::move(data) : data.substr(pos, chunk);
+    ScheduleFor(dir == 0 ? nullptr : link->controlOwner, when - now_,
+                [link, dir, piece = std::move(piece)] {
+                  if (dir == 0) {
+                    if (link->peerOpen) link->peer->OnPeerData(*link, piece);
+                    return;
+                  }
+                  auto c = link->control.lock();
+                  if (!c || c->link != link || c->state != sckConnected) return;
+                  c->rx += piece;
+                  c->events->OnDataArrival(static_cast<int32_t>(c->rx.size()));
+                });
   }
 }
 
