@@ -74,6 +74,9 @@ struct Figures {
   size_t stackBytes = 0;
   long rssKb = 0;
   int timeouts = 0;
+  int64_t longestEventUs = 0;  // the longest event the loop delivered
+  uint64_t events = 0;
+  long preemptions = 0;  // of the control's thread
   std::string firstFailure;
 };
 
@@ -83,6 +86,14 @@ double ChildrenCpuSeconds() {
   getrusage(RUSAGE_CHILDREN, &usage);
   auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) * 1e-6; };
   return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// Times the control's thread was taken off its core while it could run:
+// an event that long for that reason is the machine's, not the control's.
+long ThreadPreemptions() {
+  rusage usage{};
+  getrusage(RUSAGE_THREAD, &usage);
+  return usage.ru_nivcsw;
 }
 
 double ThreadCpuSeconds() {
@@ -141,6 +152,26 @@ rlim_t RaiseFileLimit() {
   return limit.rlim_max;
 }
 
+// The longest event the loop delivered: the time from the loop's look at the
+// queue, with an event waiting, to its next look, which is one event's run
+// (the control's handler with every yield inside it). The host's predicate
+// is asked after every step, so each step is seen.
+struct LongestEvent {
+  Clock::time_point last{};
+  bool delivering = false;
+  Clock::duration longest{};
+  uint64_t events = 0;
+  void Look(const AsioHost& host) {
+    const auto now = Clock::now();
+    if (delivering) {
+      longest = std::max(longest, now - last);
+      ++events;
+    }
+    delivering = host.PendingEvents() > 0;
+    last = now;
+  }
+};
+
 struct Options {
   std::vector<int> pads;
   int64_t tickUs = kDefaultTickUs;
@@ -165,7 +196,7 @@ std::vector<std::pair<int64_t, size_t>> SpreadStarts(size_t sessions, int64_t sp
 // queue), or each at its own uniformly random offset in [0, spreadMs) ms from
 // `start`, the host's loop running in between.
 void StartSessions(AsioHost& host, std::vector<std::unique_ptr<PadSession>>& sessions,
-                   int64_t spreadMs, Clock::time_point start) {
+                   int64_t spreadMs, Clock::time_point start, LongestEvent& longest) {
   if (spreadMs <= 0) {
     for (size_t i = 0; i < sessions.size(); ++i) {
       sessions[i]->Start();
@@ -176,8 +207,12 @@ void StartSessions(AsioHost& host, std::vector<std::unique_ptr<PadSession>>& ses
   for (const auto& [us, i] : SpreadStarts(sessions.size(), spreadMs)) {
     const auto due = start + std::chrono::microseconds(us);
     while (Clock::now() < due) {
-      host.RunUntil([&] { return Clock::now() >= due; },
-                    std::chrono::ceil<std::chrono::milliseconds>(due - Clock::now()));
+      host.RunUntil(
+          [&] {
+            longest.Look(host);
+            return Clock::now() >= due;
+          },
+          std::chrono::ceil<std::chrono::milliseconds>(due - Clock::now()));
     }
     sessions[i]->Start();
   }
@@ -214,14 +249,17 @@ Figures Run(int pads, const Options& options, JsonTerminal& terminal,
   ResetPeakRss();
   f.loadBefore = LoadAverages();
   const double cpu0 = ThreadCpuSeconds();
+  const long preempted0 = ThreadPreemptions();
   const auto start = Clock::now();
-  StartSessions(host, sessions, options.spreadMs, start);
+  LongestEvent longest;
+  StartSessions(host, sessions, options.spreadMs, start, longest);
   // Generous: a paced run of one pad takes a few seconds.
   const auto limit = std::chrono::seconds(120) + std::chrono::milliseconds(30) * pads +
                      std::chrono::milliseconds(options.spreadMs);
   size_t next = 0;  // sessions before this one are done
   host.RunUntil(
       [&] {
+        longest.Look(host);
         while (next < sessions.size() && sessions[next]->Done()) ++next;
         return next == sessions.size();
       },
@@ -230,6 +268,9 @@ Figures Run(int pads, const Options& options, JsonTerminal& terminal,
   f.controlCpuS = ThreadCpuSeconds() - cpu0;
   f.cpuPerPadMs = f.controlCpuS * 1000.0 / pads;
   f.loadAfter = LoadAverages();
+  f.longestEventUs = std::chrono::duration_cast<std::chrono::microseconds>(longest.longest).count();
+  f.events = longest.events;
+  f.preemptions = ThreadPreemptions() - preempted0;
   f.stackBytes =
       probe.lowest == UINTPTR_MAX ? 0 : reinterpret_cast<uintptr_t>(&base) - probe.lowest;
   f.rssKb = PeakRssKb();
@@ -284,6 +325,10 @@ void Print(const Figures& f) {
       "%.2f cores' worth; load average %s before, %s after\n",
       f.controlCpuS, f.padsCpuS, f.farms, f.niceness, f.controlCpuS + f.padsCpuS, f.totalS,
       (f.controlCpuS + f.padsCpuS) / f.totalS, f.loadBefore.c_str(), f.loadAfter.c_str());
+  std::printf(
+      "         events: %llu delivered by the loop, the longest %.3f ms; the control's thread "
+      "preempted %ld times\n",
+      static_cast<unsigned long long>(f.events), f.longestEventUs / 1000.0, f.preemptions);
   if (!f.farmError.empty()) std::printf("         pads: %s\n", f.farmError.c_str());
   if (f.violations) {
     std::printf("         pads recorded %llu protocol violations\n",

@@ -21,6 +21,11 @@ class KorvexEvents {
   // Trace text graded by level: 2 raw data ... 10 user-facing progress texts.
   // The control never filters by level.
   virtual void DebugEvent(int16_t& DebugLevel, std::string& Text) = 0;
+
+  // Asked before each DebugEvent: a host that never reads the traces says no,
+  // and the control then builds no trace text at all. What a host that says
+  // yes receives does not depend on this.
+  virtual bool WantsDebugEvents() const { return true; }
 };
 
 }  // namespace korvex

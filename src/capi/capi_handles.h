@@ -24,6 +24,7 @@ class CallbackEvents : public KorvexEvents {
   void DebugEvent(int16_t& DebugLevel, std::string& Text) override {
     if (onDebug_ != nullptr) onDebug_(user_, DebugLevel, Text.c_str(), Text.size());
   }
+  bool WantsDebugEvents() const override { return onDebug_ != nullptr; }
 
  private:
   korvex_interface_event_fn onInterface_;

@@ -31,13 +31,16 @@ void Korvex::Impl::RaiseInterfaceEvent(int32_t EventType, int32_t Code, const st
 }
 
 void Korvex::Impl::RaiseDebugEvent(int16_t DebugLevel, const std::string& Text) {
+  if (!TracesWanted()) return;
   RaiseDebugEvent(DebugLevel, std::initializer_list<std::string_view>{Text});
 }
 
 // Only this control's own socket and reply-timer events (they reach it through
 // guardedEvents): another control on the same host thread never runs inside
 // this one's handlers. The stall guard's tick waits for the host's loop.
-void Korvex::Impl::DoEvents() { host.DoEventsOf(Host::OwnerOf(*guardedEvents)); }
+void Korvex::Impl::DoEvents() {
+  host.DoEventsOf(Host::OwnerOf(*guardedEvents));
+}
 
 void Korvex::Impl::RaiseInterfaceEvent(int32_t EventType, int32_t Code,
                                        std::initializer_list<std::string_view> Text) {
@@ -51,6 +54,7 @@ void Korvex::Impl::RaiseInterfaceEvent(int32_t EventType, int32_t Code,
 
 void Korvex::Impl::RaiseDebugEvent(int16_t DebugLevel,
                                    std::initializer_list<std::string_view> Text) {
+  if (!TracesWanted()) return;
   int16_t level = DebugLevel;
   TextPool::Lease text(texts);
   TextPool::Join(text.text, Text);

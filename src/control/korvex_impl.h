@@ -93,6 +93,14 @@ class Korvex::Impl : public SocketEvents, public TimerEvents {
   void RaiseInterfaceEvent(int32_t EventType, int32_t Code,
                            std::initializer_list<std::string_view> Text);
   void RaiseDebugEvent(int16_t DebugLevel, std::initializer_list<std::string_view> Text);
+  // A fixed text: no std::string is made for it when nobody reads traces.
+  template <size_t N>
+  void RaiseDebugEvent(int16_t DebugLevel, const char (&Text)[N]) {
+    RaiseDebugEvent(DebugLevel, {std::string_view(Text)});
+  }
+  // Whether the host reads traces; a trace whose pieces cost work of their
+  // own (numbers to text) is only built when it does.
+  bool TracesWanted() const { return events.WantsDebugEvents(); }
   // Lets pending socket and timer events of the host run.
   void DoEvents();
   // "Function='<name>'; State=<fState>; Message='<message>'."

@@ -8,8 +8,10 @@
 namespace korvex {
 
 void Korvex::Impl::SendMessage(const std::string& Message, int32_t& Timeout, uint8_t FrameType) {
-  RaiseDebugEvent(4, {"SendMessage: Message='", Message, "', Timeout=", std::to_string(Timeout),
-                      ", Checksum=", std::to_string(FrameType)});
+  if (TracesWanted()) {
+    RaiseDebugEvent(4, {"SendMessage: Message='", Message, "', Timeout=", std::to_string(Timeout),
+                        ", Checksum=", std::to_string(FrameType)});
+  }
   if (Winsock1->State() != sckConnected) {
     RaiseInterfaceEvent(1, 1,
                         "No connection at SendMessage(). State=" + std::to_string(fState) +

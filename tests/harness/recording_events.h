@@ -41,6 +41,7 @@ class RecordingEvents : public KorvexEvents {
   void DebugEvent(int16_t& DebugLevel, std::string& Text) override {
     all.push_back(DE(DebugLevel, Text));
   }
+  bool WantsDebugEvents() const override { return traces; }
 
   std::vector<RecordedEvent> Interfaces() const {
     std::vector<RecordedEvent> v;
@@ -55,6 +56,7 @@ class RecordingEvents : public KorvexEvents {
   void Clear() { all.clear(); }
 
   std::vector<RecordedEvent> all;
+  bool traces = true;  // false: the host reads no traces
 };
 
 }  // namespace korvex::testing

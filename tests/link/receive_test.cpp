@@ -112,5 +112,28 @@ TEST_F(PadLinkTest, DataArrivingDuringTheAckYieldIsDrainedByTheOuterLoop) {
   EXPECT_EQ(control.ReceiveGuard, 0);
 }
 
+// Good, unknown, bad and split frames, an ENQ and NAKs: with traces read or
+// not, the same interface events in the same order and the same bytes on the
+// wire; a host that reads none is given none.
+TEST(PadLinkTraces, AHostReadingNoTracesGetsNoneAndEverythingElseUnchanged) {
+  auto run = [](bool traces) {
+    PadLink link;
+    link.events.traces = traces;
+    link.Connect(STATE_APP_DETECT_ACKED);
+    for (const std::string& bytes :
+         {kC99, kBad, kEnq, kNak, kBad + kBad, kStx + "C9", std::string("9\x03@")}) {
+      link.Deliver(bytes);
+    }
+    link.Deliver(kC99x);
+    return std::pair(link.events, link.Wire());
+  };
+  const auto [traced, tracedWire] = run(true);
+  const auto [quiet, quietWire] = run(false);
+  EXPECT_GT(traced.all.size(), traced.Interfaces().size());
+  EXPECT_EQ(quiet.all, traced.Interfaces());
+  EXPECT_FALSE(quiet.Interfaces().empty());
+  EXPECT_EQ(quietWire, tracedWire);
+}
+
 }  // namespace
 }  // namespace korvex::testing
