@@ -1,9 +1,7 @@
 // Swipes: the track message "81." while swipe reading is on, its second-ACK
 // rule, a swipe held behind a request being handled, a swipe the pad does not
-// read; and the fallback check of a swiped card's service code.
+// read. The fallback check of a service code is pinned in tests/transaction.
 #include <gtest/gtest.h>
-
-#include <tuple>
 
 #include "card_conversation.h"
 #include "link/framing.h"
@@ -67,20 +65,6 @@ TEST(CardSwipe, NoTrackMessageWhileSwipeReadingIsOff) {
     line.Run(5000);
     EXPECT_EQ(line.Take(), "");
     EXPECT_TRUE(line.emu.GetTranscript().Contains("swipe reading is off: not read"));
-  }
-}
-
-// First digit 2 or 6: the chip must be used; otherwise the scenario's status.
-TEST(CardSwipe, FallbackCheckByServiceCode) {
-  const std::tuple<const char*, const char*, std::string> cases[] = {
-      {"C22201", "00", "C2220"}, {"C22601", "00", "C2220"}, {"C22101", "00", "C2200"},
-      {"C22101", "21", "C2221"}, {"C22501", "21", "C2221"},
-  };
-  for (const auto& [request, noChip, reply] : cases) {
-    SCOPED_TRACE(request);
-    EmulatorConfig config;
-    config.replies.serviceCodeNoChip = noChip;
-    EXPECT_EQ(RawLine(config).Request(request), kAck + Frame(reply));
   }
 }
 

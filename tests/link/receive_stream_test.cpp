@@ -138,5 +138,19 @@ TEST_F(PadLinkTest, TheBufferHoldsItsBoundAndNoMore) {
             3);
 }
 
+// Thousands of units in one arrival are handled without deep recursion.
+TEST(ReceiveStream, FloodsAreDrainedWithoutDeepRecursion) {
+  PadLink link;
+  link.Connect(STATE_EMVAPP_READY);
+  link.Deliver(std::string(50000, ENQ) + WithLrc("C99"));
+  EXPECT_EQ(link.events.all.size(), 1 + 2 * 50000 + 5u);
+  EXPECT_EQ(link.control.ReceiveBuffer, "");
+  // Garbage without any unit start is not kept: it could only be dropped later.
+  link.Deliver(std::string(1 << 20, 'x'));
+  EXPECT_EQ(link.control.ReceiveBuffer, "");
+  link.Deliver("\x04\x03" + kEnq);
+  EXPECT_EQ(link.events.all.back(), DE(8, "<ENQ> received at State=111"));
+}
+
 }  // namespace
 }  // namespace korvex::testing

@@ -16,6 +16,8 @@ namespace {
 const std::string kSwipe = "Z2\x1A  T6mba kaart      Swipe card";
 const std::string kStripeTrack = "5413330089020011=2512101000000000";
 
+// Service codes starting with 2 or 6 need the chip, whatever a stripe card
+// would get.
 TEST(FallbackCheckFlow, EachResultTellsChipOrStripeAndLeavesTheControlReady) {
   struct Row {
     const char* reply;
@@ -26,10 +28,11 @@ TEST(FallbackCheckFlow, EachResultTellsChipOrStripeAndLeavesTheControlReady) {
       {"00", "101", "00", false, IE(0, 1105, "M")},
       {"21", "101", "21", false, IE(0, 1105, "M")},
       {"20", "201", "00", true, IE(0, 1105, "C")},
+      {"20", "601", "21", false, IE(0, 1105, "C")},
       {"99", "101", "00", false, IE(1, 25, "FallbackCheck response = '99'")},
   };
   for (const Row& row : rows) {
-    SCOPED_TRACE(row.reply);
+    SCOPED_TRACE(row.code + "/" + row.reply);
     emu::EmulatorConfig config;
     config.replies.serviceCodeNoChip = row.noChip;
     if (row.reply == std::string("99"))
