@@ -47,13 +47,18 @@ class PathTrackingSax {
     frames_.pop_back();
     return Value(dom_.end_array());
   }
-  [[noreturn]] bool parse_error(std::size_t, const std::string& token,
-                                const nlohmann::detail::exception& e) {
+  // Kept, not thrown: an exception unwound through the parser's frames costs
+  // more than the parse, and most broken files end here.
+  bool parse_error(std::size_t, const std::string& token, const nlohmann::detail::exception& e) {
     if (e.id == kNumberOverflow) {
-      throw ScenarioError(Path(), "number " + token + " is too large for a double");
+      error_ = {Path(), "number " + token + " is too large for a double"};
+    } else {
+      error_ = {"", std::string("not valid JSON: ") + e.what()};
     }
-    throw ScenarioError("", std::string("not valid JSON: ") + e.what());
+    return false;
   }
+
+  [[noreturn]] void ThrowError() const { throw ScenarioError(error_.field, error_.message); }
 
  private:
   struct Frame {
@@ -76,8 +81,14 @@ class PathTrackingSax {
     return path;
   }
 
+  struct Error {
+    std::string field;
+    std::string message;
+  };
+
   DomBuilder dom_;
   std::vector<Frame> frames_;
+  Error error_;
 };
 
 }  // namespace
@@ -85,7 +96,7 @@ class PathTrackingSax {
 json ParseJsonFields(const std::string& text) {
   json root;
   PathTrackingSax sax(root);
-  json::sax_parse(text, &sax);
+  if (!json::sax_parse(text, &sax)) sax.ThrowError();
   return root;
 }
 

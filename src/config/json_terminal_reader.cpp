@@ -383,13 +383,33 @@ std::string ParserMessage(const std::string& what) {
   return close == std::string::npos ? what : what.substr(close + 2);
 }
 
+// The library's document builder, keeping the parser's message instead of
+// throwing it: text that is not JSON is refused without an exception raised
+// and unwound through the parser, which costs more than the parse itself.
+class DocumentBuilder : public nlohmann::detail::json_sax_dom_parser<json> {
+ public:
+  explicit DocumentBuilder(json& root) : json_sax_dom_parser(root, false) {}
+
+  bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& e) {
+    message = ParserMessage(e.what());
+    return false;
+  }
+
+  std::string message;
+};
+
 }  // namespace
 
 bool ReadTerminalConfig(const std::string& text, const std::string& source,
                         JsonTerminal::Config& config, std::string& error) {
   ConfigReader reader(source);
   try {
-    const json root = json::parse(text);
+    json root;
+    DocumentBuilder builder(root);
+    if (!json::sax_parse(text, &builder)) {
+      error = source + ": " + builder.message;
+      return false;
+    }
     JsonTerminal::Config parsed;
     if (!reader.Read(root, parsed)) {
       error = reader.error();

@@ -83,6 +83,7 @@ class Parser {
 
   bool Run(const std::string& bytes, std::string& error) {
     bool ok = Decode(bytes) && Header();
+    if (ok) SplitLines();
     for (line_ = 1; ok && line_ < lines_.size(); ++line_) ok = Line(lines_[line_]);
     if (!ok) error = error_;
     return ok;
@@ -106,20 +107,29 @@ class Parser {
     } else {
       text = bytes;
     }
-    size_t begin = 0;
-    while (begin <= text.size()) {
-      size_t end = text.find('\n', begin);
-      if (end == std::string::npos) end = text.size();
-      std::string line = text.substr(begin, end - begin);
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      lines_.push_back(std::move(line));
-      begin = end + 1;
-    }
+    text_ = std::move(text);
     return true;
   }
 
+  // The line from `begin` to LF or CRLF; `begin` moves past it.
+  std::string NextLine(size_t& begin) const {
+    size_t end = text_.find('\n', begin);
+    if (end == std::string::npos) end = text_.size();
+    std::string line = text_.substr(begin, end - begin);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    begin = end + 1;
+    return line;
+  }
+
+  // Only once the header matched: a file that is not an export is refused
+  // without being cut into lines.
+  void SplitLines() {
+    for (size_t begin = 0; begin <= text_.size();) lines_.push_back(NextLine(begin));
+  }
+
   bool Header() {
-    std::string first = lines_[0];
+    size_t begin = 0;
+    std::string first = NextLine(begin);
     while (!first.empty() && IsBlank(first.back())) first.pop_back();
     if (first == kHeader5) {
       unicodeStrings_ = true;
@@ -294,6 +304,7 @@ class Parser {
 
   const std::string& fileName_;
   MemoryRegistry& into_;
+  std::string text_;
   std::vector<std::string> lines_;
   size_t line_ = 0;  // index of the line being read
   // The current section's values; null before any section and after a deletion.

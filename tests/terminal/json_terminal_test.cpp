@@ -148,8 +148,20 @@ TEST(JsonTerminal, BrokenFilesAreRefusedWithFileFieldAndFault) {
     EXPECT_FALSE(JsonTerminal::FromText(doc.dump(), "t.json", error)) << c.at;
     EXPECT_EQ(error, "t.json: "s + c.message);
   }
-  EXPECT_FALSE(JsonTerminal::FromText("{\"terminal\": ", "t.json", error));
-  EXPECT_EQ(error.rfind("t.json: parse error at line 1, column 14", 0), 0u) << error;
+  // Text that is not JSON gets the parser's own message, whole.
+  const std::pair<std::string, std::string> notJson[] = {
+      {"{\"terminal\": ",
+       "parse error at line 1, column 14: syntax error while parsing value - unexpected end of "
+       "input; expected '[', '{', or a literal"},
+      {"{} x",
+       "parse error at line 1, column 4: syntax error while parsing value - invalid literal; "
+       "last read: '{} x'; expected end of input"},
+      {"[1e400]", "number overflow parsing '1e400'"},
+  };
+  for (const auto& [text, message] : notJson) {
+    EXPECT_FALSE(JsonTerminal::FromText(text, "t.json", error)) << text;
+    EXPECT_EQ(error, "t.json: " + message);
+  }
   EXPECT_FALSE(JsonTerminal::Load("/nonexistent/terminal.json", error));
   EXPECT_EQ(error, "/nonexistent/terminal.json: cannot be opened");
 }
