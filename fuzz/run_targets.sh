@@ -30,6 +30,8 @@ limits() {
   case $1 in
     receive) echo -max_len=512 -detect_leaks=0 ;;
     pinpad) echo -max_len=512 ;;
+    # A saved state is a few hundred bytes; longer inputs only repeat fields.
+    statefile) echo -max_len=1024 ;;
   esac
 }
 
