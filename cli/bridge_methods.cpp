@@ -5,6 +5,7 @@
 
 #include "cli/byte_text.h"
 #include "cli/card_data.h"
+#include "support/json_keeping_error.h"
 
 namespace korvex::cli {
 
@@ -78,20 +79,6 @@ std::string ParseReason(const std::string& what) {
   return reason.size() <= kMaxReason ? reason : reason.substr(0, kMaxReason) + "...";
 }
 
-// Builds the value as Json::parse does, but keeps the parser's error instead
-// of throwing it: a stream of broken lines costs no exception (with its
-// unwinding) per line.
-class DomOrError : public nlohmann::detail::json_sax_dom_parser<Json> {
- public:
-  explicit DomOrError(Json& result) : json_sax_dom_parser(result, false) {}
-  template <class Exception>
-  bool parse_error(std::size_t, const std::string&, const Exception& e) {
-    error = e.what();
-    return false;
-  }
-  std::string error;  // empty: the line parsed
-};
-
 // Whether arrays and objects in `line` nest deeper than kMaxNesting. Checked
 // before parsing, so that a hostile line costs one pass and never the parser's
 // or the value's recursion. Brackets inside strings do not count.
@@ -143,9 +130,8 @@ Json MethodTable::Answer(std::string_view line, BridgeTarget& target) const {
     return MalformedLine("nested deeper than " + std::to_string(kMaxNesting) + " levels");
   }
   Json request;
-  DomOrError parsed(request);
-  // A syntax error, or a number too big for a double.
-  if (!Json::sax_parse(line, &parsed)) return MalformedLine(ParseReason(parsed.error));
+  std::string error;  // a syntax error, or a number too big for a double
+  if (!ParseKeepingError(line, request, error)) return MalformedLine(ParseReason(error));
   if (!request.is_object()) return MalformedLine("expected a JSON object");
   for (const auto& item : request.items()) {
     if (item.key() != "call" && item.key() != "args") {

@@ -17,6 +17,7 @@
 #include "config/json_terminal_tables.h"
 #include "support/code_page.h"
 #include "support/conversions.h"
+#include "support/json_keeping_error.h"
 
 namespace korvex {
 namespace {
@@ -383,21 +384,6 @@ std::string ParserMessage(const std::string& what) {
   return close == std::string::npos ? what : what.substr(close + 2);
 }
 
-// The library's document builder, keeping the parser's message instead of
-// throwing it: text that is not JSON is refused without an exception raised
-// and unwound through the parser, which costs more than the parse itself.
-class DocumentBuilder : public nlohmann::detail::json_sax_dom_parser<json> {
- public:
-  explicit DocumentBuilder(json& root) : json_sax_dom_parser(root, false) {}
-
-  bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& e) {
-    message = ParserMessage(e.what());
-    return false;
-  }
-
-  std::string message;
-};
-
 }  // namespace
 
 bool ReadTerminalConfig(const std::string& text, const std::string& source,
@@ -405,9 +391,8 @@ bool ReadTerminalConfig(const std::string& text, const std::string& source,
   ConfigReader reader(source);
   try {
     json root;
-    DocumentBuilder builder(root);
-    if (!json::sax_parse(text, &builder)) {
-      error = source + ": " + builder.message;
+    if (!ParseKeepingError(text, root, error)) {
+      error = source + ": " + ParserMessage(error);
       return false;
     }
     JsonTerminal::Config parsed;
