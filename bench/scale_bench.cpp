@@ -8,7 +8,8 @@
 // time and the machine's load; then the targets, met or MISS.
 //
 //   scale_bench [--pads K[,K...]] [--tick-us T] [--spread-ms S] [--pads-nice N]
-//   defaults 1,100,1000; 5000; 0 (all sessions start at once); 10
+//               [--pads-per-process P]
+//   defaults 1,100,1000; 5000; 0 (all sessions start at once); 10; 500
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -38,9 +39,13 @@ using Clock = std::chrono::steady_clock;
 
 const char* const kRegistryKey = "Software\\Korvex\\";
 const char* const kPadsKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Korvex\\PinPads\\";
-// Pads per child process: the pads' work spreads over the machine's cores,
-// and each process stays well within its open-file limit.
-constexpr int kPadsPerFarm = 500;
+// Pads per child process by default: the pads' work spreads over the
+// machine's cores, and each process stays well within its open-file limit.
+// Each process wakes on its own tick, so fewer, fuller processes cost less
+// when the sessions are spread out (at K=10,000 over a minute, 20 processes
+// took 81 CPU-seconds, 2 took 35); but with every session at once, two
+// processes at nice +10 fall seconds behind and the controls time out.
+constexpr int kDefaultPadsPerFarm = 500;
 // The pads' shared tick by default: each pad's due bytes leave at the first
 // tick at or after their wire time, in one write.
 constexpr int64_t kDefaultTickUs = 5000;
@@ -177,6 +182,7 @@ struct Options {
   int64_t tickUs = kDefaultTickUs;
   int64_t spreadMs = 0;  // sessions start at random offsets in [0, spreadMs)
   int padsNice = kDefaultPadsNice;
+  int padsPerFarm = kDefaultPadsPerFarm;
 };
 
 // Start offsets in microseconds, uniformly random in [0, spreadMs) ms, in the
@@ -225,7 +231,7 @@ Figures Run(int pads, const Options& options, JsonTerminal& terminal,
   // The farms first: they fork, and the host must not exist yet.
   std::vector<std::unique_ptr<PadFarm>> farms;
   // Session i talks to farm i % n, so the farms share the start evenly.
-  const int n = (pads + kPadsPerFarm - 1) / kPadsPerFarm;
+  const int n = (pads + options.padsPerFarm - 1) / options.padsPerFarm;
   for (int f = 0; f < n; ++f) {
     farms.push_back(std::make_unique<PadFarm>(padState, (pads - f + n - 1) / n, options.tickUs,
                                               options.padsNice));
@@ -392,6 +398,10 @@ bool ParseOptions(int argc, char** argv, Options& options) {
       char* end = nullptr;
       options.padsNice = static_cast<int>(std::strtol(argv[++i], &end, 10));
       if (*end != '\0' || options.padsNice < 0 || options.padsNice > 19) return false;
+    } else if (arg == "--pads-per-process" && i + 1 < argc) {
+      char* end = nullptr;
+      options.padsPerFarm = static_cast<int>(std::strtol(argv[++i], &end, 10));
+      if (*end != '\0' || options.padsPerFarm < 1 || options.padsPerFarm > 1000000) return false;
     } else {
       return false;
     }
@@ -404,10 +414,11 @@ int Main(int argc, char** argv) {
   if (!ParseOptions(argc, argv, options)) {
     std::fprintf(stderr,
                  "usage: scale_bench [--pads K[,K...]] [--tick-us T] [--spread-ms S] "
-                 "[--pads-nice N]\n"
+                 "[--pads-nice N] [--pads-per-process P]\n"
                  "  K from 1 to 1000000; T from 1 to 100000 us, default %lld; S from 0 to "
-                 "3600000 ms, default 0 (all at once); N from 0 to 19, default %d\n",
-                 static_cast<long long>(kDefaultTickUs), kDefaultPadsNice);
+                 "3600000 ms, default 0 (all at once); N from 0 to 19, default %d; P from 1 to "
+                 "1000000, default %d\n",
+                 static_cast<long long>(kDefaultTickUs), kDefaultPadsNice, kDefaultPadsPerFarm);
     return 2;
   }
   const std::vector<int>& pads = options.pads;
