@@ -8,7 +8,7 @@
 // time and the machine's load; then the targets, met or MISS.
 //
 //   scale_bench [--pads K[,K...]] [--tick-us T] [--spread-ms S] [--pads-nice N]
-//               [--pads-per-process P]
+//               [--pads-idle] [--pads-per-process P]
 //   defaults 1,100,1000; 5000; 0 (all sessions start at once); 10; 500
 #include <sys/resource.h>
 
@@ -67,6 +67,7 @@ struct Figures {
   int64_t readP50Us = 0, readP99Us = 0;     // to the pads' process reading it
   uint64_t unstamped = 0;
   int niceness = 0;
+  bool idleClass = false;
   uint64_t violations = 0;
   uint64_t naks = 0;
   std::string farmError;
@@ -183,6 +184,7 @@ struct Options {
   int64_t spreadMs = 0;  // sessions start at random offsets in [0, spreadMs)
   int padsNice = kDefaultPadsNice;
   int padsPerFarm = kDefaultPadsPerFarm;
+  bool padsIdle = false;  // the pads' processes in the idle scheduling class
 };
 
 // Start offsets in microseconds, uniformly random in [0, spreadMs) ms, in the
@@ -234,7 +236,7 @@ Figures Run(int pads, const Options& options, JsonTerminal& terminal,
   const int n = (pads + options.padsPerFarm - 1) / options.padsPerFarm;
   for (int f = 0; f < n; ++f) {
     farms.push_back(std::make_unique<PadFarm>(padState, (pads - f + n - 1) / n, options.tickUs,
-                                              options.padsNice));
+                                              options.padsNice, options.padsIdle));
   }
   AsioHost host;
   auto registry = std::make_unique<MemoryRegistry>();
@@ -297,6 +299,7 @@ Figures Run(int pads, const Options& options, JsonTerminal& terminal,
     reads.insert(reads.end(), report.ackReadUs.begin(), report.ackReadUs.end());
     f.unstamped += report.unstamped;
     f.niceness = report.niceness;
+    f.idleClass = report.idleClass;
     f.violations += report.violations;
     f.naks += report.naks;
     if (f.farmError.empty()) f.farmError = report.error;
@@ -327,9 +330,10 @@ void Print(const Figures& f) {
   // Both sides' CPU against the run's time: more than the machine's cores
   // can give in that time and the delays are a wait for a core.
   std::printf(
-      "         CPU: control %.2f s + pads %.2f s (%d process(es), nice %d) = %.2f s in %.2f s, "
+      "         CPU: control %.2f s + pads %.2f s (%d process(es), nice %d%s) = %.2f s in %.2f s, "
       "%.2f cores' worth; load average %s before, %s after\n",
-      f.controlCpuS, f.padsCpuS, f.farms, f.niceness, f.controlCpuS + f.padsCpuS, f.totalS,
+      f.controlCpuS, f.padsCpuS, f.farms, f.niceness, f.idleClass ? ", idle class" : "",
+      f.controlCpuS + f.padsCpuS, f.totalS,
       (f.controlCpuS + f.padsCpuS) / f.totalS, f.loadBefore.c_str(), f.loadAfter.c_str());
   std::printf(
       "         events: %llu delivered by the loop, the longest %.3f ms; the control's thread "
@@ -398,6 +402,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
       char* end = nullptr;
       options.padsNice = static_cast<int>(std::strtol(argv[++i], &end, 10));
       if (*end != '\0' || options.padsNice < 0 || options.padsNice > 19) return false;
+    } else if (arg == "--pads-idle") {
+      options.padsIdle = true;
     } else if (arg == "--pads-per-process" && i + 1 < argc) {
       char* end = nullptr;
       options.padsPerFarm = static_cast<int>(std::strtol(argv[++i], &end, 10));
@@ -414,7 +420,7 @@ int Main(int argc, char** argv) {
   if (!ParseOptions(argc, argv, options)) {
     std::fprintf(stderr,
                  "usage: scale_bench [--pads K[,K...]] [--tick-us T] [--spread-ms S] "
-                 "[--pads-nice N] [--pads-per-process P]\n"
+                 "[--pads-nice N] [--pads-idle] [--pads-per-process P]\n"
                  "  K from 1 to 1000000; T from 1 to 100000 us, default %lld; S from 0 to "
                  "3600000 ms, default 0 (all at once); N from 0 to 19, default %d; P from 1 to "
                  "1000000, default %d\n",
@@ -436,12 +442,13 @@ int Main(int argc, char** argv) {
       "ACK time: from the pad's write of a reply's last byte to the control's ACK reaching the "
       "pad's socket, by the kernel's receive stamp (SO_TIMESTAMPNS; both on CLOCK_REALTIME); "
       "also to the pads' process reading it\n"
-      "sessions start %s; the pads' processes run at nice +%d\n",
+      "sessions start %s; the pads' processes run at nice +%d%s\n",
       static_cast<long long>(options.tickUs),
       options.spreadMs > 0
           ? ("each at a random offset in [0, " + std::to_string(options.spreadMs) + ") ms").c_str()
           : "all at once",
-      options.padsNice);
+      options.padsNice,
+      options.padsIdle ? ", in the idle scheduling class (CPU time the control leaves)" : "");
   std::vector<Figures> all;
   std::vector<int> skipped;
   for (int k : pads) {

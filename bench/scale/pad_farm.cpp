@@ -1,5 +1,6 @@
 #include "bench/scale/pad_farm.h"
 
+#include <sched.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -65,7 +66,8 @@ class Farm {
     for (const auto& line : lines_) violations += line->Pad().Violations().size();
     std::ostringstream out;
     out << lines_.size() << ' ' << violations << ' ' << times_.naks << ' ' << times_.unstamped
-        << ' ' << getpriority(PRIO_PROCESS, 0) << ' ' << times_.arrivalUs.size() << ' '
+        << ' ' << getpriority(PRIO_PROCESS, 0) << ' ' << (sched_getscheduler(0) == SCHED_IDLE)
+        << ' ' << times_.arrivalUs.size() << ' '
         << times_.readUs.size() << '\n';
     for (int64_t t : times_.arrivalUs) out << t << '\n';
     for (int64_t t : times_.readUs) out << t << '\n';
@@ -119,14 +121,19 @@ void WriteAll(int fd, const std::string& text) {
   }
 }
 
-[[noreturn]] void RunChild(const emu::PadState& state, int pads, int64_t tickUs, int nice, int in,
-                           int out) {
+[[noreturn]] void RunChild(const emu::PadState& state, int pads, int64_t tickUs, int nice,
+                           bool idleClass, int in, int out) {
   try {
     // The pads stand in for hardware of their own: they get the cores the
-    // control under test leaves. The nice value reached is in the report.
+    // control under test leaves. The nice value and class reached are in the
+    // report.
     errno = 0;
     if (nice != 0 && ::nice(nice) == -1 && errno != 0) {
       throw std::runtime_error(std::string("nice: ") + std::strerror(errno));
+    }
+    const sched_param none{};
+    if (idleClass && sched_setscheduler(0, SCHED_IDLE, &none) != 0) {
+      throw std::runtime_error(std::string("SCHED_IDLE: ") + std::strerror(errno));
     }
     asio::io_context io(1);
     Farm farm(io, state, pads, tickUs, in);
@@ -149,7 +156,8 @@ std::string ReadLine(int fd) {
 
 }  // namespace
 
-PadFarm::PadFarm(const emu::PadState& state, int pads, int64_t tickUs, int nice) {
+PadFarm::PadFarm(const emu::PadState& state, int pads, int64_t tickUs, int nice,
+                 bool idleClass) {
   int down[2], up[2];
   if (pipe(down) != 0) throw std::runtime_error("pipe failed");
   if (pipe(up) != 0) {
@@ -165,7 +173,7 @@ PadFarm::PadFarm(const emu::PadState& state, int pads, int64_t tickUs, int nice)
     for (int fd = 3; fd < 1024; ++fd) {
       if (fd != down[0] && fd != up[1]) close(fd);
     }
-    RunChild(state, pads, tickUs, nice, down[0], up[1]);
+    RunChild(state, pads, tickUs, nice, idleClass, down[0], up[1]);
   }
   close(down[0]);
   close(up[1]);
@@ -194,7 +202,7 @@ FarmReport PadFarm::Finish() {
   std::istringstream in(text);
   size_t arrivals = 0, reads = 0;
   if (!(in >> report.connections >> report.violations >> report.naks >> report.unstamped >>
-        report.niceness >> arrivals >> reads)) {
+        report.niceness >> report.idleClass >> arrivals >> reads)) {
     report.error = text.empty() ? "the pads' process ended without a report" : text;
     return report;
   }

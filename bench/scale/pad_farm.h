@@ -20,6 +20,7 @@ struct FarmReport {
   std::vector<int64_t> ackReadUs;  // reply to the pads' process reading the ACK
   uint64_t unstamped = 0;          // ACKs that came without the kernel's stamp
   int niceness = 0;                // the pads' process's nice value
+  bool idleClass = false;          // it ran in the idle scheduling class
   uint64_t connections = 0;
   uint64_t violations = 0;  // protocol violations the pads recorded
   uint64_t naks = 0;        // pad frames the control asked for again
@@ -30,9 +31,11 @@ struct FarmReport {
 class PadFarm {
  public:
   // Forks the child, whose `pads` pads start as `state` and send what is due
-  // every `tickUs`; the child runs `nice` steps below this process's priority.
-  // Throws std::runtime_error when it cannot.
-  PadFarm(const emu::PadState& state, int pads, int64_t tickUs, int nice);
+  // every `tickUs`; the child runs `nice` steps below this process's priority,
+  // and with `idleClass` in the idle scheduling class (SCHED_IDLE: it runs
+  // only when nothing else wants the CPU). Throws std::runtime_error when it
+  // cannot.
+  PadFarm(const emu::PadState& state, int pads, int64_t tickUs, int nice, bool idleClass);
   ~PadFarm();
   PadFarm(const PadFarm&) = delete;
   PadFarm& operator=(const PadFarm&) = delete;
