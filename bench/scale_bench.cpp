@@ -333,8 +333,8 @@ void Print(const Figures& f) {
       "         CPU: control %.2f s + pads %.2f s (%d process(es), nice %d%s) = %.2f s in %.2f s, "
       "%.2f cores' worth; load average %s before, %s after\n",
       f.controlCpuS, f.padsCpuS, f.farms, f.niceness, f.idleClass ? ", idle class" : "",
-      f.controlCpuS + f.padsCpuS, f.totalS,
-      (f.controlCpuS + f.padsCpuS) / f.totalS, f.loadBefore.c_str(), f.loadAfter.c_str());
+      f.controlCpuS + f.padsCpuS, f.totalS, (f.controlCpuS + f.padsCpuS) / f.totalS,
+      f.loadBefore.c_str(), f.loadAfter.c_str());
   std::printf(
       "         events: %llu delivered by the loop, the longest %.3f ms; the control's thread "
       "preempted %ld times\n",

@@ -67,8 +67,7 @@ class Farm {
     std::ostringstream out;
     out << lines_.size() << ' ' << violations << ' ' << times_.naks << ' ' << times_.unstamped
         << ' ' << getpriority(PRIO_PROCESS, 0) << ' ' << (sched_getscheduler(0) == SCHED_IDLE)
-        << ' ' << times_.arrivalUs.size() << ' '
-        << times_.readUs.size() << '\n';
+        << ' ' << times_.arrivalUs.size() << ' ' << times_.readUs.size() << '\n';
     for (int64_t t : times_.arrivalUs) out << t << '\n';
     for (int64_t t : times_.readUs) out << t << '\n';
     for (const auto& line : lines_) {
@@ -156,8 +155,7 @@ std::string ReadLine(int fd) {
 
 }  // namespace
 
-PadFarm::PadFarm(const emu::PadState& state, int pads, int64_t tickUs, int nice,
-                 bool idleClass) {
+PadFarm::PadFarm(const emu::PadState& state, int pads, int64_t tickUs, int nice, bool idleClass) {
   int down[2], up[2];
   if (pipe(down) != 0) throw std::runtime_error("pipe failed");
   if (pipe(up) != 0) {
