@@ -1,4 +1,5 @@
 // Creation and destruction of the control, and how it reports to the host.
+#include <charconv>
 #include <string>
 
 #include "control/guarded_events.h"
@@ -40,6 +41,13 @@ void Korvex::Impl::RaiseDebugEvent(int16_t DebugLevel, const std::string& Text) 
 // this one's handlers. The stall guard's tick waits for the host's loop.
 void Korvex::Impl::DoEvents() {
   host.DoEventsOf(Host::OwnerOf(*guardedEvents));
+}
+
+void Korvex::Impl::RaiseDebugEvent(int16_t DebugLevel, std::string_view Text, int64_t Number) {
+  if (!TracesWanted()) return;
+  char digits[24];
+  const auto written = std::to_chars(digits, digits + sizeof digits, Number);
+  RaiseDebugEvent(DebugLevel, {Text, std::string_view(digits, written.ptr - digits)});
 }
 
 void Korvex::Impl::RaiseInterfaceEvent(int32_t EventType, int32_t Code,

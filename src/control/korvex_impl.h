@@ -98,6 +98,9 @@ class Korvex::Impl : public SocketEvents, public TimerEvents {
   void RaiseDebugEvent(int16_t DebugLevel, const char (&Text)[N]) {
     RaiseDebugEvent(DebugLevel, {std::string_view(Text)});
   }
+  // A fixed text and a number (a state code, mostly): the number is only
+  // written out when the host reads traces.
+  void RaiseDebugEvent(int16_t DebugLevel, std::string_view Text, int64_t Number);
   // Whether the host reads traces; a trace whose pieces cost work of their
   // own (numbers to text) is only built when it does.
   bool TracesWanted() const { return events.WantsDebugEvents(); }

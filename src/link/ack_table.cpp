@@ -10,7 +10,7 @@
 namespace korvex {
 
 void Korvex::Impl::ProcessAck() {
-  if (TracesWanted()) RaiseDebugEvent(5, {"<ACK> received at State=", std::to_string(fState)});
+  RaiseDebugEvent(5, "<ACK> received at State=", fState);
   NakCount = 0;
 
   switch (fState) {

@@ -18,7 +18,7 @@ const std::string kLine115200 = "SETCOMM115200,n,8,1 ";
 
 void Korvex::Impl::ConnectRouter(int16_t NextState) {
   fState = NextState;
-  if (TracesWanted()) RaiseDebugEvent(5, {"Connecting... State=", std::to_string(NextState)});
+  RaiseDebugEvent(5, "Connecting... State=", NextState);
   if (Winsock1->State() != sckClosed) {
     Winsock1->Close();
     DoEvents();

@@ -104,7 +104,7 @@ void Korvex::Impl::EatUnit(const std::string& Message) {
       ProcessAck();
       break;
     case NAK:
-      if (TracesWanted()) RaiseDebugEvent(8, {"<NAK> received at State=", std::to_string(fState)});
+      RaiseDebugEvent(8, "<NAK> received at State=", fState);
       StopTimer();
       ++NakCount;
       if (NakCount >= 5) {
@@ -115,9 +115,7 @@ void Korvex::Impl::EatUnit(const std::string& Message) {
         SendMessage(resend.text, 5000, resend.text.size() == 1 ? 0 : ChecksumMode);
       }
       break;
-    case ENQ:
-      if (TracesWanted()) RaiseDebugEvent(8, {"<ENQ> received at State=", std::to_string(fState)});
-      break;
+    case ENQ: RaiseDebugEvent(8, "<ENQ> received at State=", fState); break;
     default:
       StopTimer();
       ProcessMessage(Message);
