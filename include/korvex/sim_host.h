@@ -12,6 +12,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <memory_resource>
 #include <set>
 #include <string>
 #include <vector>
@@ -143,15 +144,18 @@ class SimHost : public Host {
     const void* owner;  // nullptr: the world's own (peers, tests)
     std::function<void()> run;
   };
-  using Events = std::map<std::pair<int64_t, uint64_t>, Event>;
+  using Events = std::pmr::map<std::pair<int64_t, uint64_t>, Event>;
   bool RunOneDue();
   bool RunOneDueOf(const void* owner);
   void RunEvent(Events::iterator e);
 
   int64_t now_ = 0;  // microseconds
   uint64_t nextSeq_ = 1;
-  Events events_;
-  std::map<uint64_t, int64_t> eventTimes_;
+  // Every delivery and timer tick is a node in both maps; the pool recycles
+  // them instead of going to the heap twice per event.
+  std::pmr::unsynchronized_pool_resource eventNodes_;
+  Events events_{&eventNodes_};
+  std::pmr::map<uint64_t, int64_t> eventTimes_{&eventNodes_};
   std::map<std::pair<std::string, int32_t>, SimPeer*> listeners_;
   std::vector<SimWireRecord> wireLog_;
   // Every connection ever accepted: peers may keep their handle after a close.

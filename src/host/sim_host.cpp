@@ -121,7 +121,7 @@ class SimTimer : public Timer {
     if (enabled == core_->enabled) return;
     core_->enabled = enabled;
     if (enabled) {
-      Arm(core_);
+      Arm(core_.get());
     } else {
       Disarm();
     }
@@ -129,7 +129,7 @@ class SimTimer : public Timer {
   int32_t Interval() const override { return core_->interval; }
   void SetInterval(int32_t ms) override {
     core_->interval = ms;
-    if (core_->enabled) Arm(core_);
+    if (core_->enabled) Arm(core_.get());
   }
 
  private:
@@ -140,19 +140,20 @@ class SimTimer : public Timer {
   }
 
   // Schedules the next tick one interval from now; a later re-arm voids it.
-  static void Arm(const std::shared_ptr<TimerCore>& core) {
+  // The tick holds the core by plain pointer, small enough for the function's
+  // own storage: a timer's end cancels its pending tick (Disarm), so the tick
+  // never outlives the core.
+  static void Arm(TimerCore* core) {
     if (core->pending) core->host->Cancel(core->pending);
     core->pending = 0;
     const uint64_t generation = ++core->generation;
     if (core->interval < 1) return;
-    std::weak_ptr<TimerCore> weak = core;
     core->pending =
-        core->host->ScheduleFor(core->owner, int64_t{core->interval} * 1000, [weak, generation] {
-          auto c = weak.lock();
-          if (!c || !c->enabled || c->generation != generation) return;
-          c->pending = 0;
-          Arm(c);  // the next tick is due one interval after this one
-          c->events->OnTimer();
+        core->host->ScheduleFor(core->owner, int64_t{core->interval} * 1000, [core, generation] {
+          if (!core->enabled || core->generation != generation) return;
+          core->pending = 0;
+          Arm(core);  // the next tick is due one interval after this one
+          core->events->OnTimer();
         });
   }
 
