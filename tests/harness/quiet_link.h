@@ -14,6 +14,9 @@ class NullEvents : public KorvexEvents {
  public:
   void InterfaceEvent(int32_t&, int32_t&, std::string&) override {}
   void DebugEvent(int16_t&, std::string&) override {}
+  bool WantsDebugEvents() const override { return traces; }
+  // Off: the control builds no trace text, as for a host that reads none.
+  bool traces = true;
 };
 
 class SilentPad : public SimPeer {
