@@ -113,36 +113,43 @@ struct TimerCore {
 
 class SimTimer : public Timer {
  public:
-  explicit SimTimer(std::shared_ptr<TimerCore> core) : core_(std::move(core)) {}
+  SimTimer(SimHost* host, TimerEvents* events, const void* owner) {
+    core_.host = host;
+    core_.events = events;
+    core_.owner = owner;
+  }
   ~SimTimer() override { Disarm(); }
+  // Its pending tick points at core_, so it stays where it was made.
+  SimTimer(const SimTimer&) = delete;
+  SimTimer& operator=(const SimTimer&) = delete;
 
-  bool Enabled() const override { return core_->enabled; }
+  bool Enabled() const override { return core_.enabled; }
   void SetEnabled(bool enabled) override {
-    if (enabled == core_->enabled) return;
-    core_->enabled = enabled;
+    if (enabled == core_.enabled) return;
+    core_.enabled = enabled;
     if (enabled) {
-      Arm(core_.get());
+      Arm(&core_);
     } else {
       Disarm();
     }
   }
-  int32_t Interval() const override { return core_->interval; }
+  int32_t Interval() const override { return core_.interval; }
   void SetInterval(int32_t ms) override {
-    core_->interval = ms;
-    if (core_->enabled) Arm(core_.get());
+    core_.interval = ms;
+    if (core_.enabled) Arm(&core_);
   }
 
  private:
   void Disarm() {
-    if (core_->pending) core_->host->Cancel(core_->pending);
-    core_->pending = 0;
-    ++core_->generation;
+    if (core_.pending) core_.host->Cancel(core_.pending);
+    core_.pending = 0;
+    ++core_.generation;
   }
 
   // Schedules the next tick one interval from now; a later re-arm voids it.
   // The tick holds the core by plain pointer, small enough for the function's
-  // own storage: a timer's end cancels its pending tick (Disarm), so the tick
-  // never outlives the core.
+  // own storage: the core lives in its timer, whose end cancels the pending
+  // tick (Disarm), so the tick never outlives it.
   static void Arm(TimerCore* core) {
     if (core->pending) core->host->Cancel(core->pending);
     core->pending = 0;
@@ -157,7 +164,7 @@ class SimTimer : public Timer {
         });
   }
 
-  std::shared_ptr<TimerCore> core_;
+  TimerCore core_;
 };
 
 char Invert(char c) {
@@ -197,11 +204,7 @@ std::unique_ptr<Socket> SimHost::CreateSocket(SocketEvents& events) {
 }
 
 std::unique_ptr<Timer> SimHost::CreateTimer(TimerEvents& events) {
-  auto core = std::make_shared<TimerCore>();
-  core->host = this;
-  core->events = &events;
-  core->owner = OwnerOf(events);
-  return std::make_unique<SimTimer>(std::move(core));
+  return std::make_unique<SimTimer>(this, &events, OwnerOf(events));
 }
 
 uint64_t SimHost::Schedule(int64_t delayMs, std::function<void()> fn) {
