@@ -1,14 +1,41 @@
 // The host bridge's input comes from any program: bytes of any shape, cut into
 // lines and answered as `korvex host` answers them, must give one valid JSON
 // line per input line and never crash, hang or throw.
+//
+// As in `korvex host`, the bridge has the example terminal file (so that
+// setTerminalObject binds it and takes its fingerprint) and the host's loop
+// runs between lines, so that what a call starts (a connection that nobody
+// answers, a timer) ends in event lines that must be valid JSON as well.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "cli/bridge_output.h"
 #include "cli/line_dispatcher.h"
+#include "korvex/json_terminal.h"
 #include "korvex/sim_host.h"
+
+namespace {
+
+// Read once: the terminal object only answers the control's questions.
+korvex::JsonTerminal& ExampleTerminal() {
+  static const std::unique_ptr<korvex::JsonTerminal> terminal = [] {
+    std::string error;
+    auto loaded = korvex::JsonTerminal::Load(KORVEX_SOURCE_DIR "/examples/terminal.json", error);
+    if (!loaded) {
+      std::fprintf(stderr, "%s\n", error.c_str());
+      std::abort();
+    }
+    return loaded;
+  }();
+  return *terminal;
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace korvex::cli;
@@ -17,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   JsonLineWriter writer(output);
   BridgeEvents events(writer, false);  // the calls' events become lines too
   korvex::Korvex control(host, events);
-  BridgeTarget target{control, nullptr};
+  BridgeTarget target{control, &ExampleTerminal()};
   LineDispatcher dispatcher(KorvexMethods(), target, writer);
 
   // Far below libFuzzer's longest input (4 KiB), so that an input reaches the
@@ -28,8 +55,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
        splitter.Feed(std::string_view(reinterpret_cast<const char*>(data), size))) {
     dispatcher.OnLine(std::move(line));
     ++lines;
+    host.RunFor(200);
   }
   if (auto last = splitter.Finish()) dispatcher.OnLine(std::move(*last)), ++lines;
+  host.RunFor(10000);
   output.Close();
   size_t answers = 0;
   while (auto line = output.Pop()) {
