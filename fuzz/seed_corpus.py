@@ -86,18 +86,69 @@ def control_stream(records):
     return b"".join(data for _, side, data in records if side == "c")
 
 
-def pinpad_input(stream):
-    out = bytearray([0])
-    for k in range(0, len(stream), 24):
-        piece = stream[k:k + 24]
-        out.append(len(piece) - 1)
-        out += piece
-    return bytes(out)
+PINPAD_MAX = 512  # run_targets.sh caps pinpad inputs here
+PAUSE = 0xF0       # pinpad_fuzz: 0xF0 + k pauses (k + 1) x 500 ms
+# pinpad_fuzz's first byte: the pad's application (0 payment, 1 loader,
+# 2 download mode), 4 a card in the reader, 8 the line at 115200 baud.
+PAD_DOWNLOAD = 2 | 8
+# Where a conversation worth a seed of its own starts, and the pad it needs.
+FLOW_STARTS = {b"C23": 4, b"C22": 4, b"Q41": 4, b"D03": 0, b"D04": 0, b"L00": 1}
+
+
+def frame_code(data):
+    return data[1:4] if data[:1] == b"\x02" else None
+
+
+def pinpad_input(records, pad):
+    """What the control wrote, in writes of at most 24 bytes, with pauses where
+    the control waited (for the cardholder, say); at most PINPAD_MAX bytes."""
+    out, last = bytearray([pad]), None
+    for time_us, side, data in records:
+        # pinpad_fuzz sends the router's line settings itself.
+        if side != "c" or data.startswith(b"SETCOMM"):
+            continue
+        if last is not None:
+            ms = (time_us - last) // 1000
+            while ms >= 500:
+                k = min(16, ms // 500)
+                out.append(PAUSE + k - 1)
+                ms -= k * 500
+        last = time_us
+        for k in range(0, len(data), 24):
+            piece = data[k:k + 24]
+            out.append(len(piece) - 1)
+            out += piece
+    return bytes(out[:PINPAD_MAX])
+
+
+def pinpad_seeds(streams):
+    """Each conversation from its start, and from each transaction or table
+    update it holds; then, of these, the fewest that send every request code
+    that any of them sends."""
+    candidates = []
+    for records in streams:
+        # A download runs at 115200 baud, to the loader in download mode.
+        first = next((data for _, side, data in records if side == "c"), b"")
+        download = first.startswith(b"SETCOMM115200")
+        candidates.append(pinpad_input(records, PAD_DOWNLOAD if download else 0))
+        for i, (_, side, data) in enumerate(records):
+            pad = FLOW_STARTS.get(frame_code(data)) if side == "c" else None
+            if pad is not None:
+                candidates.append(pinpad_input(records[i:], pad))
+    codes = lambda data: {data[i + 1:i + 4] for i in range(len(data) - 3) if data[i] == 2}
+    chosen, seen = [], set()
+    for data in sorted(set(candidates), key=lambda d: (-len(codes(d)), -len(d), d)):
+        if len(chosen) < KEEP and not codes(data) <= seen:
+            chosen.append(data)
+            seen |= codes(data)
+    return chosen
 
 
 def keep(name, inputs):
     folder = ROOT / "fuzz" / "corpus" / name
     folder.mkdir(parents=True, exist_ok=True)
+    for old in folder.glob("t-*"):  # the seeds of an earlier run; others stay
+        old.unlink()
     distinct = {}
     for data in inputs:
         data = data[:MAX_BYTES]
@@ -111,16 +162,19 @@ def keep(name, inputs):
 
 
 def main():
-    build = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else ROOT / "build" / "dev")
+    build = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else ROOT / "build" / "dev").resolve()
     with tempfile.TemporaryDirectory() as tmp:
         env = dict(os.environ, KORVEX_SIM_WIRE_DIR=tmp)
         for area in AREAS:
             binary = build / "tests" / f"test_{area}"
             if binary.exists():
-                subprocess.run([str(binary)], env=env, stdout=subprocess.DEVNULL, check=False)
+                # From its own folder, as CTest runs it: the tests find the
+                # shipped examples by paths relative to it.
+                subprocess.run([str(binary)], env=env, cwd=binary.parent,
+                               stdout=subprocess.DEVNULL, check=False)
         streams = read_logs(pathlib.Path(tmp))
     keep("receive", [receive_input(s) for s in streams])
-    keep("pinpad", [pinpad_input(control_stream(s)) for s in streams])
+    keep("pinpad", pinpad_seeds(streams))
     keep("request", [b"\x00" + control_stream(s) for s in streams])
 
 
