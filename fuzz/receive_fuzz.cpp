@@ -15,6 +15,10 @@
 //   0xF5       a flood: 40 KiB of the next input byte; only the first
 //              kMaxFloods of an input (enough to overrun the receive buffer's
 //              bound), the others are skipped with their byte
+//   0xF6       what the real pad sent when the control first waited in its
+//              present state (nothing where it never waited): the right
+//              answer, so that a few bytes walk a whole run, with mutations
+//              anywhere on the way
 //   others     ACK
 // Inputs of odd length run with the control's traces read, the others as for
 // a host that reads none: both ways through the trace code get fuzzed, and
@@ -81,9 +85,16 @@ std::unique_ptr<JsonTerminal> ExampleTerminal() {
 }
 
 // The starting states: those of the tour, then every other state code with
-// the fields the tour had once initialised, waiting with a 3000 ms timer.
-std::vector<ControlSnapshot> StartingStates(TerminalObject& terminal, const std::string& dir) {
-  auto seen = StateTour(terminal, dir).Run();
+// the fields the tour had once initialised, waiting with a 3000 ms timer;
+// and by state, what the pad answered there in the tour.
+struct Starts {
+  std::vector<ControlSnapshot> states;
+  std::map<int16_t, std::string> replies;
+};
+
+Starts StartingStates(TerminalObject& terminal, const std::string& dir) {
+  StateTour tour(terminal, dir);
+  auto seen = tour.Run();
   const auto base = seen.count(STATE_INIT_DONE) ? seen.at(STATE_INIT_DONE) : ControlSnapshot{};
   for (int16_t code = 0; code <= STATE_RESULT_ERROR; ++code) {
     if (!KnownState(code) || seen.count(code)) continue;
@@ -93,15 +104,15 @@ std::vector<ControlSnapshot> StartingStates(TerminalObject& terminal, const std:
     s.ChecksumMode = code >= STATE_DOWNLOAD_WAIT && code <= STATE_DOWNLOAD_CLOSING ? 2 : 1;
     seen.emplace(code, std::move(s));
   }
-  std::vector<ControlSnapshot> all;
-  for (auto& [code, s] : seen) all.push_back(std::move(s));
-  return all;
+  Starts starts{{}, tour.TakeReplies()};
+  for (auto& [code, s] : seen) starts.states.push_back(std::move(s));
+  return starts;
 }
 
 struct Rig {
   DownloadDir dir;
   std::unique_ptr<JsonTerminal> terminal = ExampleTerminal();
-  std::vector<ControlSnapshot> states = StartingStates(*terminal, dir.path);
+  Starts starts = StartingStates(*terminal, dir.path);
   korvex::testing::QuietLink link;
 
   Rig() {
@@ -153,7 +164,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
   rig.link.events.traces = (size & 1) != 0;
   rig.Reconnect();
-  Restore(rig.states[data[0] % rig.states.size()], rig.link.control);
+  Restore(rig.starts.states[data[0] % rig.starts.states.size()], rig.link.control);
   rig.Check("the start");
 
   const auto bytes = [&](size_t pos, size_t n) {
@@ -180,6 +191,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } else if (op == 0xF5 && pos < size) {
       const char byte = static_cast<char>(data[pos++]);
       if (floods++ < kMaxFloods) rig.Send(std::string(40 << 10, byte));
+    } else if (op == 0xF6) {
+      const auto reply = rig.starts.replies.find(rig.link.control.fState);
+      if (reply != rig.starts.replies.end()) rig.Send(reply->second);
     } else {
       rig.Send(std::string(1, ACK));
     }

@@ -4,7 +4,9 @@
 // detection, download, table update), two purchases (one with an issuer
 // script, one with the card on the blacklist), a warm reset in a transaction,
 // a service-code check and a stripe read. Every state the control passes
-// through is kept the first time it is seen, with the fields it had then.
+// through is kept the first time it is seen, with the fields it had then, and
+// with what the pad wrote while the control first waited there: the right
+// answer for that state, which an input can replay.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +15,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "control/korvex_impl.h"
@@ -42,7 +45,6 @@ class StateTour {
  public:
   StateTour(TerminalObject& terminal, const std::string& downloadDir)
       : pad_(host_, {}, emu::BrandNewPad()) {
-    host_.keepWireLog = false;
     pad_.Listen("router", 4001);
     control_.Winsock1->SetRemoteHost("router");
     control_.Winsock1->SetRemotePort(4001);
@@ -66,6 +68,9 @@ class StateTour {
     return std::move(seen_);
   }
 
+  // By state: the bytes the pad wrote while the control first waited there.
+  std::map<int16_t, std::string> TakeReplies() { return std::move(replies_); }
+
  private:
   void Purchase(const std::string& script71, bool blacklisted) {
     Step([&] { return control_.StartTransaction("260304120000", 12.50, 978, false); }, 1102);
@@ -84,9 +89,24 @@ class StateTour {
     host_.RunUntil(
         [&] {
           seen_.try_emplace(control_.fState, Capture(control_));
+          NoteReplies();
           return events_.success == successCode || events_.error.has_value();
         },
         60000);
+  }
+
+  // Runs between any two events: what the pad wrote since the last call was
+  // written while the control was in the state it had then.
+  void NoteReplies() {
+    const auto& log = host_.WireLog();
+    for (; logged_ < log.size(); ++logged_) {
+      const SimWireRecord& r = log[logged_];
+      if (r.kind == SimWireRecord::Data && r.from == SimSide::Peer && !left_.count(waiting_)) {
+        replies_[waiting_] += r.bytes;
+      }
+    }
+    if (control_.fState != waiting_) left_.insert(waiting_);
+    waiting_ = control_.fState;
   }
 
   SimHost host_;
@@ -94,6 +114,10 @@ class StateTour {
   korvex::testing::OutcomeEvents events_;
   Korvex::Impl control_{host_, events_};
   std::map<int16_t, ControlSnapshot> seen_;
+  std::map<int16_t, std::string> replies_;
+  std::set<int16_t> left_;  // states the control has waited in and left
+  int16_t waiting_ = STATE_IDLE;
+  size_t logged_ = 0;  // wire log records looked at
 };
 
 }  // namespace korvex::fuzz
