@@ -6,10 +6,10 @@
 // Input: the first byte picks the pad: bits 0-1 its application (payment,
 // loader, loader in download mode, payment), bit 2 a card in the reader, bit 3
 // a line at 115200 baud instead of 19200 (downloads run at 115200, the rest at
-// 19200; at the other speed every byte arrives as garbage); then each byte h is
-// either a piece, the next 1 + h % 24
-// bytes, after which 1 ms and 50 ms per byte pass; or, from 0xF0 on, a pause
-// of (h - 0xEF) x 500 ms, the time a cardholder or the pad's own timers take.
+// 19200; at the other speed every byte arrives as garbage). Each further byte
+// h below 0xF0 sends the next 1 + h % 24 bytes, after which 1 ms and 50 ms a
+// byte pass; from 0xF0 on it is a pause of (h - 0xEF) x 500 ms, the time a
+// cardholder or the pad's own timers take.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -37,7 +37,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The pad's clock runs on across inputs; it must never go back.
   static int64_t now = 0;
   korvex::emu::Emulator& pad = Pad();
-  using korvex::emu::PadApp;
   korvex::emu::PadState state;
   state.app = kApps[data[0] & 3];
   state.card.present = (data[0] & 4) != 0;
