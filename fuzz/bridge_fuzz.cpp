@@ -8,34 +8,13 @@
 // answers, a timer) ends in event lines that must be valid JSON as well.
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <memory>
 #include <string>
 #include <string_view>
 
 #include "cli/bridge_output.h"
 #include "cli/line_dispatcher.h"
-#include "korvex/json_terminal.h"
+#include "example_terminal.h"
 #include "korvex/sim_host.h"
-
-namespace {
-
-// Read once: the terminal object only answers the control's questions.
-korvex::JsonTerminal& ExampleTerminal() {
-  static const std::unique_ptr<korvex::JsonTerminal> terminal = [] {
-    std::string error;
-    auto loaded = korvex::JsonTerminal::Load(KORVEX_SOURCE_DIR "/examples/terminal.json", error);
-    if (!loaded) {
-      std::fprintf(stderr, "%s\n", error.c_str());
-      std::abort();
-    }
-    return loaded;
-  }();
-  return *terminal;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace korvex::cli;
@@ -44,7 +23,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   JsonLineWriter writer(output);
   BridgeEvents events(writer, false);  // the calls' events become lines too
   korvex::Korvex control(host, events);
-  BridgeTarget target{control, &ExampleTerminal()};
+  // Read once: the terminal object only answers the control's questions.
+  static const auto terminal = korvex::fuzz::LoadExampleTerminal();
+  BridgeTarget target{control, terminal.get()};
   LineDispatcher dispatcher(KorvexMethods(), target, writer);
 
   // Far below libFuzzer's longest input (4 KiB), so that an input reaches the

@@ -37,9 +37,9 @@
 #include <vector>
 
 #include "control_snapshot.h"
+#include "example_terminal.h"
 #include "harness/quiet_link.h"
 #include "invariants.h"
-#include "korvex/json_terminal.h"
 #include "link/framing.h"
 #include "link/receive_bytes.h"
 #include "state_tour.h"
@@ -74,16 +74,6 @@ struct DownloadDir {
   }
 };
 
-std::unique_ptr<JsonTerminal> ExampleTerminal() {
-  std::string error;
-  auto terminal = JsonTerminal::Load(KORVEX_SOURCE_DIR "/examples/terminal.json", error);
-  if (!terminal) {
-    std::fprintf(stderr, "%s\n", error.c_str());
-    std::abort();
-  }
-  return terminal;
-}
-
 // The starting states: those of the tour, then every other state code with
 // the fields the tour had once initialised, waiting with a 3000 ms timer;
 // and by state, what the pad answered there in the tour.
@@ -111,7 +101,7 @@ Starts StartingStates(TerminalObject& terminal, const std::string& dir) {
 
 struct Rig {
   DownloadDir dir;
-  std::unique_ptr<JsonTerminal> terminal = ExampleTerminal();
+  std::unique_ptr<JsonTerminal> terminal = LoadExampleTerminal();
   Starts starts = StartingStates(*terminal, dir.path);
   korvex::testing::QuietLink link;
 
