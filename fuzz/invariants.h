@@ -176,7 +176,8 @@ inline const char* BrokenInvariant(const Korvex::Impl& control) {
   if (!waiting && !WaitsForPeople(control.fState) && !guarded && !disconnected && !connecting) {
     return "waiting with no timer";
   }
-  if (control.ReceiveBuffer.size() > ReceiveBytes::kLimit) return "receive buffer unbounded";
+  if (control.ReceiveBuffer.size() > control.ReceiveBuffer.limit())
+    return "receive buffer unbounded";
   if (control.LastSentMessage.size() > kMaxBuffered) return "sent message unbounded";
   return nullptr;
 }

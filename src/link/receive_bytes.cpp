@@ -48,7 +48,7 @@ void ReceiveBytes::Drop(size_t n) {
 
 size_t ReceiveBytes::Bound() {
   const size_t held = size();
-  if (held <= kLimit) return 0;
+  if (held <= limit_) return 0;
   read_ = scan_ = data_.size();
   return held;
 }

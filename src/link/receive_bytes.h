@@ -18,13 +18,17 @@ namespace korvex {
 
 class ReceiveBytes {
  public:
-  // Bytes that stay between arrivals at most: four times the largest frame of
-  // the link (a download block of 65535 data bytes, its header and its CRC).
+  // Bytes that stay between arrivals at most, unless a buffer is made with
+  // another bound: four times the largest frame of the link (a download block
+  // of 65535 data bytes, its header and its CRC).
   static constexpr size_t kLimit = 4 * (1 + 7 + 65535 + 1 + 2);
   // Memory a single large arrival leaves behind is given back past this.
   static constexpr size_t kKeptCapacity = 2u << 20;
 
   ReceiveBytes() = default;
+  // A lower bound lets a fuzzer pass it with a few kilobytes instead of a
+  // quarter of a megabyte for each try.
+  explicit ReceiveBytes(size_t limit) : limit_(limit) {}
   ReceiveBytes(std::string_view bytes) : data_(bytes) {}  // NOLINT: as a text
   ReceiveBytes& operator=(std::string_view bytes);
 
@@ -38,9 +42,10 @@ class ReceiveBytes {
   // Passes over the first n unread bytes (a unit that NextUnit returned).
   void Drop(size_t n);
 
-  // Drops every unread byte when more than kLimit are held: no unit is that
+  // Drops every unread byte when more than limit() are held: no unit is that
   // long, so what they would start is broken anyway. Returns how many.
   size_t Bound();
+  size_t limit() const { return limit_; }
   // Gives back memory a single large arrival left behind.
   void Trim();
 
@@ -57,6 +62,7 @@ class ReceiveBytes {
   void Compact();
 
   std::string data_;
+  size_t limit_ = kLimit;
   size_t read_ = 0;  // the first unread byte
   // While a frame start waits at read_ for its end: where the search for the
   // end goes on (its end character itself once found); read_ otherwise.

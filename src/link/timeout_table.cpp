@@ -18,7 +18,7 @@ constexpr int16_t kRetryLimit = 5;
 void Korvex::Impl::OnTimer() {
   if (!TimeoutTimer->Enabled()) return;  // a late tick
   RaiseDebugEvent(8, "TIMEOUT!!!!!!!!!!!");
-  ReceiveBytes saved = std::exchange(ReceiveBuffer, ReceiveBytes());
+  ReceiveBytes saved = std::exchange(ReceiveBuffer, ReceiveBytes(ReceiveBuffer.limit()));
 
   auto error = [this](const std::string& text) { RaiseInterfaceEvent(1, 44, text); };
 
