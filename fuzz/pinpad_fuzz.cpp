@@ -1,48 +1,97 @@
 // Whatever a control sends, the emulated PIN pad must answer or refuse it
 // without crashing: bytes arrive in pieces the input chooses, with time
 // passing between them. One emulator (and its handler table) serves every
-// input, each starting from a restart at power-on, with the transcript off.
+// input, each starting from a restart with the transcript off.
 //
-// Input: the first byte picks the pad: bits 0-1 its application (payment,
-// loader, loader in download mode, payment), bit 2 a card in the reader, bit 3
-// a line at 115200 baud instead of 19200 (downloads run at 115200, the rest at
-// 19200; at the other speed every byte arrives as garbage). Each further byte
-// h below 0xF0 sends the next 1 + h % 24 bytes, after which 1 ms and 50 ms a
-// byte pass; from 0xF0 on it is a pause of (h - 0xEF) x 500 ms, the time a
-// cardholder or the pad's own timers take.
+// Input: the first byte picks where the pad starts. Below 0x10 it starts at
+// power-on: bits 0-1 its application (payment, loader, loader in download
+// mode, payment), bit 2 a card in the reader, bit 3 a line at 115200 baud
+// instead of 19200 (downloads run at 115200, the rest at 19200; at the other
+// speed every byte arrives as garbage). From 0x10 on it starts at one of the
+// rest points a real run passed (fuzz/state_tour.h), on a line at its
+// application's speed, so that a few bytes reach a card session or a
+// download. Each further byte h:
+//   below 0xEF  sends the next 1 + h % 24 bytes, after which 1 ms and 50 ms a
+//               byte pass;
+//   0xEF        sends what the control sent in that run from the rest point
+//               the input has walked to (the first one for a pad at
+//               power-on), each write at its time, and walks on to the next;
+//   from 0xF0   a pause of (h - 0xEF) x 500 ms, the time a cardholder or the
+//               pad's own timers take.
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "emulator/core/emulator.h"
 #include "emulator/core/router_front.h"
+#include "example_terminal.h"
+#include "state_tour.h"
 
 namespace {
 
-constexpr uint8_t kPause = 0xF0;
-constexpr korvex::emu::PadApp kApps[] = {korvex::emu::PadApp::Payment, korvex::emu::PadApp::Loader,
-                                         korvex::emu::PadApp::Download,
-                                         korvex::emu::PadApp::Payment};
+using namespace korvex;
 
-korvex::emu::Emulator& Pad() {
-  static korvex::emu::Emulator pad;
+constexpr uint8_t kFirstRest = 0x10;
+constexpr uint8_t kReplay = 0xEF;
+constexpr uint8_t kPause = 0xF0;
+constexpr emu::PadApp kApps[] = {emu::PadApp::Payment, emu::PadApp::Loader, emu::PadApp::Download,
+                                 emu::PadApp::Payment};
+
+std::vector<fuzz::StateTour::PadRest>& Rests() {
+  static std::vector<fuzz::StateTour::PadRest> rests;
+  return rests;
+}
+
+emu::Emulator& Pad() {
+  static emu::Emulator pad;
   pad.GetTranscript().enabled = false;
   return pad;
 }
 
 }  // namespace
 
+// Before the first input, so that the control's run adds nothing to the
+// coverage the inputs are judged by.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  fuzz::DownloadDir dir;
+  const auto terminal = fuzz::LoadExampleTerminal();
+  fuzz::StateTour tour(*terminal, dir.path);
+  tour.Run();
+  Rests() = tour.TakeRestPoints();
+  if (Rests().empty()) std::abort();  // the tour never reached the pad
+  return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
   // The pad's clock runs on across inputs; it must never go back.
   static int64_t now = 0;
-  korvex::emu::Emulator& pad = Pad();
-  korvex::emu::PadState state;
-  state.app = kApps[data[0] & 3];
-  state.card.present = (data[0] & 4) != 0;
-  pad.Restart(std::move(state));
-  pad.Connect(now);
-  pad.Receive((data[0] & 8) ? korvex::emu::kSetComm115200 : korvex::emu::kSetComm19200, now);
+  emu::Emulator& pad = Pad();
+  const auto& rests = Rests();
+  size_t walk = 0;
+  if (data[0] < kFirstRest) {
+    emu::PadState state;
+    state.app = kApps[data[0] & 3];
+    state.card.present = (data[0] & 4) != 0;
+    pad.Restart(std::move(state));
+    pad.Connect(now);
+    pad.Receive((data[0] & 8) ? emu::kSetComm115200 : emu::kSetComm19200, now);
+  } else {
+    walk = (data[0] - kFirstRest) % rests.size();
+    const auto& rest = rests[walk].rest;
+    pad.Restart(rest.pad.State());
+    pad.Connect(now);
+    pad.Receive(emu::AppBaud(rest.pad.App()) == 115200 ? emu::kSetComm115200 : emu::kSetComm19200,
+                now);
+    pad.Resume(rest);
+  }
+  const auto send = [&](const std::string& bytes, int64_t afterUs) {
+    pad.Receive(bytes, now);
+    now += afterUs;
+    pad.Poll(now);
+    pad.TakeOutput(now);
+  };
   size_t pos = 1;
   while (pos < size) {
     const uint8_t op = data[pos++];
@@ -50,15 +99,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       now += (op - kPause + 1) * int64_t{500000};
       pad.Poll(now);
       pad.TakeOutput(now);
-      continue;
+    } else if (op == kReplay) {
+      if (walk >= rests.size()) continue;
+      for (const auto& write : rests[walk].next) {
+        now += write.gapUs;
+        send(write.bytes, 0);
+      }
+      ++walk;
+    } else {
+      const size_t piece = std::min<size_t>(1 + op % 24, size - pos);
+      send(std::string(reinterpret_cast<const char*>(data + pos), piece),
+           1000 + static_cast<int64_t>(piece) * 50000);  // microseconds
+      pos += piece;
     }
-    const size_t piece = 1 + op % 24;
-    pad.Receive(std::string(reinterpret_cast<const char*>(data + pos), std::min(piece, size - pos)),
-                now);
-    pos += piece;
-    now += 1000 + static_cast<int64_t>(piece) * 50000;  // microseconds
-    pad.Poll(now);
-    pad.TakeOutput(now);
   }
   now += 60000000;
   pad.Poll(now);

@@ -26,13 +26,10 @@
 // half the inputs skip building texts nobody looks at.
 // Built once per process: the control, its simulated link and the starting
 // states; each input restores a state, runs, and drops what is left in flight.
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -49,7 +46,6 @@ namespace {
 
 using namespace korvex;
 using namespace korvex::fuzz;
-namespace fs = std::filesystem;
 
 // Around every interval of the reply timer and the link; the longest
 // (10000 ms, a connection) plus one is enough for any timer row to run.
@@ -67,20 +63,6 @@ constexpr size_t kReceiveLimit = 1024;
 constexpr size_t kFloodBytes = 256;
 // Floods past the bound only repeat the overflow.
 constexpr int kMaxFloods = kReceiveLimit / kFloodBytes + 2;
-
-struct DownloadDir {
-  std::string path;
-  DownloadDir() {
-    std::string pattern = (fs::temp_directory_path() / "korvex-receive-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) std::abort();
-    path = pattern + "/";
-    WriteDownloadFolder(path);
-  }
-  ~DownloadDir() {
-    std::error_code ec;
-    fs::remove_all(path, ec);
-  }
-};
 
 // The starting states: those of the tour, then every other state code with
 // the fields the tour had once initialised, waiting with a 3000 ms timer;

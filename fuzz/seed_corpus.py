@@ -91,6 +91,14 @@ def receive_replays():
     return {f"replay-{first:03}": bytes([first]) + walk for first in range(256)}
 
 
+def pinpad_rests():
+    """One input per rest point of the pad in the state tour (the first byte,
+    from 0x10 on, picks one modulo their number), then what the control sent
+    from there (0xEF), six times: a few exchanges of a real run from there."""
+    return {f"rest-{first:03}": bytes([first]) + bytes([0xEF]) * 6
+            for first in range(0x10, 256)}
+
+
 def control_stream(records):
     return b"".join(data for _, side, data in records if side == "c")
 
@@ -186,6 +194,8 @@ def main():
     for name, data in receive_replays().items():
         (ROOT / "fuzz" / "corpus" / "receive" / name).write_bytes(data)
     keep("pinpad", pinpad_seeds(streams))
+    for name, data in pinpad_rests().items():
+        (ROOT / "fuzz" / "corpus" / "pinpad" / name).write_bytes(data)
     keep("request", [b"\x00" + control_stream(s) for s in streams])
 
 

@@ -6,10 +6,16 @@
 // a service-code check and a stripe read. Every state the control passes
 // through is kept the first time it is seen, with the fields it had then, and
 // with what the pad wrote while the control first waited there: the right
-// answer for that state, which an input can replay.
+// answer for that state, which an input can replay. The pad's rest points
+// are kept the same way, one for each state the control was in when the pad
+// came to rest, in the order of the run, with what the control sent the pad
+// from there up to the next one kept.
 #pragma once
 
+#include <unistd.h>
+
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -17,6 +23,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "control/korvex_impl.h"
 #include "control_snapshot.h"
@@ -40,6 +47,24 @@ inline void WriteDownloadFolder(const std::filesystem::path& dir) {
   put("EMVAPP.out.p7s", noise.substr(0, 70));
   put("Currency.dat", "233 EUR 2\r\n978 EUR 2\r\n");
 }
+
+// A download folder of its own for the tour, in the temporary directory,
+// removed with this.
+struct DownloadDir {
+  std::string path;
+  DownloadDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "korvex-tour-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) std::abort();
+    path = pattern + "/";
+    WriteDownloadFolder(path);
+  }
+  ~DownloadDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path, ec);
+  }
+  DownloadDir(const DownloadDir&) = delete;
+  DownloadDir& operator=(const DownloadDir&) = delete;
+};
 
 class StateTour {
  public:
@@ -71,6 +96,18 @@ class StateTour {
   // By state: the bytes the pad wrote while the control first waited there.
   std::map<int16_t, std::string> TakeReplies() { return std::move(replies_); }
 
+  // The control's bytes, each write as it reached the pad: after gapUs from
+  // the one before (the first from the pad's coming to rest).
+  struct Write {
+    int64_t gapUs;
+    std::string bytes;
+  };
+  struct PadRest {
+    emu::Emulator::RestPoint rest;
+    std::vector<Write> next;  // what the control sent on from there, on one connection
+  };
+  std::vector<PadRest> TakeRestPoints() { return std::move(rests_); }
+
  private:
   void Purchase(const std::string& script71, bool blacklisted) {
     Step([&] { return control_.StartTransaction("260304120000", 12.50, 978, false); }, 1102);
@@ -90,6 +127,7 @@ class StateTour {
         [&] {
           seen_.try_emplace(control_.fState, Capture(control_));
           NoteReplies();
+          NoteRest();
           return events_.success == successCode || events_.error.has_value();
         },
         60000);
@@ -109,6 +147,32 @@ class StateTour {
     waiting_ = control_.fState;
   }
 
+  // Runs between any two events as well. The control's bytes go to the rest
+  // point kept last when they reach the pad: written while the pad was still
+  // busy, they are its next request all the same.
+  void NoteRest() {
+    const auto& log = host_.WireLog();
+    const int64_t latencyUs = host_.toPeer.latencyMs * 1000;
+    for (; restLogged_ < log.size() && log[restLogged_].timeUs + latencyUs <= host_.NowUs();
+         ++restLogged_) {
+      const SimWireRecord& r = log[restLogged_];
+      if (r.kind != SimWireRecord::Data) {
+        restOpen_ = false;  // a new connection starts with the router's command
+      } else if (r.from == SimSide::Control && restOpen_) {
+        const int64_t arrivedUs = r.timeUs + latencyUs;
+        rests_.back().next.push_back({arrivedUs - lastRestUs_, r.bytes});
+        lastRestUs_ = arrivedUs;
+      }
+    }
+    if (restStates_.count(control_.fState)) return;
+    if (auto rest = pad_.Core().AtRest()) {
+      restStates_.insert(control_.fState);
+      rests_.push_back({std::move(*rest), {}});
+      restOpen_ = true;
+      lastRestUs_ = host_.NowUs();
+    }
+  }
+
   SimHost host_;
   emu::SimPinPad pad_;
   korvex::testing::OutcomeEvents events_;
@@ -118,6 +182,11 @@ class StateTour {
   std::set<int16_t> left_;  // states the control has waited in and left
   int16_t waiting_ = STATE_IDLE;
   size_t logged_ = 0;  // wire log records looked at
+  std::vector<PadRest> rests_;
+  std::set<int16_t> restStates_;
+  size_t restLogged_ = 0;   // wire log records that have reached the pad
+  bool restOpen_ = false;   // the last rest point kept takes the control's bytes
+  int64_t lastRestUs_ = 0;  // when its last write (or the rest itself) came
 };
 
 }  // namespace korvex::fuzz

@@ -73,6 +73,29 @@ void Emulator::Restart(PadState state) {
   stalledUntilUs_.reset();
 }
 
+std::optional<Emulator::RestPoint> Emulator::AtRest() const {
+  const Session* s = session_.get();
+  if (s == nullptr || timeline_.Next() || s->pending || !s->queue.empty() ||
+      !s->announcements.empty() || s->handling != 0 || !s->in.Empty() || !s->out.Empty() ||
+      s->parser.Pending() || s->closeRequested) {
+    return std::nullopt;
+  }
+  RestPoint rest{pad_, s->progress, s->transfer, s->echoAcks};
+  // With no timer running these ids are spent, and a restarted timeline
+  // hands them out again to timers of its own.
+  rest.pad.removalWait.reset();
+  rest.pad.Transaction().cardholderTimer.reset();
+  return rest;
+}
+
+void Emulator::Resume(const RestPoint& rest) {
+  pad_ = rest.pad;
+  if (!session_) return;
+  session_->progress = rest.progress;
+  session_->transfer = rest.transfer;
+  session_->echoAcks = rest.echoAcks;
+}
+
 void Emulator::Restart(EmulatorConfig config, PadState state) {
   config_ = std::move(config);
   Restart(std::move(state));

@@ -46,6 +46,20 @@ class Emulator : private PadServices {
   void Restart(PadState state);
   // The same with another configuration (a fuzzer's input brings its own).
   void Restart(EmulatorConfig config, PadState state);
+  // A pad between two requests: nothing in hand, nothing to send, no timer.
+  // What it holds then carries on over another connection, so a fuzzer can
+  // start its inputs there instead of replaying the conversation up to it.
+  struct RestPoint {
+    PinPad pad;
+    UpdateProgress progress;
+    DownloadTransfer transfer;
+    bool echoAcks = false;
+  };
+  // Where the pad rests now; nothing while anything is in hand or due.
+  std::optional<RestPoint> AtRest() const;
+  // The pad and the connection open now carry on from `rest` (after Connect
+  // and the router's command, on a pad restarted with rest.pad's state).
+  void Resume(const RestPoint& rest);
   // The earliest time (us) something falls due (may be <= now when output waits).
   std::optional<int64_t> NextDeadline() const;
   // The pieces of output due by nowUs; each is one write.

@@ -30,6 +30,23 @@ TEST(CardPurchase, CryptogramFollowsItsData) {
   EXPECT_NE(firstAc("000000001251", other), first);
 }
 
+// A pad at rest halfway through a purchase carries on from there on a new
+// connection to another emulator, as the pad fuzzer's inputs do; while a
+// request is in hand it is not at rest.
+TEST(CardPurchase, ARestPointCarriesOnOverAnotherConnection) {
+  RawLine line;
+  const auto before = PurchaseUntil("C02");
+  Converse(line, before);
+  const auto rest = line.emu.AtRest();
+  ASSERT_TRUE(rest.has_value());
+  RawLine other({}, rest->pad.State());
+  other.emu.Resume(*rest);
+  Converse(other, {kPurchase.begin() + static_cast<ptrdiff_t>(before.size()), kPurchase.end()});
+  EXPECT_TRUE(other.emu.Violations().empty()) << other.emu.ViolationSummary();
+  line.SendFrame("C02000100010");
+  EXPECT_FALSE(line.emu.AtRest().has_value());
+}
+
 // A failed PIN entry leaves the amount confirmed: the entry may be asked again.
 TEST(CardPurchase, FailedPinEntryMayBeRetried) {
   EmulatorConfig config;
