@@ -18,8 +18,13 @@
 //              with their byte
 //   0xF6       what the real pad sent when the control first waited in its
 //              present state (nothing where it never waited): the right
-//              answer, so that a few bytes walk a whole run, with mutations
-//              anywhere on the way
+//              answer, so that a few bytes walk on through a run, with
+//              mutations anywhere on the way
+//   0xF7 p v   that answer with byte p (modulo the length of its first
+//              frame's text) set to v and the block check made right again:
+//              a value spoilt in a way the check byte does not show, in
+//              replies far longer than an input (nothing where the answer
+//              holds no frame)
 //   others     ACK
 // Inputs of odd length run with the control's traces read, the others as for
 // a host that reads none: both ways through the trace code get fuzzed, and
@@ -128,6 +133,26 @@ struct Rig {
     Check("bytes from the pad");
   }
 
+  // The pad's answer for the present state; empty where it never waited.
+  const std::string& Reply() const {
+    static const std::string none;
+    const auto reply = starts.replies.find(link.control.fState);
+    return reply == starts.replies.end() ? none : reply->second;
+  }
+
+  // The answer with one byte of its first frame's text set, framed again.
+  std::string Spoilt(size_t pos, char value) const {
+    const std::string& reply = Reply();
+    const size_t stx = reply.find(STX);
+    const size_t etx = stx == std::string::npos ? stx : reply.find(ETX, stx);
+    if (etx == std::string::npos || etx == stx + 1) return {};
+    std::string text = reply.substr(stx + 1, etx - stx - 1);
+    text[pos % text.size()] = value;
+    const size_t checkBytes = link.control.ChecksumMode == 2 ? 2 : 1;
+    return reply.substr(0, stx) + Frame(text) +
+           reply.substr(std::min(reply.size(), etx + 1 + checkBytes));
+  }
+
   std::string Frame(const std::string& text) const {
     std::string frame = Framed(text);
     if (link.control.ChecksumMode == 2) {
@@ -173,8 +198,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       const char byte = static_cast<char>(data[pos++]);
       if (floods++ < kMaxFloods) rig.Send(std::string(kFloodBytes, byte));
     } else if (op == 0xF6) {
-      const auto reply = rig.starts.replies.find(rig.link.control.fState);
-      if (reply != rig.starts.replies.end()) rig.Send(reply->second);
+      if (!rig.Reply().empty()) rig.Send(rig.Reply());
+    } else if (op == 0xF7 && pos + 1 < size) {
+      const std::string spoilt = rig.Spoilt(data[pos], static_cast<char>(data[pos + 1]));
+      pos += 2;
+      if (!spoilt.empty()) rig.Send(spoilt);
     } else {
       rig.Send(std::string(1, ACK));
     }
