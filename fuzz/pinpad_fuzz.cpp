@@ -7,10 +7,11 @@
 // power-on: bits 0-1 its application (payment, loader, loader in download
 // mode, payment), bit 2 a card in the reader, bit 3 a line at 115200 baud
 // instead of 19200 (downloads run at 115200, the rest at 19200; at the other
-// speed every byte arrives as garbage). From 0x10 on it starts at one of the
-// rest points a real run passed (fuzz/state_tour.h), on a line at its
-// application's speed, so that a few bytes reach a card session or a
-// download. Each further byte h:
+// speed every byte arrives as garbage), with a cardholder who inserts the
+// card. From 0x10 on it starts at one of the rest points a real run passed
+// (fuzz/state_tour.h), on a line at its application's speed and with the
+// cardholder of that moment (one who swipes, in the run's stripe read), so
+// that a few bytes reach a card session or a download. Each further byte h:
 //   below 0xEF  sends the next 1 + h % 24 bytes, after which 1 ms and 50 ms a
 //               byte pass;
 //   0xEF        sends what the control sent in that run from the rest point
@@ -74,12 +75,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     emu::PadState state;
     state.app = kApps[data[0] & 3];
     state.card.present = (data[0] & 4) != 0;
+    pad.SetCardholder({});
     pad.Restart(std::move(state));
     pad.Connect(now);
     pad.Receive((data[0] & 8) ? emu::kSetComm115200 : emu::kSetComm19200, now);
   } else {
     walk = (data[0] - kFirstRest) % rests.size();
     const auto& rest = rests[walk].rest;
+    pad.SetCardholder(rests[walk].cardholder);
     pad.Restart(rest.pad.State());
     pad.Connect(now);
     pad.Receive(emu::AppBaud(rest.pad.App()) == 115200 ? emu::kSetComm115200 : emu::kSetComm19200,

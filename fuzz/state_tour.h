@@ -104,7 +104,8 @@ class StateTour {
   };
   struct PadRest {
     emu::Emulator::RestPoint rest;
-    std::vector<Write> next;  // what the control sent on from there, on one connection
+    std::vector<Write> next;     // what the control sent on from there, on one connection
+    emu::Cardholder cardholder;  // who was at the pad then (the emulator's configuration)
   };
   std::vector<PadRest> TakeRestPoints() { return std::move(rests_); }
 
@@ -167,7 +168,7 @@ class StateTour {
     if (restStates_.count(control_.fState)) return;
     if (auto rest = pad_.Core().AtRest()) {
       restStates_.insert(control_.fState);
-      rests_.push_back({std::move(*rest), {}});
+      rests_.push_back({std::move(*rest), {}, pad_.Core().Config().cardholder});
       restOpen_ = true;
       lastRestUs_ = host_.NowUs();
     }
