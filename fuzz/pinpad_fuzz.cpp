@@ -64,34 +64,43 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   return 0;
 }
 
+namespace {
+
+// Restarts the pad where the first byte says, connected and past the
+// router's command; returns the rest point an input's walk starts from.
+size_t Start(emu::Emulator& pad, uint8_t first, int64_t now) {
+  const auto& rests = Rests();
+  const bool atRest = first >= kFirstRest;
+  const size_t walk = atRest ? (first - kFirstRest) % rests.size() : 0;
+  emu::PadState state;
+  bool fastLine = (first & 8) != 0;
+  if (atRest) {
+    state = rests[walk].rest.pad.State();
+    fastLine = emu::AppBaud(state.app) == 115200;
+  } else {
+    state.app = kApps[first & 3];
+    state.card.present = (first & 4) != 0;
+  }
+  pad.SetCardholder(atRest ? rests[walk].cardholder : emu::Cardholder{});
+  pad.Restart(std::move(state));
+  pad.Connect(now);
+  pad.Receive(fastLine ? emu::kSetComm115200 : emu::kSetComm19200, now);
+  if (atRest) pad.Resume(rests[walk].rest);
+  return walk;
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
   // The pad's clock runs on across inputs; it must never go back.
   static int64_t now = 0;
   emu::Emulator& pad = Pad();
   const auto& rests = Rests();
-  size_t walk = 0;
-  if (data[0] < kFirstRest) {
-    emu::PadState state;
-    state.app = kApps[data[0] & 3];
-    state.card.present = (data[0] & 4) != 0;
-    pad.SetCardholder({});
-    pad.Restart(std::move(state));
-    pad.Connect(now);
-    pad.Receive((data[0] & 8) ? emu::kSetComm115200 : emu::kSetComm19200, now);
-  } else {
-    walk = (data[0] - kFirstRest) % rests.size();
-    const auto& rest = rests[walk].rest;
-    pad.SetCardholder(rests[walk].cardholder);
-    pad.Restart(rest.pad.State());
-    pad.Connect(now);
-    pad.Receive(emu::AppBaud(rest.pad.App()) == 115200 ? emu::kSetComm115200 : emu::kSetComm19200,
-                now);
-    pad.Resume(rest);
-  }
-  const auto send = [&](const std::string& bytes, int64_t afterUs) {
-    pad.Receive(bytes, now);
-    now += afterUs;
+  size_t walk = Start(pad, data[0], now);
+  // Time passes and the pad's output is taken.
+  const auto settle = [&](int64_t us) {
+    now += us;
     pad.Poll(now);
     pad.TakeOutput(now);
   };
@@ -99,26 +108,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   while (pos < size) {
     const uint8_t op = data[pos++];
     if (op >= kPause) {
-      now += (op - kPause + 1) * int64_t{500000};
-      pad.Poll(now);
-      pad.TakeOutput(now);
+      settle((op - kPause + 1) * int64_t{500000});
     } else if (op == kReplay) {
       if (walk >= rests.size()) continue;
       for (const auto& write : rests[walk].next) {
         now += write.gapUs;
-        send(write.bytes, 0);
+        pad.Receive(write.bytes, now);
+        settle(0);
       }
       ++walk;
     } else {
       const size_t piece = std::min<size_t>(1 + op % 24, size - pos);
-      send(std::string(reinterpret_cast<const char*>(data + pos), piece),
-           1000 + static_cast<int64_t>(piece) * 50000);  // microseconds
+      pad.Receive(std::string(reinterpret_cast<const char*>(data + pos), piece), now);
+      settle(1000 + static_cast<int64_t>(piece) * 50000);  // microseconds
       pos += piece;
     }
   }
-  now += 60000000;
-  pad.Poll(now);
-  pad.TakeOutput(now);
+  settle(60000000);
   now += 1000;
   pad.Disconnect(now);
   // What the input made the pad keep (records, files, violations) goes now:
