@@ -8,24 +8,33 @@ void JsonLineWriter::Write(const Json& line, LineKind kind) {
   out_.Push(line.dump(-1, ' ', false, Json::error_handler_t::replace), kind);
 }
 
-Json InterfaceEventLine(int32_t type, int32_t code, const std::string& text) {
-  return Json{
-      {"event", "InterfaceEvent"}, {"type", type}, {"code", code}, {"text", TextValue(text)}};
+namespace {
+
+std::string Quoted(const std::string& text) {
+  return TextValue(text).dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
-Json DebugEventLine(int16_t level, const std::string& text) {
-  return Json{{"event", "DebugEvent"}, {"level", level}, {"text", TextValue(text)}};
+}  // namespace
+
+std::string InterfaceEventLine(int32_t type, int32_t code, const std::string& text) {
+  return "{\"event\":\"InterfaceEvent\",\"type\":" + std::to_string(type) +
+         ",\"code\":" + std::to_string(code) + ",\"text\":" + Quoted(text) + "}";
+}
+
+std::string DebugEventLine(int16_t level, const std::string& text) {
+  return "{\"event\":\"DebugEvent\",\"level\":" + std::to_string(level) +
+         ",\"text\":" + Quoted(text) + "}";
 }
 
 void BridgeEvents::InterfaceEvent(int32_t& EventType, int32_t& Code, std::string& Text) {
-  out_.Write(
+  out_.WriteText(
       InterfaceEventLine(EventType, Code, showCardData_ ? Text : MaskEventText(EventType, Text)),
       LineKind::kEvent);
 }
 
 void BridgeEvents::DebugEvent(int16_t& DebugLevel, std::string& Text) {
   if (DebugLevel < traceLevel_) return;
-  out_.Write(DebugEventLine(DebugLevel, Text), LineKind::kDebug);
+  out_.WriteText(DebugEventLine(DebugLevel, Text), LineKind::kDebug);
 }
 
 }  // namespace korvex::cli
