@@ -6,6 +6,15 @@
 // setTerminalObject binds it and takes its fingerprint) and the host's loop
 // runs between lines, so that what a call starts (a connection that nobody
 // answers, a timer) ends in event lines that must be valid JSON as well.
+//
+// Input: the first byte says which calls the host made before the input's
+// lines, one bit each, in this order: setName("PAD1"), setEMVRegistryKey
+// (the registry holds that pad's router), setTerminalObject, SetDownloadPath,
+// InitFromReg, PerformConnectionTest(1), InitTransaction, and then ten
+// seconds of the host's loop (the connection attempt ends). The rest are the
+// lines. A line costs a JSON parse and answer, far more than a call made
+// here, so a control that had its calls made here reaches in one or two lines
+// what took five or six before.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -16,24 +25,52 @@
 #include "example_terminal.h"
 #include "korvex/sim_host.h"
 
+namespace {
+
+using namespace korvex;
+
+constexpr const char* kRegistryKey = "SOFTWARE\\Korvex\\EMV\\";
+constexpr const char* kPadKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Korvex\\EMV\\PinPads\\PAD1";
+
+void CallsBefore(uint8_t calls, SimHost& host, Korvex& control, TerminalObject& terminal) {
+  if (calls & 0x01) control.setName("PAD1");
+  if (calls & 0x02) {
+    host.registry().SetValue(kPadKey, "RouterHost", std::string("127.0.0.1\0", 10));
+    host.registry().SetValue(kPadKey, "RouterPort", std::string("9999\0", 5));
+    host.registry().SetValue(kPadKey, "Com", std::string("3\0", 2));
+    control.setEMVRegistryKey(kRegistryKey);
+  }
+  if (calls & 0x04) control.setTerminalObject(terminal);
+  if (calls & 0x08) control.SetDownloadPath("/tmp/korvex-download/");
+  if (calls & 0x10) control.InitFromReg();
+  if (calls & 0x20) control.PerformConnectionTest(1);
+  if (calls & 0x40) control.InitTransaction();
+  if (calls & 0x80) host.RunFor(10000);
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace korvex::cli;
-  korvex::SimHost host;
+  if (size < 1) return 0;
+  SimHost host;
   OutputQueue output(size_t(1) << 20);
   JsonLineWriter writer(output);
   BridgeEvents events(writer, false);  // the calls' events become lines too
-  korvex::Korvex control(host, events);
+  Korvex control(host, events);
   // Read once: the terminal object only answers the control's questions.
   static const auto terminal = korvex::fuzz::LoadExampleTerminal();
+  CallsBefore(data[0], host, control, *terminal);
   BridgeTarget target{control, terminal.get()};
   LineDispatcher dispatcher(KorvexMethods(), target, writer);
 
-  // Far below libFuzzer's longest input (4 KiB), so that an input reaches the
-  // overlong case: at 4 KiB no input was ever longer than a line may be.
-  LineSplitter splitter(1024);
+  // The longest call in the seeds is 70 bytes; a line of 81 is over the cut
+  // here, so that a short input reaches the overlong case (the bridge cuts at
+  // 1 KiB, which no input this short could pass).
+  LineSplitter splitter(80);
   size_t lines = 0;
   for (InputLine& line :
-       splitter.Feed(std::string_view(reinterpret_cast<const char*>(data), size))) {
+       splitter.Feed(std::string_view(reinterpret_cast<const char*>(data + 1), size - 1))) {
     dispatcher.OnLine(std::move(line));
     ++lines;
     host.RunFor(200);

@@ -36,10 +36,11 @@ limits() {
     pinpad) echo -max_len=512 ;;
     # A saved state is a few hundred bytes; longer inputs only repeat fields.
     statefile) echo -max_len=1024 ;;
-    # Room for one line over the bridge's 1 KiB cut (the overlong seed) and a
-    # few calls after it; grown to 4 KiB, inputs of a hundred bad lines each
-    # brought the target down to a few hundred executions a second.
-    bridge) echo -max_len=2048 ;;
+    # One call of the longest kind and a short one, or a line over the
+    # target's 80-byte cut: each line costs a JSON parse and answer (a broken
+    # one more, for its message), and the calls a line needs before it come
+    # with the input's first byte.
+    bridge) echo -max_len=96 ;;
   esac
 }
 
