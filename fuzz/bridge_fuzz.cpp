@@ -12,9 +12,9 @@
 // (the registry holds that pad's router), setTerminalObject, SetDownloadPath,
 // InitFromReg, PerformConnectionTest(1), InitTransaction, and then ten
 // seconds of the host's loop (the connection attempt ends). The rest are the
-// lines. A line costs a JSON parse and answer, far more than a call made
-// here, so a control that had its calls made here reaches in one or two lines
-// what took five or six before.
+// lines. A line costs a JSON parse and an answer on top of its call, so a
+// control that had its calls made here reaches in one or two lines what took
+// five or six before.
 #include <cstddef>
 #include <cstdint>
 #include <string>
