@@ -4,17 +4,22 @@
 
 namespace korvex::cli {
 
-void JsonLineWriter::Write(const Json& line, LineKind kind) {
-  out_.Push(line.dump(-1, ' ', false, Json::error_handler_t::replace), kind);
-}
-
 namespace {
 
+// Compact, and invalid UTF-8 replaced instead of thrown.
+std::string Dumped(const Json& value) {
+  return value.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
 std::string Quoted(const std::string& text) {
-  return TextValue(text).dump(-1, ' ', false, Json::error_handler_t::replace);
+  return Dumped(TextValue(text));
 }
 
 }  // namespace
+
+void JsonLineWriter::Write(const Json& line, LineKind kind) {
+  out_.Push(Dumped(line), kind);
+}
 
 std::string InterfaceEventLine(int32_t type, int32_t code, const std::string& text) {
   return "{\"event\":\"InterfaceEvent\",\"type\":" + std::to_string(type) +
