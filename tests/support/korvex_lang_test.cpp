@@ -15,18 +15,15 @@ TEST(Texts, YesNoFollowsTheFirstKnownLanguageOfTheCard) {
   }
 }
 
+// The texts themselves reach the host in the purchase and table-update events;
+// here the table ends and the numbers that have none.
 TEST(Texts, ResultTableBoundariesAndGaps) {
   EXPECT_EQ(EmvResultText(0), "Operation successful");
-  EXPECT_EQ(EmvResultText(10), "Chip rdr failure");
-  EXPECT_EQ(EmvResultText(49), "App not yet effective");
-  EXPECT_EQ(EmvResultText(78), "Card inserted");
-  EXPECT_EQ(EmvResultText(97), "Unrecog return");
   EXPECT_EQ(EmvResultText(99), "Failure");
   for (int gap : {-1, 11, 79, 96, 100}) EXPECT_EQ(EmvResultText(gap), "") << gap;
-  EXPECT_EQ(TableResultText(3), "Response has more packets");
+  EXPECT_EQ(TableResultText(3), "Response has more packets");  // the low codes are shared
   EXPECT_EQ(TableResultText(12), "Field limit reached");
-  EXPECT_EQ(TableResultText(13), "");
-  EXPECT_EQ(TableResultText(99), "Internal failure");
+  for (int gap : {-1, 13, 100}) EXPECT_EQ(TableResultText(gap), "") << gap;
 }
 
 }  // namespace
