@@ -1,5 +1,6 @@
 // The connection test and InitTransaction against the emulated PIN pad, and
-// the version record read back deciding what is to be done.
+// the version record read back deciding what is to be done. A pad that falls
+// silent during the detection: each state's error, repeating, in TimeoutTable.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -31,35 +32,6 @@ TEST(ConnectionTest, FindsThePaymentApplicationAtOnceOrThroughTheLoader) {
                    "Rakendus LoaderApp tuvastatud", "TIMEOUT!!!!!!!!!!!", "K\xE4ivitan EMVApp...",
                    "Rakenduse EMVApp tuvastamine...", "EMVApp tuvastatud"}));
   EXPECT_EQ(rig.pad.Core().App(), emu::PadApp::Payment);
-}
-
-// From the request the pad reads no more on, the state's error comes 3000 ms
-// after it (never ACKed) and again at every expiry; nothing is resent.
-TEST(ConnectionTest, SilentPadRepeatsItsErrorAtEveryExpiry) {
-  // Application, request stalled at and its occurrence, state kept, error.
-  const std::tuple<emu::PadApp, const char*, int, int16_t, RecordedEvent> rows[] = {
-      {emu::PadApp::Payment, "P01", 1, 600, IE(1, 44, "PinPad application/connection error.")},
-      {emu::PadApp::Loader, "L00", 1, 602, IE(1, 44, "Invalid LoaderApp suggestion.")},
-      {emu::PadApp::Loader, "L0302", 1, 604, IE(1, 44, "EMVApp switch failed.")},
-      {emu::PadApp::Loader, "P01", 2, 620, IE(1, 44, "EMVApp not responding after switch.")},
-  };
-  for (const auto& [app, stalledAt, occurrence, state, error] : rows) {
-    SCOPED_TRACE(stalledAt);
-    emu::EmulatorConfig config;
-    config.faults = {{emu::FaultKind::Stall, stalledAt, occurrence, 1, ""}};
-    InitRig rig(StalePad(app), config);
-    rig.Ready(false);
-    auto errors = [&rig, &error = error] { return std::ranges::count(rig.events.all, error); };
-    ASSERT_TRUE(rig.host.RunUntil([&] { return errors() == 1; }, 20000));
-    const Texts sent = rig.Requests();
-    EXPECT_EQ(rig.host.NowMs() - rig.host.WireLog().back().timeMs, 3000);
-    rig.host.RunFor(5999);
-    EXPECT_EQ(errors(), 2);
-    rig.host.RunFor(1);
-    EXPECT_EQ(errors(), 3);
-    EXPECT_EQ(rig.Requests(), sent);
-    EXPECT_EQ(rig.control.fState, state);
-  }
 }
 
 // Over a connection that went after the connection test. Keys differing or no
