@@ -20,9 +20,11 @@ struct FaultCase {
   std::string output;  // all the pad sent
   const char* note;
   bool closes = false;
+  int64_t durationMs = 1000;
 };
 
-// Every rule fails with status "04", stalls for 1000 ms and corrupts at random always.
+// Every rule fails with status "04", stalls for 1000 ms (unless it says) and corrupts at
+// random always.
 TEST(Faults, EachKindHitsTheChosenFramesOnly) {
   using enum FaultKind;
   const std::string p01 = Frame("P010002");
@@ -41,12 +43,13 @@ TEST(Faults, EachKindHitsTheChosenFramesOnly) {
       // I07 has no status reply: it is ignored and the loader never starts.
       {FailStatus, "I07", 1, 1, "I07 ~10000 L00", kAck + kAck, "status 04 cannot be answered"},
       {Stall, "P01", 1, 1, "P01 ~500 I050 ~500 P01", kAck + p01, "stalls for 1000 ms"},
+      {Stall, "P01", 1, 1, "P01 ~60000 P01", "", "stalls for good", false, 0},
       {Close, "I050", 2, 1, "I050 + I050", kAck + Frame("I050"), "connection closed", true},
   };
   for (const FaultCase& c : cases) {
     SCOPED_TRACE(c.steps);
     EmulatorConfig config;
-    config.faults = {{c.kind, c.message, c.occurrence, c.count, "04", 1000, 1.0}};
+    config.faults = {{c.kind, c.message, c.occurrence, c.count, "04", c.durationMs, 1.0}};
     RawLine line(config);
     std::istringstream steps(c.steps);
     for (std::string step; steps >> step;) {
