@@ -1,6 +1,6 @@
 // A few soak runs: on a clean line every purchase and download completes and
-// every value the control took matches the pad's; on a noisy one every run
-// is counted once, by how it ended, and the table says so.
+// every value the control took matches the pad's, on a slow one too; on a
+// noisy one every run is counted once, by how it ended, and the table says so.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -36,6 +36,15 @@ TEST(Soak, CleanLineCompletesEverythingAndNoisyLineCountsEachRunOnce) {
   EXPECT_EQ(ok.completed, 4) << ok.errorsByCode.size() << " error codes";
   EXPECT_EQ(ok.wrongValues, 0);
   EXPECT_TRUE(ok.wrong.empty());
+
+  // A slow line: the download goes longer than the hang bound without an
+  // event, each block re-arming the reply timer, and is not a hang.
+  SoakOptions slow = clean;
+  slow.purchases = 0;
+  slow.jitterMs = 900;
+  slow.hangBoundMs = 20000;
+  const SoakTotals late = RunSoak(slow, progress);
+  EXPECT_EQ(late.completed, 1) << (late.hangs.empty() ? "" : late.hangs.front());
 
   SoakOptions noisy;
   noisy.purchases = 6;

@@ -4,8 +4,10 @@
 #include <CLI/CLI.hpp>
 #include <iostream>
 #include <stdexcept>
+#include <string>
 
 #include "tools/soak/soak_run.h"
+#include "tools/soak/soak_steps.h"
 
 int main(int argc, char** argv) {
   korvex::soak::SoakOptions options;
@@ -42,7 +44,9 @@ int main(int argc, char** argv) {
       ->capture_default_str();
   app.add_option("--seed", options.seed, "seed of every random choice")->capture_default_str();
   app.add_option("--hang-bound-ms", options.hangBoundMs,
-                 "virtual time without any event after which a step counts as hung")
+                 "virtual time without any event, the control running no timer, after which "
+                 "a step counts as hung; a step not ended after " +
+                     std::to_string(korvex::soak::kStepCapBounds) + " of these counts as hung too")
       ->check(CLI::Range(int64_t{1}, int64_t{86400000}))
       ->capture_default_str();
   app.add_option("--download-folder", options.downloadFolder,

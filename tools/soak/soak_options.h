@@ -15,7 +15,9 @@ struct SoakOptions {
   int maxChunk = 16;         // writes are cut into random pieces of 1 to this many bytes
   int64_t jitterMs = 4;      // each write takes 1 ms plus 0 to this many more
   uint32_t seed = 1;
-  // A step that brings no event for this long (virtual time) counts as hung.
+  // A step that brings no event for this long (virtual time) while the control
+  // has no timer running counts as hung; so does one that has not ended after
+  // kStepCapBounds such bounds.
   int64_t hangBoundMs = 120000;
   // The folder holding Constant\ for the downloads; "" for the sample folder.
   std::string downloadFolder;

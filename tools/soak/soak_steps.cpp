@@ -70,10 +70,20 @@ StepResult RunStep(SoakRig& rig, const std::string& title, const std::function<i
     }
     return ended || next != before;
   };
-  // Every event starts the hang bound afresh.
+  // Every event starts the hang bound afresh. A bound without one is a hang
+  // only when the control has no timer running either: over a slow line a
+  // download goes minutes without an event while each block re-arms the reply
+  // timer. A timer that keeps the control busy for ever is caught by the cap.
+  const int64_t startMs = rig.host.NowMs();
   while (!ended) {
-    if (!rig.host.RunUntil(settled, hangBoundMs)) {
-      return {StepEnd::Hung, "", title + ": " + TimersAt(ImplAccess::Of(rig.control))};
+    if (rig.host.RunUntil(settled, hangBoundMs)) continue;
+    Korvex::Impl& impl = ImplAccess::Of(rig.control);
+    const bool timed = impl.TimeoutTimer->Enabled() || impl.StallGuardArmed();
+    if (!timed) return {StepEnd::Hung, "", title + ": " + TimersAt(impl)};
+    if (rig.host.NowMs() - startMs >= kStepCapBounds * hangBoundMs) {
+      return {StepEnd::Hung, "",
+              title + ": no end after " + std::to_string(kStepCapBounds) + " bounds, " +
+                  TimersAt(impl)};
     }
   }
   return result;

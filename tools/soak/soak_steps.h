@@ -55,9 +55,13 @@ struct StepResult {
   std::string text;  // the error's text, or where the step hung
 };
 
+// A step still going after this many hang bounds counts as hung, timers or not.
+inline constexpr int64_t kStepCapBounds = 30;
+
 // Calls `call` (0 means started) and runs the host until the InterfaceEvent
-// 0/`code`, an error event (EventType 1 or 3), or hangBoundMs of virtual time
-// without any InterfaceEvent.
+// 0/`code`, an error event (EventType 1 or 3), hangBoundMs of virtual time
+// without any InterfaceEvent and with none of the control's timers running,
+// or kStepCapBounds bounds in all.
 StepResult RunStep(SoakRig& rig, const std::string& title, const std::function<int16_t()>& call,
                    int32_t code, int64_t hangBoundMs);
 
