@@ -48,7 +48,7 @@ std::string TrackExpiry(const CardProfile& card) {
 void ReadTags(const json& j, CardProfile& card) {
   if (!j.is_object()) Fail("card.tags", "expected an object of tag: hex value");
   for (const auto& item : j.items()) {
-    const std::string path = "card.tags." + item.key();
+    const std::string path = Join("card.tags", item.key());
     if ((item.key().size() != 2 && item.key().size() != 4) || !IsHex(item.key())) {
       Fail(path, "a tag is 2 or 4 hex digits");
     }

@@ -44,10 +44,28 @@ std::string Latin1(const std::string& utf8, const std::string& path) {
   return out;
 }
 
+// A key as JSON spells it where it is a control character (\u0000): the key
+// comes from the file, and a NUL in it would end the error's text when printed.
+std::string Spelled(const std::string& key) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string out;
+  for (const char c : key) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) {
+      out += "\\u00";
+      out += kHex[byte >> 4];
+      out += kHex[byte & 0xF];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 std::string Join(const std::string& path, const std::string& key) {
-  return path.empty() ? key : path + "." + key;
+  return path.empty() ? Spelled(key) : path + "." + Spelled(key);
 }
 
 void Fail(const std::string& path, const std::string& message) {

@@ -11,6 +11,7 @@ namespace korvex::emu::json_fields {
 
 using nlohmann::json;
 
+// path.key, with the key's control characters spelled as JSON spells them.
 std::string Join(const std::string& path, const std::string& key);
 [[noreturn]] void Fail(const std::string& path, const std::string& message);
 

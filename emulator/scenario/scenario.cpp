@@ -115,7 +115,7 @@ void ReadDelays(const json& j, Delays& d) {
     if (!per.is_object()) Fail("delays.perMessageMs", "expected an object");
     for (const auto& item : per.items()) {
       d.perMessageMs[item.key()] =
-          Integer(item.value(), "delays.perMessageMs." + item.key(), 0, kMaxMs);
+          Integer(item.value(), Join("delays.perMessageMs", item.key()), 0, kMaxMs);
     }
   }
 }

@@ -92,6 +92,10 @@ TEST(Scenario, RefusalsNameTheField) {
       {R"({"faults": [{"kind": "nak"}, {"kind": "stall", "durationMs": -1e400}]})",
        "faults[1].durationMs: number -1e400 is too large"},
       {R"({"tables": {"est": ["a", 1e400]}})", "tables.est[1]: number 1e400"},
+      // A key's control characters are spelled out: a NUL ended the printed message.
+      {R"({"\u0000\u001cScheme1\u001cA00rder":true})",
+       R"(\u0000\u001cScheme1\u001cA00rder: unknown field)"},
+      {R"({"card": {"tags": {"9\u007f": "00"}}})", R"(card.tags.9\u007f: a tag is 2 or 4)"},
   };
   for (const auto& [text, message] : cases) {
     const std::string json = text;  // a lambda may not capture a structured binding in C++20
