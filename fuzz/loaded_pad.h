@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "emulator/core/emulator.h"
 
@@ -13,7 +15,8 @@ namespace korvex::fuzz {
 
 inline void RunLoadedPad(emu::EmulatorConfig config, emu::PadState state) {
   static emu::Emulator pad;
-  static int64_t now = 0;  // the pad's clock runs on across inputs, never back
+  static int64_t now = 0;                  // the pad's clock runs on across inputs, never back
+  static std::vector<std::string> writes;  // kept, with its room
   pad.GetTranscript().enabled = false;
   pad.Restart(std::move(config), std::move(state));
   pad.Connect(now);
@@ -28,12 +31,15 @@ inline void RunLoadedPad(emu::EmulatorConfig config, emu::PadState state) {
     if (!due || *due > end) break;
     now = std::max(now, *due);
     pad.Poll(now);
-    for (const auto& write : pad.TakeOutput(now))
+    writes.clear();
+    pad.TakeOutput(now, writes);
+    for (const auto& write : writes)
       if (write.find('\x02') != std::string::npos) pad.Receive("\x06", now);
   }
   now = end;
   pad.Poll(now);
-  pad.TakeOutput(now);
+  writes.clear();
+  pad.TakeOutput(now, writes);
 }
 
 }  // namespace korvex::fuzz

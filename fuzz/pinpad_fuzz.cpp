@@ -72,15 +72,12 @@ size_t Start(emu::Emulator& pad, uint8_t first, int64_t now) {
   const auto& rests = Rests();
   const bool atRest = first >= kFirstRest;
   const size_t walk = atRest ? (first - kFirstRest) % rests.size() : 0;
-  emu::PadState state;
-  bool fastLine = (first & 8) != 0;
-  if (atRest) {
-    state = rests[walk].rest.pad.State();
-    fastLine = emu::AppBaud(state.app) == 115200;
-  } else {
+  emu::PadState state = atRest ? rests[walk].rest.pad.State() : emu::PadState{};
+  if (!atRest) {
     state.app = kApps[first & 3];
     state.card.present = (first & 4) != 0;
   }
+  const bool fastLine = atRest ? emu::AppBaud(state.app) == 115200 : (first & 8) != 0;
   pad.SetCardholder(atRest ? rests[walk].cardholder : emu::Cardholder{});
   pad.Restart(std::move(state));
   pad.Connect(now);
@@ -99,10 +96,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const auto& rests = Rests();
   size_t walk = Start(pad, data[0], now);
   // Time passes and the pad's output is taken.
+  static std::vector<std::string> output;  // kept, with its room
   const auto settle = [&](int64_t us) {
     now += us;
     pad.Poll(now);
-    pad.TakeOutput(now);
+    output.clear();
+    pad.TakeOutput(now, output);
   };
   size_t pos = 1;
   while (pos < size) {

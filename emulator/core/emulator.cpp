@@ -1,6 +1,7 @@
 #include "emulator/core/emulator.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "emulator/core/time_units.h"
 #include "emulator/core/wire_text.h"
@@ -52,16 +53,17 @@ void Emulator::DrainInput() {
   while (session_ && !session_->closeRequested && !session_->in.Empty()) {
     const int64_t due = *session_->in.NextDue();
     nowUs_ = std::max(nowUs_, due);
-    for (auto& piece : session_->in.TakeDue(due)) {
-      if (!session_) return;
-      Deliver(std::move(piece));
+    while (session_) {
+      auto piece = session_->in.TakeNext(due);
+      if (!piece) break;
+      Deliver(std::move(*piece));
     }
   }
 }
 
 void Emulator::Restart(PadState state) {
   session_.reset();
-  timeline_ = Timeline{};
+  timeline_.Clear();
   pad_ = PinPad(std::move(state));
   faults_ = FaultPlan(config_.faults);
   transcript_.Clear();
@@ -108,12 +110,13 @@ void Emulator::Receive(const std::string& bytes, int64_t nowUs) {
     return;
   }
   if (session_->closeRequested) return;
-  std::string line = bytes;
   if (session_->options.routerFront && session_->router.GetState() == RouterFront::State::Waiting) {
-    line = session_->router.Feed(bytes);
+    const std::string line = session_->router.Feed(bytes);
     if (session_->router.GetState() != RouterFront::State::Waiting) OnRouterDecision();
+    session_->in.Write(line, nowUs_);
+  } else {
+    session_->in.Write(bytes, nowUs_);
   }
-  session_->in.Write(line, nowUs_);
   Advance(nowUs);
 }
 
@@ -122,9 +125,18 @@ void Emulator::Poll(int64_t nowUs) {
 }
 
 std::vector<std::string> Emulator::TakeOutput(int64_t nowUs) {
+  std::vector<std::string> pieces;
+  TakeOutput(nowUs, pieces);
+  return pieces;
+}
+
+void Emulator::TakeOutput(int64_t nowUs, std::vector<std::string>& pieces) {
   Advance(nowUs);
-  if (!session_) return {};
-  return session_->out.TakeDue(nowUs);
+  while (session_) {
+    auto piece = session_->out.TakeNext(nowUs);
+    if (!piece) break;
+    pieces.push_back(std::move(*piece));
+  }
 }
 
 std::optional<int64_t> Emulator::NextDeadline() const {
@@ -143,26 +155,27 @@ void Emulator::Advance(int64_t nowUs) {
     const auto timer = timeline_.Next();
     if (input && *input <= nowUs && (!timer || *input <= *timer)) {
       nowUs_ = std::max(nowUs_, *input);
-      for (auto& piece : session_->in.TakeDue(*input)) Deliver(std::move(piece));
+      // One piece at a time: a piece's handling may end the connection.
+      if (auto piece = session_->in.TakeNext(*input)) Deliver(std::move(*piece));
       continue;
     }
-    if (!timeline_.RunOne(nowUs)) break;
+    auto due = timeline_.TakeDue(nowUs);
+    if (!due) break;
+    nowUs_ = std::max(nowUs_, due->atUs);
+    // A connection's timer does nothing once that connection has gone.
+    if (due->owner == 0 || (session_ && session_->id == due->owner)) due->action();
   }
   nowUs_ = std::max(nowUs_, nowUs);
 }
 
 uint64_t Emulator::AfterUs(int64_t delayUs, std::function<void()> action) {
-  return timeline_.At(nowUs_ + std::max<int64_t>(0, delayUs), [this, action](int64_t at) {
-    nowUs_ = std::max(nowUs_, at);
-    action();
-  });
+  return timeline_.At(nowUs_ + std::max<int64_t>(0, delayUs), std::move(action));
 }
 
 uint64_t Emulator::AfterInSession(int64_t delayUs, std::function<void()> action) {
-  const uint64_t id = session_ ? session_->id : 0;
-  return AfterUs(delayUs, [this, id, action] {
-    if (session_ && session_->id == id) action();
-  });
+  // Without a connection the timer belongs to none that could come later.
+  const uint64_t owner = session_ ? session_->id : std::numeric_limits<uint64_t>::max();
+  return timeline_.At(nowUs_ + std::max<int64_t>(0, delayUs), std::move(action), owner);
 }
 
 void Emulator::OnRouterDecision() {
@@ -209,6 +222,7 @@ void Emulator::AddViolation(const std::string& message, const std::string& descr
   } else {
     ++violationsDropped_;
   }
+  if (!transcript_.enabled) return;
   const std::string about = message.empty() ? "" : " [" + DescribeBytes(message) + "]";
   Note("VIOLATION: " + description + about);
 }

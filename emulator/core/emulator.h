@@ -64,6 +64,8 @@ class Emulator : private PadServices {
   std::optional<int64_t> NextDeadline() const;
   // The pieces of output due by nowUs; each is one write.
   std::vector<std::string> TakeOutput(int64_t nowUs);
+  // The same, appended to `pieces` (a caller polling often keeps its room).
+  void TakeOutput(int64_t nowUs, std::vector<std::string>& pieces);
   // A fault asked for the connection to be closed: the adapter closes it and
   // calls Disconnect.
   bool CloseRequested() const { return session_ && session_->closeRequested; }
@@ -154,6 +156,7 @@ class Emulator : private PadServices {
   uint64_t violationsDropped_ = 0;
   uint64_t unitsRead_ = 0;
   std::unique_ptr<Session> session_;
+  std::vector<WireUnit> unitScratch_;  // Deliver's, reused
   UpdateProgress detachedProgress_;
   DownloadTransfer detachedTransfer_;
   uint64_t nextSessionId_ = 1;

@@ -26,9 +26,17 @@ void Emulator::Deliver(std::string bytes) {
   }
   Session& s = *session_;
   s.parser.SetMode(AppCheckMode(pad_.App()));
-  auto units = s.parser.Feed(bytes);
+  // The units' vector is kept from one piece to the next (a piece is often a
+  // byte); a handler that delivers more meanwhile simply gets a fresh one.
+  std::vector<WireUnit> units = std::move(unitScratch_);
+  units.clear();
+  s.parser.Feed(bytes, units);
+  bool cut = false;  // the connection went, or is to close, before a unit
   for (const auto& unit : units) {
-    if (!session_ || session_->closeRequested) return;
+    if (!session_ || session_->closeRequested) {
+      cut = true;
+      break;
+    }
     if (Deaf()) {
       if (!transcript_.enabled) continue;
       const std::string why = IsStarting(pad_.App()) ? AppName(pad_.App()) : "stalled";
@@ -38,7 +46,8 @@ void Emulator::Deliver(std::string bytes) {
     }
     HandleUnit(unit);
   }
-  if (Deaf() && session_) session_->parser.Reset();
+  unitScratch_ = std::move(units);
+  if (!cut && Deaf() && session_) session_->parser.Reset();
 }
 
 void Emulator::HandleUnit(const WireUnit& unit) {

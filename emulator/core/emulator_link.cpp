@@ -13,11 +13,13 @@ namespace korvex::emu {
 
 void Emulator::Write(const std::string& bytes, const std::string& decoded) {
   if (!session_) return;
-  std::string wire = bytes;
   const bool garbled = Garbled();
+  std::string garbledBytes;
   if (garbled) {
-    for (char& c : wire) c = Garble(c);
+    garbledBytes = bytes;
+    for (char& c : garbledBytes) c = Garble(c);
   }
+  const std::string& wire = garbled ? garbledBytes : bytes;
   session_->out.SetOptions({config_.link.pace, AppBaud(pad_.App()), config_.link.chunkSize,
                             MsToUs(config_.link.chunkGapMs), &lineUse_});
   if (transcript_.enabled) {
@@ -61,21 +63,21 @@ void Emulator::ReleaseAnnouncements() {
   if (!session_ || session_->handling > 0) return;
   while (session_ && !session_->announcements.empty()) {
     std::string text = std::move(session_->announcements.front());
-    session_->announcements.pop_front();
+    session_->announcements.erase(session_->announcements.begin());
     Queue({std::move(text), true});
   }
 }
 
 void Emulator::SendNext() {
   if (!session_ || session_->pending || session_->queue.empty()) return;
-  session_->pending = session_->queue.front();
-  session_->queue.pop_front();
+  session_->pending = std::move(session_->queue.front());
+  session_->queue.erase(session_->queue.begin());
   session_->resends = 0;
   Transmit();
 }
 
 void Emulator::Transmit() {
-  const std::string text = session_->pending->text;
+  const std::string& text = session_->pending->text;
   const CheckMode mode = AppCheckMode(pad_.App());
   std::string frame = EncodeFrame(text, mode);
   const bool spoilt = faults_.CorruptOutgoing(text);
@@ -87,8 +89,11 @@ void Emulator::Transmit() {
   }
   Write(frame, decoded);
   const int64_t timeoutMs = config_.delays.ackTimeoutMs;
-  session_->ackTimer = AfterInSession(MsToUs(timeoutMs), [this, text, timeoutMs] {
-    AddViolation(text, "frame not acknowledged within " + std::to_string(timeoutMs) + " ms");
+  // Every change of the pending frame cancels this timer, so when it fires the
+  // frame it waits for is still the pending one.
+  session_->ackTimer = AfterInSession(MsToUs(timeoutMs), [this, timeoutMs] {
+    AddViolation(session_->pending->text,
+                 "frame not acknowledged within " + std::to_string(timeoutMs) + " ms");
     Resend("no ACK");
   });
 }

@@ -39,6 +39,12 @@ void SerialLine::Write(const std::string& bytes, int64_t nowUs) {
 }
 
 void SerialLine::Push(int64_t dueUs, const std::string& bytes, int64_t writtenUs) {
+  // Taken pieces make room before the vector would grow, so a line that is
+  // never drained to empty stays bounded.
+  if (head_ > 0 && pieces_.size() == pieces_.capacity()) {
+    pieces_.erase(pieces_.begin(), pieces_.begin() + static_cast<std::ptrdiff_t>(head_));
+    head_ = 0;
+  }
   const size_t chunk = options_.chunkSize == 0 ? bytes.size() : options_.chunkSize;
   int64_t due = std::max(dueUs, lastDueUs_);
   for (size_t pos = 0; pos < bytes.size(); pos += chunk) {
@@ -51,13 +57,21 @@ void SerialLine::Push(int64_t dueUs, const std::string& bytes, int64_t writtenUs
 
 std::vector<std::string> SerialLine::TakeDue(int64_t nowUs) {
   std::vector<std::string> out;
-  while (!pieces_.empty() && pieces_.front().dueUs <= nowUs) {
-    bytes_ -= pieces_.front().bytes.size();
-    Count(pieces_.front());
-    out.push_back(std::move(pieces_.front().bytes));
-    pieces_.pop_front();
-  }
+  while (auto piece = TakeNext(nowUs)) out.push_back(std::move(*piece));
   return out;
+}
+
+std::optional<std::string> SerialLine::TakeNext(int64_t nowUs) {
+  if (Empty() || pieces_[head_].dueUs > nowUs) return std::nullopt;
+  LinePiece& piece = pieces_[head_++];
+  bytes_ -= piece.bytes.size();
+  Count(piece);
+  std::string bytes = std::move(piece.bytes);
+  if (Empty()) {
+    pieces_.clear();
+    head_ = 0;
+  }
+  return bytes;
 }
 
 // The span of a piece runs from its write to the moment its last bit has
@@ -72,12 +86,13 @@ void SerialLine::Count(const LinePiece& piece) {
 }
 
 std::optional<int64_t> SerialLine::NextDue() const {
-  if (pieces_.empty()) return std::nullopt;
-  return pieces_.front().dueUs;
+  if (Empty()) return std::nullopt;
+  return pieces_[head_].dueUs;
 }
 
 void SerialLine::Clear() {
   pieces_.clear();
+  head_ = 0;
   bytes_ = 0;
   busyUntilUs_ = 0;
   lastDueUs_ = 0;

@@ -6,7 +6,6 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <optional>
 #include <string>
 #include <vector>
@@ -52,8 +51,10 @@ class SerialLine {
   void Write(const std::string& bytes, int64_t nowUs);
   // Every piece due by nowUs, in order.
   std::vector<std::string> TakeDue(int64_t nowUs);
+  // The first piece, if it is due by nowUs.
+  std::optional<std::string> TakeNext(int64_t nowUs);
   std::optional<int64_t> NextDue() const;
-  bool Empty() const { return pieces_.empty(); }
+  bool Empty() const { return head_ == pieces_.size(); }
   // Bytes written and not yet taken.
   size_t Bytes() const { return bytes_; }
   void Clear();
@@ -63,7 +64,11 @@ class SerialLine {
   void Count(const LinePiece& piece);
 
   Options options_;
-  std::deque<LinePiece> pieces_;
+  // Pieces from head_ on are still on the line; the vector keeps its room
+  // from one connection to the next instead of a deque's blocks coming and
+  // going.
+  std::vector<LinePiece> pieces_;
+  size_t head_ = 0;
   size_t bytes_ = 0;
   int64_t busyUntilUs_ = 0;     // when the last paced byte finishes
   int64_t lastDueUs_ = 0;       // pieces never overtake one another

@@ -5,9 +5,9 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "emulator/core/download_transfer.h"
 #include "emulator/core/frame_parser.h"
@@ -42,11 +42,12 @@ struct Session {
   UpdateProgress progress;
   DownloadTransfer transfer;
 
-  std::deque<OutgoingFrame> queue;        // frames waiting for their turn
-  std::optional<OutgoingFrame> pending;   // frame sent, its ACK awaited
-  std::deque<std::string> announcements;  // held while a request is handled
-  int handling = 0;                       // requests ACKed, not yet handled
-  bool echoAcks = false;                  // an announced frame was ACKed; answer bare ACKs
+  // Both at most Emulator::kMaxQueuedFrames long, first out at the front.
+  std::vector<OutgoingFrame> queue;        // frames waiting for their turn
+  std::optional<OutgoingFrame> pending;    // frame sent, its ACK awaited
+  std::vector<std::string> announcements;  // held while a request is handled
+  int handling = 0;                        // requests ACKed, not yet handled
+  bool echoAcks = false;                   // an announced frame was ACKed; answer bare ACKs
   int resends = 0;
   uint64_t ackTimer = 0;
   bool closeRequested = false;

@@ -1,35 +1,39 @@
 #include "emulator/core/timeline.h"
 
+#include <algorithm>
+
 namespace korvex::emu {
 
-uint64_t Timeline::At(int64_t atUs, Action action) {
+uint64_t Timeline::At(int64_t atUs, Action action, uint64_t owner) {
   const uint64_t id = nextId_++;
-  actions_.emplace(std::make_pair(atUs, id), std::move(action));
-  times_[id] = atUs;
+  // After every entry due at the same time or earlier: ids only grow.
+  const auto at = std::upper_bound(entries_.begin(), entries_.end(), atUs,
+                                   [](int64_t t, const Entry& e) { return t < e.due.atUs; });
+  entries_.insert(at, Entry{Due{atUs, owner, std::move(action)}, id});
   return id;
 }
 
 void Timeline::Cancel(uint64_t id) {
-  const auto t = times_.find(id);
-  if (t == times_.end()) return;
-  actions_.erase(std::make_pair(t->second, id));
-  times_.erase(t);
+  const auto e =
+      std::find_if(entries_.begin(), entries_.end(), [id](const Entry& e) { return e.id == id; });
+  if (e != entries_.end()) entries_.erase(e);
 }
 
 std::optional<int64_t> Timeline::Next() const {
-  if (actions_.empty()) return std::nullopt;
-  return actions_.begin()->first.first;
+  if (entries_.empty()) return std::nullopt;
+  return entries_.front().due.atUs;
 }
 
-bool Timeline::RunOne(int64_t nowUs) {
-  if (actions_.empty() || actions_.begin()->first.first > nowUs) return false;
-  auto first = actions_.begin();
-  const int64_t at = first->first.first;
-  Action action = std::move(first->second);
-  times_.erase(first->first.second);
-  actions_.erase(first);
-  action(at);
-  return true;
+std::optional<Timeline::Due> Timeline::TakeDue(int64_t nowUs) {
+  if (entries_.empty() || entries_.front().due.atUs > nowUs) return std::nullopt;
+  Due due = std::move(entries_.front().due);
+  entries_.erase(entries_.begin());
+  return due;
+}
+
+void Timeline::Clear() {
+  entries_.clear();
+  nextId_ = 1;
 }
 
 }  // namespace korvex::emu
