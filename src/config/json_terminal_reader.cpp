@@ -9,6 +9,7 @@
 #include <initializer_list>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -127,19 +128,25 @@ class ConfigReader {
   // code page, no control character (FS separates a record's fields) and
   // short enough that every record built from it fits its length field.
   bool Text(const json& v, const std::string& path, std::string& out) {
-    if (!v.is_string()) return Fail(path, "expected a string");
+    const auto problem = TextProblem(v, out);
+    return !problem || Fail(path, *problem);
+  }
+  // The same, naming the fault instead of the place: a table's fields are
+  // many, and their places are spelled out only for a field that is wrong.
+  static std::optional<std::string> TextProblem(const json& v, std::string& out) {
+    if (!v.is_string()) return "expected a string";
     const auto& utf8 = v.get_ref<const std::string&>();
-    if (utf8.size() > 4 * kMaxTextChars) return Fail(path, kTooLong);
+    if (utf8.size() > 4 * kMaxTextChars) return kTooLong;
     char32_t missing = 0;
     if (!Utf8ToCodePageExact(utf8, out, missing)) {
-      return Fail(path, CodePoint(missing) + " is not in the PIN pad's code page (Windows-1257)");
+      return CodePoint(missing) + " is not in the PIN pad's code page (Windows-1257)";
     }
-    if (out.size() > kMaxTextChars) return Fail(path, kTooLong);
+    if (out.size() > kMaxTextChars) return kTooLong;
     for (const char c : out) {
       const auto byte = static_cast<unsigned char>(c);
-      if (byte < 0x20 || byte == 0x7F) return Fail(path, "control character " + CodePoint(byte));
+      if (byte < 0x20 || byte == 0x7F) return "control character " + CodePoint(byte);
     }
-    return true;
+    return std::nullopt;
   }
   bool Text(const json& object, const std::string& path, std::string_view key, std::string& out) {
     const json* v = nullptr;
@@ -210,11 +217,13 @@ class ConfigReader {
     if (records->size() > INT16_MAX) return Fail(at, "more than 32767 records");
     for (size_t r = 0; r < records->size(); ++r) {
       const json& record = (*records)[r];
-      if (!Array(record, Item(at, r))) return false;
+      if (!record.is_array()) return Array(record, Item(at, r));
       if (record.size() > INT16_MAX) return Fail(Item(at, r), "more than 32767 fields");
       auto& fields = table.records.emplace_back();
       for (size_t k = 0; k < record.size(); ++k) {
-        if (!Text(record[k], Item(Item(at, r), k), fields.emplace_back())) return false;
+        if (const auto problem = TextProblem(record[k], fields.emplace_back())) {
+          return Fail(Item(Item(at, r), k), *problem);
+        }
       }
     }
     return true;
