@@ -91,7 +91,11 @@ std::optional<Emulator::RestPoint> Emulator::AtRest() const {
 }
 
 void Emulator::Resume(const RestPoint& rest) {
-  pad_ = rest.pad;
+  // The pad was restarted with rest.pad's state, which no connection or
+  // router command changes: what it holds beyond that is the card session
+  // under way (files and tables are not copied twice).
+  pad_.Transaction() = rest.pad.Transaction();
+  pad_.removalWait = rest.pad.removalWait;
   if (!session_) return;
   session_->progress = rest.progress;
   session_->transfer = rest.transfer;
