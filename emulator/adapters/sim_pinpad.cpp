@@ -38,9 +38,15 @@ void SimPinPad::OnPeerClosed(SimConnection& connection) {
 
 void SimPinPad::Pump() {
   const int64_t nowUs = host_.NowUs();
-  for (const auto& piece : core_.TakeOutput(nowUs)) {
+  // Taken out while sending, so that a send that came back here would find
+  // a vector of its own.
+  std::vector<std::string> output = std::move(output_);
+  output.clear();
+  core_.TakeOutput(nowUs, output);
+  for (const auto& piece : output) {
     if (connection_) connection_->Send(piece);
   }
+  output_ = std::move(output);
   if (core_.CloseRequested()) {
     if (connection_) connection_->Close();
     connection_ = nullptr;

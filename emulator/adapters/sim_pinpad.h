@@ -41,6 +41,7 @@ class SimPinPad : public SimPeer {
   Emulator core_;
   SimConnection* connection_ = nullptr;
   uint64_t timer_ = 0;
+  std::vector<std::string> output_;  // Pump's, kept with its room
   std::vector<std::pair<std::string, int32_t>> listening_;
 };
 
