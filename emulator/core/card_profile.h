@@ -6,8 +6,9 @@
 // upper-case hexadecimal text.
 #pragma once
 
-#include <map>
 #include <string>
+
+#include "emulator/core/tag_values.h"
 
 namespace korvex::emu {
 
@@ -30,7 +31,7 @@ struct CardProfile {
   std::string signatureFlag = "0";  // first character of the PIN-entry reply
   // Data objects served to tag reads. 9F36 is the ATC before the next first
   // cryptogram; 9F26, 9F27 and 9F37 are computed per cryptogram.
-  std::map<std::string, std::string> tags = {
+  TagValues tags = {
       {"5F28", "0233"},            // issuer country
       {"5F34", "01"},              // PAN sequence number
       {"8200", "5C00"},            // application interchange profile

@@ -5,11 +5,12 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <optional>
 #include <set>
 #include <string>
 #include <vector>
+
+#include "emulator/core/tag_values.h"
 
 namespace korvex::emu {
 
@@ -48,7 +49,7 @@ struct CardSession {
   std::string amount{};    // 12 digits of minor units, from "C00"
   std::string currency{};  // 4 digits, from "C010"
   // The card's data objects for this transaction (tag key -> hex).
-  std::map<std::string, std::string> tags{};
+  TagValues tags{};
   bool firstAcDone = false;
   bool tvrRead = false;                   // "C20" read tag 95 before the first cryptogram
   bool tvrWritten = false;                // and "C21" wrote it back
