@@ -69,14 +69,22 @@ std::string CountText(size_t n) {
   return std::to_string(n) + (n == 1 ? " argument" : " arguments");
 }
 
-// The parser's message without its "[json.exception.parse_error.101] " tag,
-// cut short: it may quote a whole token of the line, and the answer to a
-// runaway line must not be as long as the line.
-std::string ParseReason(const std::string& what) {
+// The answer to a line the parser refused: its message without the
+// "[json.exception.parse_error.101] " tag, cut short, for it may quote a whole
+// token of the line and the answer to a runaway line must not be as long as
+// the line.
+std::string ParseErrorAnswer(std::string_view what) {
   constexpr size_t kMaxReason = 200;
   const size_t tagEnd = what.find("] ");
-  const std::string reason = tagEnd == std::string::npos ? what : what.substr(tagEnd + 2);
-  return reason.size() <= kMaxReason ? reason : reason.substr(0, kMaxReason) + "...";
+  const std::string_view reason = tagEnd == std::string_view::npos ? what : what.substr(tagEnd + 2);
+  if (reason.size() <= kMaxReason) return MalformedLine(reason);
+  return MalformedLine(std::string(reason.substr(0, kMaxReason)) + "...");
+}
+
+// {"return": value}, compact, the value dumped by the JSON library: a row may
+// answer any JSON (null, a number, a text through TextValue).
+std::string ReturnAnswer(const Json& value) {
+  return "{\"return\":" + value.dump(-1, ' ', false, Json::error_handler_t::replace) + "}";
 }
 
 // Whether arrays and objects in `line` nest deeper than kMaxNesting. Checked
@@ -110,12 +118,23 @@ Json TextValue(const std::string& bytes) {
   return BytesToUtf8(bytes);
 }
 
-Json ErrorAnswer(const std::string& message) {
-  return Json{{"error", message}};
+std::string ErrorAnswer(std::string_view message) {
+  constexpr std::string_view kHead = "{\"error\":";
+  std::string line;
+  line.reserve(kHead.size() + message.size() + 3);  // room for the quotes and brace
+  line += kHead;
+  AppendQuotedUtf8(line, message);
+  line += '}';
+  return line;
 }
 
-Json MalformedLine(const std::string& reason) {
-  return ErrorAnswer("malformed line: " + reason);
+std::string MalformedLine(std::string_view reason) {
+  constexpr std::string_view kHead = "malformed line: ";
+  std::string message;
+  message.reserve(kHead.size() + reason.size());
+  message += kHead;
+  message += reason;
+  return ErrorAnswer(message);
 }
 
 const BridgeMethod* MethodTable::Find(std::string_view name) const {
@@ -125,13 +144,13 @@ const BridgeMethod* MethodTable::Find(std::string_view name) const {
   return nullptr;
 }
 
-Json MethodTable::Answer(std::string_view line, BridgeTarget& target) const {
+std::string MethodTable::Answer(std::string_view line, BridgeTarget& target) const {
   if (NestsTooDeep(line)) {
     return MalformedLine("nested deeper than " + std::to_string(kMaxNesting) + " levels");
   }
   Json request;
   std::string error;  // a syntax error, or a number too big for a double
-  if (!ParseKeepingError(line, request, error)) return MalformedLine(ParseReason(error));
+  if (!ParseKeepingError(line, request, error)) return ParseErrorAnswer(error);
   if (!request.is_object()) return MalformedLine("expected a JSON object");
   for (const auto& item : request.items()) {
     if (item.key() != "call" && item.key() != "args") {
@@ -148,10 +167,12 @@ Json MethodTable::Answer(std::string_view line, BridgeTarget& target) const {
   const std::string& methodName = name->get_ref<const std::string&>();
   const BridgeMethod* method = Find(methodName);
   if (method == nullptr) return ErrorAnswer("unknown method: " + methodName);
-  return Call(*method, args == request.end() ? Json::array() : *args, target);
+  static const Json kNoArguments = Json::array();
+  return Call(*method, args == request.end() ? kNoArguments : *args, target);
 }
 
-Json MethodTable::Call(const BridgeMethod& method, const Json& args, BridgeTarget& target) const {
+std::string MethodTable::Call(const BridgeMethod& method, const Json& args,
+                              BridgeTarget& target) const {
   if (args.size() != method.args.size()) {
     return ErrorAnswer(method.name + ": expects " + CountText(method.args.size()) + ", got " +
                        std::to_string(args.size()));
@@ -164,7 +185,7 @@ Json MethodTable::Call(const BridgeMethod& method, const Json& args, BridgeTarge
     }
   }
   try {
-    return Json{{"return", method.call(target, BridgeArgs(std::move(values)))}};
+    return ReturnAnswer(method.call(target, BridgeArgs(std::move(values))));
   } catch (const BridgeError& e) {
     return ErrorAnswer(method.name + ": " + e.what());
   } catch (const std::exception& e) {

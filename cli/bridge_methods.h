@@ -1,5 +1,6 @@
 // The host bridge's calls: one input line names a method of the control and
-// its arguments in order; the answer is {"return": value} or {"error": "..."}.
+// its arguments in order; the answer is {"return": value} or {"error": "..."},
+// written as one line of compact JSON text.
 //
 // Each method is one row of a table: its name, the kinds of its arguments and
 // the call. Arguments are checked against the kinds before the call, so a row
@@ -73,23 +74,26 @@ Json TextValue(const std::string& bytes);
 // Deepest nesting of arrays and objects a line may hold; a call needs two.
 inline constexpr size_t kMaxNesting = 32;
 
-Json ErrorAnswer(const std::string& message);
+// {"error": message}: an answer line written as text, since most lines that
+// come in are refused and a document built only to be dumped costs more than
+// the refusal.
+std::string ErrorAnswer(std::string_view message);
 // {"error": "malformed line: <reason>"}
-Json MalformedLine(const std::string& reason);
+std::string MalformedLine(std::string_view reason);
 
 class MethodTable {
  public:
   explicit MethodTable(std::vector<BridgeMethod> methods) : methods_(std::move(methods)) {}
 
-  // The answer to one input line. Never throws: whatever goes wrong, including
-  // an exception from the call, becomes an error answer.
-  Json Answer(std::string_view line, BridgeTarget& target) const;
+  // The answer line to one input line. Never throws: whatever goes wrong,
+  // including an exception from the call, becomes an error answer.
+  std::string Answer(std::string_view line, BridgeTarget& target) const;
 
   // Null for an unknown name; names are case-sensitive.
   const BridgeMethod* Find(std::string_view name) const;
 
  private:
-  Json Call(const BridgeMethod& method, const Json& args, BridgeTarget& target) const;
+  std::string Call(const BridgeMethod& method, const Json& args, BridgeTarget& target) const;
 
   std::vector<BridgeMethod> methods_;
 };

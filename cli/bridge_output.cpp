@@ -1,34 +1,40 @@
 #include "cli/bridge_output.h"
 
+#include "cli/byte_text.h"
 #include "cli/card_data.h"
 
 namespace korvex::cli {
 
 namespace {
 
-// Compact, and invalid UTF-8 replaced instead of thrown.
-std::string Dumped(const Json& value) {
-  return value.dump(-1, ' ', false, Json::error_handler_t::replace);
-}
-
-std::string Quoted(const std::string& text) {
-  return Dumped(TextValue(text));
-}
+// Room for an event line's fixed part and its numbers; a text of n bytes
+// takes 2n + 2 at most, unless it has controls to escape.
+constexpr size_t kEventRoom = 64;
 
 }  // namespace
 
-void JsonLineWriter::Write(const Json& line, LineKind kind) {
-  out_.Push(Dumped(line), kind);
-}
-
 std::string InterfaceEventLine(int32_t type, int32_t code, const std::string& text) {
-  return "{\"event\":\"InterfaceEvent\",\"type\":" + std::to_string(type) +
-         ",\"code\":" + std::to_string(code) + ",\"text\":" + Quoted(text) + "}";
+  std::string line;
+  line.reserve(kEventRoom + 2 * text.size());
+  line += "{\"event\":\"InterfaceEvent\",\"type\":";
+  line += std::to_string(type);
+  line += ",\"code\":";
+  line += std::to_string(code);
+  line += ",\"text\":";
+  AppendQuotedBytes(line, text);
+  line += '}';
+  return line;
 }
 
 std::string DebugEventLine(int16_t level, const std::string& text) {
-  return "{\"event\":\"DebugEvent\",\"level\":" + std::to_string(level) +
-         ",\"text\":" + Quoted(text) + "}";
+  std::string line;
+  line.reserve(kEventRoom + 2 * text.size());
+  line += "{\"event\":\"DebugEvent\",\"level\":";
+  line += std::to_string(level);
+  line += ",\"text\":";
+  AppendQuotedBytes(line, text);
+  line += '}';
+  return line;
 }
 
 void BridgeEvents::InterfaceEvent(int32_t& EventType, int32_t& Code, std::string& Text) {

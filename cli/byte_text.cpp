@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <nlohmann/json.hpp>
 
 namespace korvex::cli {
 
@@ -46,6 +47,40 @@ size_t DecodeOne(std::string_view s, size_t pos, uint32_t& cp) {
   return len;
 }
 
+bool IsUtf8(std::string_view s) {
+  for (size_t pos = 0; pos < s.size();) {
+    uint32_t cp = 0;
+    const size_t len = DecodeOne(s, pos, cp);
+    if (len == 0) return false;
+    pos += len;
+  }
+  return true;
+}
+
+// An ASCII character inside a JSON string: the quote, the backslash and the
+// controls escaped, those with a short form (\b \t \n \f \r) by it and the
+// others as \u00xx in lower case, as the JSON library writes them.
+void AppendEscapedAscii(std::string& out, char c) {
+  switch (c) {
+    case '"': out += "\\\""; return;
+    case '\\': out += "\\\\"; return;
+    case '\b': out += "\\b"; return;
+    case '\t': out += "\\t"; return;
+    case '\n': out += "\\n"; return;
+    case '\f': out += "\\f"; return;
+    case '\r': out += "\\r"; return;
+    default: break;
+  }
+  if (static_cast<uint8_t>(c) < 0x20) {
+    constexpr char kHex[] = "0123456789abcdef";
+    out += "\\u00";
+    out += kHex[c >> 4];
+    out += kHex[c & 0xF];
+  } else {
+    out += c;
+  }
+}
+
 }  // namespace
 
 std::string BytesToUtf8(std::string_view bytes) {
@@ -81,6 +116,39 @@ bool Utf8ToBytes(std::string_view utf8, std::string& bytes, std::string& error) 
     pos += len;
   }
   return true;
+}
+
+void AppendQuotedBytes(std::string& out, std::string_view bytes) {
+  out += '"';
+  for (const char c : bytes) {
+    const auto b = static_cast<uint8_t>(c);
+    if (b < 0x80) {
+      AppendEscapedAscii(out, c);
+    } else {
+      out += static_cast<char>(0xC0 | (b >> 6));
+      out += static_cast<char>(0x80 | (b & 0x3F));
+    }
+  }
+  out += '"';
+}
+
+void AppendQuotedUtf8(std::string& out, std::string_view text) {
+  if (!IsUtf8(text)) {
+    // The library's own replacement, so that the U+FFFD characters stand
+    // exactly where they always have.
+    out += nlohmann::json(std::string(text))
+               .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    return;
+  }
+  out += '"';
+  for (const char c : text) {
+    if (static_cast<uint8_t>(c) < 0x80) {
+      AppendEscapedAscii(out, c);
+    } else {
+      out += c;  // a byte of a multi-byte character, kept as it is
+    }
+  }
+  out += '"';
 }
 
 }  // namespace korvex::cli

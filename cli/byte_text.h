@@ -17,4 +17,14 @@ std::string BytesToUtf8(std::string_view bytes);
 // UTF-8; `bytes` then holds nothing useful.
 bool Utf8ToBytes(std::string_view utf8, std::string& bytes, std::string& error);
 
+// JSON string literals written straight into a line, byte for byte as the
+// JSON library dumps a string value (compact, non-ASCII characters kept), but
+// without building the value or the library's output adapter for each text.
+
+// A byte string as the literal of its characters U+00nn.
+void AppendQuotedBytes(std::string& out, std::string_view bytes);
+// A UTF-8 text as its literal. Invalid UTF-8 (only ever from a parser's
+// message quoting the input) is replaced as the library replaces it.
+void AppendQuotedUtf8(std::string& out, std::string_view text);
+
 }  // namespace korvex::cli

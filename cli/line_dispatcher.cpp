@@ -24,12 +24,12 @@ void LineDispatcher::OnLine(InputLine line) {
 
 void LineDispatcher::Answer(const InputLine& line) {
   if (line.tooLong) {
-    out_.Write(MalformedLine("longer than " + std::to_string(kMaxInputLine) + " bytes"),
-               LineKind::kAnswer);
+    out_.WriteText(MalformedLine("longer than " + std::to_string(kMaxInputLine) + " bytes"),
+                   LineKind::kAnswer);
   } else if (IsBlank(line.text)) {
     out_.NoAnswer();
   } else {
-    out_.Write(methods_.Answer(line.text, target_), LineKind::kAnswer);
+    out_.WriteText(methods_.Answer(line.text, target_), LineKind::kAnswer);
   }
 }
 
