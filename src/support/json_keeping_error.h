@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace korvex {
 
@@ -31,7 +32,7 @@ template <class BasicJson>
 bool ParseKeepingError(std::string_view text, BasicJson& root, std::string& error) {
   DocumentKeepingError<BasicJson> builder(root);
   if (BasicJson::sax_parse(text, &builder)) return true;
-  error = builder.error;
+  error = std::move(builder.error);
   return false;
 }
 
