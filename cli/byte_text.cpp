@@ -2,15 +2,10 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <nlohmann/json.hpp>
 
 namespace korvex::cli {
 
 namespace {
-
-bool IsContinuation(uint8_t b) {
-  return (b & 0xC0) == 0x80;
-}
 
 std::string CodePointName(uint32_t cp) {
   char name[16];
@@ -18,48 +13,64 @@ std::string CodePointName(uint32_t cp) {
   return name;
 }
 
-// Decodes the character starting at `pos`; 0 when the bytes there are not
-// UTF-8 (stray continuation, truncated sequence, overlong form, surrogate or
-// beyond U+10FFFF), else its length in bytes.
-size_t DecodeOne(std::string_view s, size_t pos, uint32_t& cp) {
+// At a byte from 0x80 up: the length of the UTF-8 character starting there,
+// with `whole` set; else, with `whole` clear, the length of the longest start
+// of one that the next byte or the end of `s` breaks off, 0 when the byte
+// itself starts none (a stray continuation, or a lead of an overlong form or
+// of a code point past U+10FFFF). Overlong forms and surrogates are broken off
+// at their second byte, as a strict decoder sees them.
+size_t Utf8Span(std::string_view s, size_t pos, bool& whole) {
   const auto lead = static_cast<uint8_t>(s[pos]);
+  uint8_t low = 0x80, high = 0xBF;  // the range of the second byte
   size_t len = 0;
-  uint32_t min = 0;
-  if (lead < 0x80) {
-    cp = lead;
-    return 1;
-  } else if ((lead & 0xE0) == 0xC0) {
-    len = 2, min = 0x80, cp = lead & 0x1F;
-  } else if ((lead & 0xF0) == 0xE0) {
-    len = 3, min = 0x800, cp = lead & 0x0F;
-  } else if ((lead & 0xF8) == 0xF0) {
-    len = 4, min = 0x10000, cp = lead & 0x07;
+  whole = false;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    len = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    len = 3;
+    if (lead == 0xE0) low = 0xA0;   // not overlong
+    if (lead == 0xED) high = 0x9F;  // not a surrogate
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    len = 4;
+    if (lead == 0xF0) low = 0x90;   // not overlong
+    if (lead == 0xF4) high = 0x8F;  // not past U+10FFFF
   } else {
     return 0;
   }
-  if (pos + len > s.size()) return 0;
   for (size_t i = 1; i < len; ++i) {
+    if (pos + i >= s.size()) return i;
     const auto b = static_cast<uint8_t>(s[pos + i]);
-    if (!IsContinuation(b)) return 0;
-    cp = (cp << 6) | (b & 0x3F);
+    if (b < (i == 1 ? low : 0x80) || b > (i == 1 ? high : 0xBF)) return i;
   }
-  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+  whole = true;
   return len;
 }
 
-bool IsUtf8(std::string_view s) {
-  for (size_t pos = 0; pos < s.size();) {
-    uint32_t cp = 0;
-    const size_t len = DecodeOne(s, pos, cp);
-    if (len == 0) return false;
-    pos += len;
+// Decodes the character starting at `pos`; 0 when the bytes there are not
+// UTF-8, else its length in bytes.
+size_t DecodeOne(std::string_view s, size_t pos, uint32_t& cp) {
+  const auto lead = static_cast<uint8_t>(s[pos]);
+  if (lead < 0x80) {
+    cp = lead;
+    return 1;
   }
-  return true;
+  bool whole = false;
+  const size_t len = Utf8Span(s, pos, whole);
+  if (!whole) return 0;
+  cp = lead & (0x7F >> len);
+  for (size_t i = 1; i < len; ++i) cp = (cp << 6) | (static_cast<uint8_t>(s[pos + i]) & 0x3F);
+  return len;
 }
 
-// An ASCII character inside a JSON string: the quote, the backslash and the
-// controls escaped, those with a short form (\b \t \n \f \r) by it and the
-// others as \u00xx in lower case, as the JSON library writes them.
+// Whether a JSON string must escape this byte: the quote, the backslash and
+// the controls.
+bool NeedsEscape(uint8_t b) {
+  return b < 0x20 || b == '"' || b == '\\';
+}
+
+// A byte that NeedsEscape, escaped as the JSON library writes it: the controls
+// with a short form (\b \t \n \f \r) by it, the others as \u00xx in lower
+// case.
 void AppendEscapedAscii(std::string& out, char c) {
   switch (c) {
     case '"': out += "\\\""; return;
@@ -71,14 +82,10 @@ void AppendEscapedAscii(std::string& out, char c) {
     case '\r': out += "\\r"; return;
     default: break;
   }
-  if (static_cast<uint8_t>(c) < 0x20) {
-    constexpr char kHex[] = "0123456789abcdef";
-    out += "\\u00";
-    out += kHex[c >> 4];
-    out += kHex[c & 0xF];
-  } else {
-    out += c;
-  }
+  constexpr char kHex[] = "0123456789abcdef";
+  out += "\\u00";
+  out += kHex[c >> 4];
+  out += kHex[c & 0xF];
 }
 
 }  // namespace
@@ -118,35 +125,58 @@ bool Utf8ToBytes(std::string_view utf8, std::string& bytes, std::string& error) 
   return true;
 }
 
+// Both write the bytes that need no change in runs, a character at a time
+// only where one does.
+
 void AppendQuotedBytes(std::string& out, std::string_view bytes) {
   out += '"';
-  for (const char c : bytes) {
-    const auto b = static_cast<uint8_t>(c);
+  size_t pos = 0;
+  while (pos < bytes.size()) {
+    size_t end = pos;
+    while (end < bytes.size() && static_cast<uint8_t>(bytes[end]) < 0x80 &&
+           !NeedsEscape(static_cast<uint8_t>(bytes[end]))) {
+      ++end;
+    }
+    out.append(bytes.substr(pos, end - pos));
+    if (end == bytes.size()) break;
+    const auto b = static_cast<uint8_t>(bytes[end]);
     if (b < 0x80) {
-      AppendEscapedAscii(out, c);
+      AppendEscapedAscii(out, bytes[end]);
     } else {
       out += static_cast<char>(0xC0 | (b >> 6));
       out += static_cast<char>(0x80 | (b & 0x3F));
     }
+    pos = end + 1;
   }
   out += '"';
 }
 
 void AppendQuotedUtf8(std::string& out, std::string_view text) {
-  if (!IsUtf8(text)) {
-    // The library's own replacement, so that the U+FFFD characters stand
-    // exactly where they always have.
-    out += nlohmann::json(std::string(text))
-               .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-    return;
-  }
   out += '"';
-  for (const char c : text) {
-    if (static_cast<uint8_t>(c) < 0x80) {
-      AppendEscapedAscii(out, c);
-    } else {
-      out += c;  // a byte of a multi-byte character, kept as it is
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t end = pos;
+    while (end < text.size() && static_cast<uint8_t>(text[end]) < 0x80 &&
+           !NeedsEscape(static_cast<uint8_t>(text[end]))) {
+      ++end;
     }
+    out.append(text.substr(pos, end - pos));
+    if (end == text.size()) break;
+    if (static_cast<uint8_t>(text[end]) < 0x80) {
+      AppendEscapedAscii(out, text[end]);
+      pos = end + 1;
+      continue;
+    }
+    bool whole = false;
+    const size_t span = Utf8Span(text, end, whole);
+    if (whole) {
+      out.append(text.substr(end, span));
+    } else {
+      // As the library replaces: one U+FFFD for the broken-off start, and the
+      // byte that broke it read again.
+      out += "\xEF\xBF\xBD";
+    }
+    pos = end + (span == 0 ? 1 : span);
   }
   out += '"';
 }

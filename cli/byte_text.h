@@ -18,13 +18,15 @@ std::string BytesToUtf8(std::string_view bytes);
 bool Utf8ToBytes(std::string_view utf8, std::string& bytes, std::string& error);
 
 // JSON string literals written straight into a line, byte for byte as the
-// JSON library dumps a string value (compact, non-ASCII characters kept), but
-// without building the value or the library's output adapter for each text.
+// JSON library dumps a string value (compact, non-ASCII characters kept,
+// broken UTF-8 replaced), but without building the value or the library's
+// output adapter for each text.
 
 // A byte string as the literal of its characters U+00nn.
 void AppendQuotedBytes(std::string& out, std::string_view bytes);
-// A UTF-8 text as its literal. Invalid UTF-8 (only ever from a parser's
-// message quoting the input) is replaced as the library replaces it.
+// A UTF-8 text as its literal. Broken UTF-8 (only ever from a parser's message
+// quoting the input) becomes U+FFFD where the library puts it: one for each
+// stray byte and one for each start of a character broken off.
 void AppendQuotedUtf8(std::string& out, std::string_view text);
 
 }  // namespace korvex::cli

@@ -24,7 +24,7 @@ TEST(ByteTextTest, EveryByteRoundTripsThroughItsOwnCharacter) {
 }
 
 // Texts are quoted into the lines without the JSON library, so its dump is the
-// reference: every byte, and UTF-8 whose broken sequences it replaces.
+// reference: every byte, and broken UTF-8 replaced just where it replaces it.
 TEST(ByteTextTest, QuotedTextsAreTheJsonLibrarysDump) {
   const auto dumped = [](const std::string& utf8) {
     return nlohmann::json(utf8).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
@@ -34,8 +34,11 @@ TEST(ByteTextTest, QuotedTextsAreTheJsonLibrarysDump) {
   std::string quoted;
   AppendQuotedBytes(quoted, all);
   EXPECT_EQ(quoted, dumped(BytesToUtf8(all)));
-  for (const std::string& text : {BytesToUtf8(all), std::string("\"\xE2\x82\xAC\x7F\n"),
-                                  std::string("a\xC3\x28\xE2\x82\"\xF0\x9F\x98\x80\xFFz")}) {
+  for (const std::string& text :
+       {BytesToUtf8(all), std::string("\"\xE2\x82\xAC\x7F\n"),
+        std::string("a\xC3\x28\xE2\x82\"\xF0\x9F\x98\x80\xFFz"),
+        // overlong, surrogate, past U+10FFFF, cut off by the end
+        std::string("\xC0\xAF\xE0\x80\xAF\xED\xA0\x80\xF4\x90\x80\xF0\x9F\x98")}) {
     quoted.clear();
     AppendQuotedUtf8(quoted, text);
     EXPECT_EQ(quoted, dumped(text));
