@@ -17,17 +17,17 @@ std::string RegistryRootName(RegHandle root) {
   }
 }
 
+// One pass and one string: every key and value name goes through here on each
+// lookup.
 std::string MemoryRegistry::Normal(const std::string& path) {
-  std::string n;
-  n.reserve(path.size());
-  for (char c : path) n += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  // Redundant separators do not name another key.
-  while (!n.empty() && n.back() == '\\') n.pop_back();
   std::string out;
-  for (char c : n) {
+  out.reserve(path.size());
+  for (const char c : path) {
+    // Redundant separators do not name another key.
     if (c == '\\' && !out.empty() && out.back() == '\\') continue;
-    out += c;
+    out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   }
+  while (!out.empty() && out.back() == '\\') out.pop_back();
   return out;
 }
 
