@@ -68,6 +68,16 @@ bool NeedsEscape(uint8_t b) {
   return b < 0x20 || b == '"' || b == '\\';
 }
 
+// Where the run of ASCII bytes from `pos` that a JSON string holds as they are
+// ends.
+size_t PlainRunEnd(std::string_view s, size_t pos) {
+  while (pos < s.size() && static_cast<uint8_t>(s[pos]) < 0x80 &&
+         !NeedsEscape(static_cast<uint8_t>(s[pos]))) {
+    ++pos;
+  }
+  return pos;
+}
+
 // A byte that NeedsEscape, escaped as the JSON library writes it: the controls
 // with a short form (\b \t \n \f \r) by it, the others as \u00xx in lower
 // case.
@@ -127,16 +137,11 @@ bool Utf8ToBytes(std::string_view utf8, std::string& bytes, std::string& error) 
 
 // Both write the bytes that need no change in runs, a character at a time
 // only where one does.
-
 void AppendQuotedBytes(std::string& out, std::string_view bytes) {
   out += '"';
   size_t pos = 0;
   while (pos < bytes.size()) {
-    size_t end = pos;
-    while (end < bytes.size() && static_cast<uint8_t>(bytes[end]) < 0x80 &&
-           !NeedsEscape(static_cast<uint8_t>(bytes[end]))) {
-      ++end;
-    }
+    const size_t end = PlainRunEnd(bytes, pos);
     out.append(bytes.substr(pos, end - pos));
     if (end == bytes.size()) break;
     const auto b = static_cast<uint8_t>(bytes[end]);
@@ -155,11 +160,7 @@ void AppendQuotedUtf8(std::string& out, std::string_view text) {
   out += '"';
   size_t pos = 0;
   while (pos < text.size()) {
-    size_t end = pos;
-    while (end < text.size() && static_cast<uint8_t>(text[end]) < 0x80 &&
-           !NeedsEscape(static_cast<uint8_t>(text[end]))) {
-      ++end;
-    }
+    const size_t end = PlainRunEnd(text, pos);
     out.append(text.substr(pos, end - pos));
     if (end == text.size()) break;
     if (static_cast<uint8_t>(text[end]) < 0x80) {
