@@ -7,34 +7,27 @@ namespace korvex::cli {
 
 namespace {
 
-// Room for an event line's fixed part and its numbers; a text of n bytes
-// takes 2n + 2 at most, unless it has controls to escape.
-constexpr size_t kEventRoom = 64;
-
-}  // namespace
-
-std::string InterfaceEventLine(int32_t type, int32_t code, const std::string& text) {
-  std::string line;
-  line.reserve(kEventRoom + 2 * text.size());
-  line += "{\"event\":\"InterfaceEvent\",\"type\":";
-  line += std::to_string(type);
-  line += ",\"code\":";
-  line += std::to_string(code);
+// An event line's fields before its text, then the text quoted straight into
+// the line and the closing brace (a text of n bytes takes 2n + 2 at most,
+// unless it has controls to escape).
+std::string WithText(std::string line, const std::string& text) {
+  line.reserve(line.size() + 2 * text.size() + 16);
   line += ",\"text\":";
   AppendQuotedBytes(line, text);
   line += '}';
   return line;
 }
 
+}  // namespace
+
+std::string InterfaceEventLine(int32_t type, int32_t code, const std::string& text) {
+  return WithText("{\"event\":\"InterfaceEvent\",\"type\":" + std::to_string(type) +
+                      ",\"code\":" + std::to_string(code),
+                  text);
+}
+
 std::string DebugEventLine(int16_t level, const std::string& text) {
-  std::string line;
-  line.reserve(kEventRoom + 2 * text.size());
-  line += "{\"event\":\"DebugEvent\",\"level\":";
-  line += std::to_string(level);
-  line += ",\"text\":";
-  AppendQuotedBytes(line, text);
-  line += '}';
-  return line;
+  return WithText("{\"event\":\"DebugEvent\",\"level\":" + std::to_string(level), text);
 }
 
 void BridgeEvents::InterfaceEvent(int32_t& EventType, int32_t& Code, std::string& Text) {
