@@ -24,20 +24,39 @@ void HandlerTable::Add(MessageHandler handler) {
     return h.code == handler.code && Overlap(h.apps, handler.apps);
   });
   handlers_.push_back(std::move(handler));
+  Reindex();
+}
+
+void HandlerTable::Reindex() {
+  for (auto& bucket : byFirstByte_) bucket.clear();
+  emptyCodes_.clear();
+  for (size_t i = 0; i < handlers_.size(); ++i) {
+    const std::string& code = handlers_[i].code;
+    auto& bucket = code.empty() ? emptyCodes_ : byFirstByte_[static_cast<uint8_t>(code[0])];
+    bucket.push_back(static_cast<uint16_t>(i));
+  }
 }
 
 const MessageHandler* HandlerTable::Find(const std::string& text, PadApp app) const {
   const MessageHandler* best = nullptr;
-  for (const auto& h : handlers_) {
-    if (!h.apps.Has(app) || !Matches(h, text)) continue;
-    if (best == nullptr || h.code.size() > best->code.size()) best = &h;
-  }
+  const auto consider = [&](const std::vector<uint16_t>& positions) {
+    for (const uint16_t i : positions) {
+      const MessageHandler& h = handlers_[i];
+      if (!h.apps.Has(app) || !Matches(h, text)) continue;
+      if (best == nullptr || h.code.size() > best->code.size()) best = &h;
+    }
+  };
+  consider(emptyCodes_);
+  if (!text.empty()) consider(byFirstByte_[static_cast<uint8_t>(text[0])]);
   return best;
 }
 
 bool HandlerTable::Known(const std::string& text) const {
-  return std::any_of(handlers_.begin(), handlers_.end(),
-                     [&](const MessageHandler& h) { return Matches(h, text); });
+  if (!emptyCodes_.empty()) return true;
+  if (text.empty()) return false;
+  const auto& positions = byFirstByte_[static_cast<uint8_t>(text[0])];
+  return std::any_of(positions.begin(), positions.end(),
+                     [&](uint16_t i) { return Matches(handlers_[i], text); });
 }
 
 std::function<std::string(const std::string&, PadServices&)> StatusReply(std::string code) {

@@ -5,6 +5,8 @@
 // one-character code.
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -48,7 +50,14 @@ class HandlerTable {
   bool Known(const std::string& text) const;
 
  private:
+  void Reindex();
+
   std::vector<MessageHandler> handlers_;
+  // Positions in handlers_, in the order added, by the first byte of their
+  // code: a lookup compares only the codes that can match. Comparing all
+  // forty codes, twice a request, took an eighth of a fuzzed pad's time.
+  std::array<std::vector<uint16_t>, 256> byFirstByte_;
+  std::vector<uint16_t> emptyCodes_;  // match every text
 };
 
 // failureReply for replies made of a code and the status.
