@@ -14,9 +14,9 @@
 // that a few bytes reach a card session or a download. Each further byte h:
 //   below 0xEF  sends the next 1 + h % 24 bytes, after which 1 ms and 50 ms a
 //               byte pass;
-//   0xEF        sends what the control sent in that run from the rest point
-//               the input has walked to (the first one for a pad at
-//               power-on), each write at its time, and walks on to the next;
+//   0xEF        sends the control's next write of that run, at its time:
+//               the run goes on from the rest point the input started at
+//               (the first one for a pad at power-on) past the later ones;
 //   from 0xF0   a pause of (h - 0xEF) x 500 ms, the time a cardholder or the
 //               pad's own timers take.
 #include <cstddef>
@@ -67,7 +67,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 namespace {
 
 // Restarts the pad where the first byte says, connected and past the
-// router's command; returns the rest point an input's walk starts from.
+// router's command; returns the rest point the run's replay starts from.
 size_t Start(emu::Emulator& pad, uint8_t first, int64_t now) {
   const auto& rests = Rests();
   const bool atRest = first >= kFirstRest;
@@ -94,7 +94,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static int64_t now = 0;
   emu::Emulator& pad = Pad();
   const auto& rests = Rests();
+  // The replay's place: a rest point and a write of what followed it.
   size_t walk = Start(pad, data[0], now);
+  size_t write = 0;
   // Time passes and the pad's output is taken.
   static std::vector<std::string> output;  // kept, with its room
   const auto settle = [&](int64_t us) {
@@ -109,13 +111,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (op >= kPause) {
       settle((op - kPause + 1) * int64_t{500000});
     } else if (op == kReplay) {
-      if (walk >= rests.size()) continue;
-      for (const auto& write : rests[walk].next) {
-        now += write.gapUs;
-        pad.Receive(write.bytes, now);
-        settle(0);
-      }
-      ++walk;
+      // One write a byte, so that what an input costs follows its length,
+      // and noise can fall between any two writes of a real run.
+      while (walk < rests.size() && write == rests[walk].next.size()) ++walk, write = 0;
+      if (walk == rests.size()) continue;
+      const auto& next = rests[walk].next[write++];
+      now += next.gapUs;
+      pad.Receive(next.bytes, now);
+      settle(0);
     } else {
       const size_t piece = std::min<size_t>(1 + op % 24, size - pos);
       pad.Receive(std::string(reinterpret_cast<const char*>(data + pos), piece), now);

@@ -93,9 +93,9 @@ def receive_replays():
 
 def pinpad_rests():
     """One input per rest point of the pad in the state tour (the first byte,
-    from 0x10 on, picks one modulo their number), then what the control sent
-    from there (0xEF), six times: a few exchanges of a real run from there."""
-    return {f"rest-{first:03}": bytes([first]) + bytes([0xEF]) * 6
+    from 0x10 on, picks one modulo their number), then the control's next
+    write (0xEF) twelve times: a few exchanges of a real run from there."""
+    return {f"rest-{first:03}": bytes([first]) + bytes([0xEF]) * 12
             for first in range(0x10, 256)}
 
 
