@@ -17,6 +17,22 @@ std::string PadF(std::string hex) {
 
 }  // namespace
 
+const TagValues& DefaultCardTags() {
+  static const TagValues tags = {
+      {"5F28", "0233"},            // issuer country
+      {"5F34", "01"},              // PAN sequence number
+      {"8200", "5C00"},            // application interchange profile
+      {"9F33", "E0B8D0"},          // terminal capabilities
+      {"5F2D", "6574656E"},        // language preference "eten"
+      {"9F10", "06010A03A00000"},  // issuer application data
+      {"9F36", "0011"},            // application transaction counter
+      {"9500", "0000000000"},      // terminal verification results
+      {"9B00", "E800"},            // transaction status information
+      {"9F34", "420300"},          // CVM results: online PIN
+  };
+  return tags;
+}
+
 std::string CardProfile::Pan() const {
   return track2.substr(0, track2.find('='));
 }

@@ -21,6 +21,11 @@ struct CryptogramAnswer {
   std::string arc;
 };
 
+// The data objects of the card every pad starts with. 9F36 is the ATC before
+// the next first cryptogram; 9F26, 9F27 and 9F37 are computed per cryptogram.
+// Built once: every pad, restart and loaded state starts from a copy.
+const TagValues& DefaultCardTags();
+
 struct CardProfile {
   // As printed on the stripe, without sentinels: PAN "=" YYMM, service code,
   // discretionary data.
@@ -29,20 +34,8 @@ struct CardProfile {
   std::string aid = "A0000000031010";
   std::string label = "VISA CREDIT";
   std::string signatureFlag = "0";  // first character of the PIN-entry reply
-  // Data objects served to tag reads. 9F36 is the ATC before the next first
-  // cryptogram; 9F26, 9F27 and 9F37 are computed per cryptogram.
-  TagValues tags = {
-      {"5F28", "0233"},            // issuer country
-      {"5F34", "01"},              // PAN sequence number
-      {"8200", "5C00"},            // application interchange profile
-      {"9F33", "E0B8D0"},          // terminal capabilities
-      {"5F2D", "6574656E"},        // language preference "eten"
-      {"9F10", "06010A03A00000"},  // issuer application data
-      {"9F36", "0011"},            // application transaction counter
-      {"9500", "0000000000"},      // terminal verification results
-      {"9B00", "E800"},            // transaction status information
-      {"9F34", "420300"},          // CVM results: online PIN
-  };
+  // Data objects served to tag reads (DefaultCardTags).
+  TagValues tags = DefaultCardTags();
   CryptogramAnswer firstAc{"80", ""};  // C83: an ARQC
   CryptogramAnswer secondAc;           // C84: by the decision digit
 
