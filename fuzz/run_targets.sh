@@ -66,8 +66,11 @@ run_one() {
   log=build/asan/$name.log
   mkdir -p "build/asan/corpus/$name"
   if [ -d "fuzz/corpus/$name" ]; then seeds=("fuzz/corpus/$name"); fi
+  # -reload=0: each target has its corpus folder to itself, and looking for
+  # other processes' inputs there lists and stats every file each second
+  # (2-4 % of a target's time at 10,000 files).
   # shellcheck disable=SC2046
-  "$t" $(limits "$name") $(runs_for "$name") "$@" -timeout=10 -print_final_stats=1 \
+  "$t" -reload=0 $(limits "$name") $(runs_for "$name") "$@" -timeout=10 -print_final_stats=1 \
     "build/asan/corpus/$name" "${seeds[@]}" >"$log" 2>&1
 }
 
