@@ -14,7 +14,7 @@ FUZZ_TARGETS := $(basename $(notdir $(wildcard fuzz/*_fuzz.cpp)))
 SCALE_PADS ?= 1,100,1000
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: deps configure build test demo asan-configure asan-test fuzz-build fuzz fuzz-long bench release package clean format windows wine-test
+.PHONY: deps configure build test demo asan-configure asan-test fuzz-build fuzz fuzz-long fuzz-rate bench release package clean format windows wine-test
 
 deps:
 	@missing=""; for p in $(PACKAGES); do \
@@ -65,6 +65,12 @@ fuzz: fuzz-build
 # Every target to the executions fuzz/long_runs.txt gives it, 50 million in all.
 fuzz-long: fuzz-build
 	fuzz/run_targets.sh --runs-from fuzz/long_runs.txt
+
+# Each target's executions per second on one core: the targets one after the
+# other, each for FUZZ_SECONDS from its corpus, the other core left idle (a
+# busy neighbour slows a target by a quarter on a two-core machine).
+fuzz-rate: fuzz-build
+	FUZZ_JOBS=1 fuzz/run_targets.sh -max_total_time=$(FUZZ_SECONDS)
 
 bench: release
 	@$(MAKE) --no-print-directory deps PACKAGES="$(PACKAGES) $(BENCH_PACKAGES)"
