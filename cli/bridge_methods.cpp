@@ -3,9 +3,9 @@
 #include <exception>
 #include <limits>
 
+#include "cli/bridge_request.h"
 #include "cli/byte_text.h"
 #include "cli/card_data.h"
-#include "support/json_keeping_error.h"
 
 namespace korvex::cli {
 
@@ -26,37 +26,35 @@ IntegerRange RangeOf(ArgKind kind) {
 }
 
 // An integer argument in the kind's range; "" or the complaint.
-std::string CheckInteger(ArgKind kind, const Json& v, BridgeArgs::Value& out) {
-  if (!v.is_number_integer()) return "must be an integer";
+std::string CheckInteger(ArgKind kind, const RequestValue& v, BridgeArgs::Value& out) {
+  if (!v.IsInteger()) return "must be an integer";
   const IntegerRange range = RangeOf(kind);
-  const bool tooBig = v.is_number_unsigned() ? v.get<uint64_t>() > uint64_t(range.max)
-                                             : v.get<int64_t>() > range.max;
-  if (tooBig || (!v.is_number_unsigned() && v.get<int64_t>() < range.min)) {
+  const bool isUnsigned = v.type == RequestValue::Type::kUnsigned;
+  const bool tooBig = isUnsigned ? v.unsignedInteger > uint64_t(range.max) : v.integer > range.max;
+  if (tooBig || (!isUnsigned && v.integer < range.min)) {
     return "is out of range " + std::to_string(range.min) + ".." + std::to_string(range.max);
   }
-  out = v.get<int64_t>();
+  out = v.AsInt64();
   return "";
 }
 
-std::string CheckArgument(ArgKind kind, const Json& v, BridgeArgs::Value& out) {
+std::string CheckArgument(ArgKind kind, const RequestValue& v, BridgeArgs::Value& out) {
   switch (kind) {
     case ArgKind::kInteger:
     case ArgKind::kLong:
     case ArgKind::kByte: return CheckInteger(kind, v, out);
     case ArgKind::kDouble:
-      if (!v.is_number()) return "must be a number";
-      out = v.get<double>();
+      if (!v.IsNumber()) return "must be a number";
+      out = v.AsDouble();
       return "";
     case ArgKind::kBoolean:
-      if (!v.is_boolean()) return "must be true or false";
-      out = v.get<bool>();
+      if (v.type != RequestValue::Type::kBoolean) return "must be true or false";
+      out = v.boolean;
       return "";
     case ArgKind::kText: {
-      if (!v.is_string()) return "must be a string";
+      if (v.type != RequestValue::Type::kString) return "must be a string";
       std::string bytes, error;
-      if (!Utf8ToBytes(v.get_ref<const std::string&>(), bytes, error)) {
-        return "is not a byte text: " + error;
-      }
+      if (!Utf8ToBytes(v.text, bytes, error)) return "is not a byte text: " + error;
       out = std::move(bytes);
       return "";
     }
@@ -78,7 +76,9 @@ std::string ParseErrorAnswer(std::string_view what) {
   const size_t tagEnd = what.find("] ");
   const std::string_view reason = tagEnd == std::string_view::npos ? what : what.substr(tagEnd + 2);
   if (reason.size() <= kMaxReason) return MalformedLine(reason);
-  return MalformedLine(std::string(reason.substr(0, kMaxReason)) + "...");
+  // A character cut in two at the end is written as the library writes it
+  // before any other byte: "..." is ASCII.
+  return MalformedLine({reason.substr(0, kMaxReason), "..."});
 }
 
 // {"return": value}, compact, the value dumped by the JSON library: a row may
@@ -118,23 +118,32 @@ Json TextValue(const std::string& bytes) {
   return BytesToUtf8(bytes);
 }
 
-std::string ErrorAnswer(std::string_view message) {
-  constexpr std::string_view kHead = "{\"error\":";
+namespace {
+
+// {"error":"<head><parts>"} in one allocation, unless the message has more to
+// escape than a few quotes.
+std::string ErrorLine(std::string_view head, std::initializer_list<std::string_view> parts) {
+  constexpr std::string_view kOpen = "{\"error\":\"", kClose = "\"}";
+  constexpr size_t kEscapeRoom = 16;
+  size_t size = kOpen.size() + head.size() + kClose.size() + kEscapeRoom;
+  for (const std::string_view part : parts) size += part.size();
   std::string line;
-  line.reserve(kHead.size() + message.size() + 3);  // room for the quotes and brace
-  line += kHead;
-  AppendQuotedUtf8(line, message);
-  line += '}';
+  line.reserve(size);
+  line += kOpen;
+  line += head;  // ASCII with nothing to escape
+  for (const std::string_view part : parts) AppendEscapedUtf8(line, part);
+  line += kClose;
   return line;
 }
 
-std::string MalformedLine(std::string_view reason) {
-  constexpr std::string_view kHead = "malformed line: ";
-  std::string message;
-  message.reserve(kHead.size() + reason.size());
-  message += kHead;
-  message += reason;
-  return ErrorAnswer(message);
+}  // namespace
+
+std::string ErrorAnswer(std::initializer_list<std::string_view> message) {
+  return ErrorLine("", message);
+}
+
+std::string MalformedLine(std::initializer_list<std::string_view> reason) {
+  return ErrorLine("malformed line: ", reason);
 }
 
 const BridgeMethod* MethodTable::Find(std::string_view name) const {
@@ -145,51 +154,50 @@ const BridgeMethod* MethodTable::Find(std::string_view name) const {
 }
 
 std::string MethodTable::Answer(std::string_view line, BridgeTarget& target) const {
-  if (NestsTooDeep(line)) {
-    return MalformedLine("nested deeper than " + std::to_string(kMaxNesting) + " levels");
-  }
-  Json request;
-  std::string error;  // a syntax error, or a number too big for a double
-  if (!ParseKeepingError(line, request, error)) return ParseErrorAnswer(error);
-  if (!request.is_object()) return MalformedLine("expected a JSON object");
-  for (const auto& item : request.items()) {
-    if (item.key() != "call" && item.key() != "args") {
-      return MalformedLine("unknown key \"" + item.key() + "\"");
-    }
-  }
-  const auto name = request.find("call");
-  if (name == request.end() || !name->is_string()) {
-    return MalformedLine("\"call\" must be a string naming the method");
-  }
-  const auto args = request.find("args");
-  if (args != request.end() && !args->is_array()) return MalformedLine("\"args\" must be an array");
-
-  const std::string& methodName = name->get_ref<const std::string&>();
-  const BridgeMethod* method = Find(methodName);
-  if (method == nullptr) return ErrorAnswer("unknown method: " + methodName);
-  static const Json kNoArguments = Json::array();
-  return Call(*method, args == request.end() ? kNoArguments : *args, target);
+  BridgeRequest request;
+  return Answer(line, target, request);
 }
 
-std::string MethodTable::Call(const BridgeMethod& method, const Json& args,
+std::string MethodTable::Answer(std::string_view line, BridgeTarget& target,
+                                BridgeRequest& request) const {
+  if (NestsTooDeep(line)) {
+    return MalformedLine({"nested deeper than ", std::to_string(kMaxNesting), " levels"});
+  }
+  // A syntax error, or a number too big for a double.
+  if (!request.Read(line)) return ParseErrorAnswer(request.Error());
+  if (!request.IsObject()) return MalformedLine("expected a JSON object");
+  if (const std::string* key = request.UnknownKey()) {
+    return MalformedLine({"unknown key \"", *key, "\""});
+  }
+  const std::string* name = request.Call();
+  if (name == nullptr) return MalformedLine("\"call\" must be a string naming the method");
+  if (request.ArgsGiven() == BridgeRequest::Args::kOther) {
+    return MalformedLine("\"args\" must be an array");
+  }
+  const BridgeMethod* method = Find(*name);
+  if (method == nullptr) return ErrorAnswer({"unknown method: ", *name});
+  return Call(*method, request.ArgValues(), target);
+}
+
+std::string MethodTable::Call(const BridgeMethod& method, std::span<const RequestValue> args,
                               BridgeTarget& target) const {
   if (args.size() != method.args.size()) {
-    return ErrorAnswer(method.name + ": expects " + CountText(method.args.size()) + ", got " +
-                       std::to_string(args.size()));
+    return ErrorAnswer({method.name, ": expects ", CountText(method.args.size()), ", got ",
+                        std::to_string(args.size())});
   }
   std::vector<BridgeArgs::Value> values(args.size());
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string complaint = CheckArgument(method.args[i], args[i], values[i]);
     if (!complaint.empty()) {
-      return ErrorAnswer(method.name + ": argument " + std::to_string(i + 1) + " " + complaint);
+      return ErrorAnswer({method.name, ": argument ", std::to_string(i + 1), " ", complaint});
     }
   }
   try {
     return ReturnAnswer(method.call(target, BridgeArgs(std::move(values))));
   } catch (const BridgeError& e) {
-    return ErrorAnswer(method.name + ": " + e.what());
+    return ErrorAnswer({method.name, ": ", e.what()});
   } catch (const std::exception& e) {
-    return ErrorAnswer(method.name + ": failed: " + e.what());
+    return ErrorAnswer({method.name, ": failed: ", e.what()});
   }
 }
 

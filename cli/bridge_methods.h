@@ -9,13 +9,16 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <nlohmann/json.hpp>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <variant>
 #include <vector>
 
+#include "cli/bridge_request.h"
 #include "korvex/korvex.h"
 #include "korvex/terminal_object.h"
 
@@ -76,10 +79,17 @@ inline constexpr size_t kMaxNesting = 32;
 
 // {"error": message}: an answer line written as text, since most lines that
 // come in are refused and a document built only to be dumped costs more than
-// the refusal.
-std::string ErrorAnswer(std::string_view message);
+// the refusal. The message may come in parts, written one after another into
+// the line; a part must not end inside a character the next one finishes.
+std::string ErrorAnswer(std::initializer_list<std::string_view> message);
+inline std::string ErrorAnswer(std::string_view message) {
+  return ErrorAnswer({message});
+}
 // {"error": "malformed line: <reason>"}
-std::string MalformedLine(std::string_view reason);
+std::string MalformedLine(std::initializer_list<std::string_view> reason);
+inline std::string MalformedLine(std::string_view reason) {
+  return MalformedLine({reason});
+}
 
 class MethodTable {
  public:
@@ -88,12 +98,16 @@ class MethodTable {
   // The answer line to one input line. Never throws: whatever goes wrong,
   // including an exception from the call, becomes an error answer.
   std::string Answer(std::string_view line, BridgeTarget& target) const;
+  // The same, reading the line into `request`, whose buffers a reader of many
+  // lines keeps from one to the next.
+  std::string Answer(std::string_view line, BridgeTarget& target, BridgeRequest& request) const;
 
   // Null for an unknown name; names are case-sensitive.
   const BridgeMethod* Find(std::string_view name) const;
 
  private:
-  std::string Call(const BridgeMethod& method, const Json& args, BridgeTarget& target) const;
+  std::string Call(const BridgeMethod& method, std::span<const RequestValue> args,
+                   BridgeTarget& target) const;
 
   std::vector<BridgeMethod> methods_;
 };

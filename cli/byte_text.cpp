@@ -158,6 +158,11 @@ void AppendQuotedBytes(std::string& out, std::string_view bytes) {
 
 void AppendQuotedUtf8(std::string& out, std::string_view text) {
   out += '"';
+  AppendEscapedUtf8(out, text);
+  out += '"';
+}
+
+void AppendEscapedUtf8(std::string& out, std::string_view text) {
   size_t pos = 0;
   while (pos < text.size()) {
     const size_t end = PlainRunEnd(text, pos);
@@ -179,7 +184,6 @@ void AppendQuotedUtf8(std::string& out, std::string_view text) {
     }
     pos = end + (span == 0 ? 1 : span);
   }
-  out += '"';
 }
 
 }  // namespace korvex::cli

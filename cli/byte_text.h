@@ -28,5 +28,9 @@ void AppendQuotedBytes(std::string& out, std::string_view bytes);
 // quoting the input) becomes U+FFFD where the library puts it: one for each
 // stray byte and one for each start of a character broken off.
 void AppendQuotedUtf8(std::string& out, std::string_view text);
+// The same without the quotes, so that a literal can be written in parts. Each
+// part is escaped on its own: none may end inside a character that the next
+// part goes on with.
+void AppendEscapedUtf8(std::string& out, std::string_view text);
 
 }  // namespace korvex::cli

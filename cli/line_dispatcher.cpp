@@ -24,12 +24,12 @@ void LineDispatcher::OnLine(InputLine line) {
 
 void LineDispatcher::Answer(const InputLine& line) {
   if (line.tooLong) {
-    out_.WriteText(MalformedLine("longer than " + std::to_string(kMaxInputLine) + " bytes"),
+    out_.WriteText(MalformedLine({"longer than ", std::to_string(kMaxInputLine), " bytes"}),
                    LineKind::kAnswer);
   } else if (IsBlank(line.text)) {
     out_.NoAnswer();
   } else {
-    out_.WriteText(methods_.Answer(line.text, target_), LineKind::kAnswer);
+    out_.WriteText(methods_.Answer(line.text, target_, request_), LineKind::kAnswer);
   }
 }
 

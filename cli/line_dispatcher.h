@@ -32,6 +32,7 @@ class LineDispatcher {
   const MethodTable& methods_;
   BridgeTarget& target_;
   JsonLineWriter& out_;
+  BridgeRequest request_;  // one line's call, its buffers kept for the next
   std::deque<InputLine> pending_;
   bool busy_ = false;
   bool ended_ = false;
