@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "cli/output_queue.h"
@@ -27,9 +28,9 @@ class JsonLineWriter {
 // fixed shapes, so they are written as text, their text quoted straight into
 // the line: the same bytes as a document built and dumped, in one allocation.
 // {"event":"InterfaceEvent","type":T,"code":C,"text":"..."}
-std::string InterfaceEventLine(int32_t type, int32_t code, const std::string& text);
+std::string InterfaceEventLine(int32_t type, int32_t code, std::string_view text);
 // {"event":"DebugEvent","level":L,"text":"..."}
-std::string DebugEventLine(int16_t level, const std::string& text);
+std::string DebugEventLine(int16_t level, std::string_view text);
 
 // Writes each event the moment the control raises it, so events raised inside
 // a call come before the call's return line. A swiped card's track 2 is

@@ -40,7 +40,11 @@ std::string MaskTrack2(std::string_view track2) {
 }
 
 std::string MaskEventText(int32_t eventType, std::string_view text) {
-  return eventType == 5 ? MaskTrack2(text) : std::string(text);
+  return EventTextHidesCardData(eventType) ? MaskTrack2(text) : std::string(text);
+}
+
+bool EventTextHidesCardData(int32_t eventType) {
+  return eventType == 5;  // a swiped card's track 2
 }
 
 std::string MaskTagValue(std::string_view key, std::string_view value) {

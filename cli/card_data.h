@@ -29,6 +29,8 @@ std::string MaskTrack2(std::string_view track2);
 // and "TRACK2" (keys in any case, as the control takes them) are masked, every
 // other event text and tag value comes back unchanged.
 std::string MaskEventText(int32_t eventType, std::string_view text);
+// Whether MaskEventText changes the texts of this event type at all.
+bool EventTextHidesCardData(int32_t eventType);
 std::string MaskTagValue(std::string_view key, std::string_view value);
 
 }  // namespace korvex::cli
