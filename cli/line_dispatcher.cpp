@@ -11,14 +11,18 @@ bool IsBlank(const std::string& line) {
 }  // namespace
 
 void LineDispatcher::OnLine(InputLine line) {
-  pending_.push_back(std::move(line));
-  if (busy_) return;
+  if (busy_) {
+    pending_.push_back(std::move(line));
+    return;
+  }
   busy_ = true;
-  while (!pending_.empty()) {
-    const InputLine next = std::move(pending_.front());
-    pending_.pop_front();
+  Answer(line);
+  // The lines that came during the calls, in order; their calls may add more.
+  for (size_t i = 0; i < pending_.size(); ++i) {
+    const InputLine next = std::move(pending_[i]);
     Answer(next);
   }
+  pending_.clear();
   busy_ = false;
 }
 

@@ -6,7 +6,7 @@
 // come in the order of their lines and never nest.
 #pragma once
 
-#include <deque>
+#include <vector>
 
 #include "cli/bridge_methods.h"
 #include "cli/bridge_output.h"
@@ -32,8 +32,8 @@ class LineDispatcher {
   const MethodTable& methods_;
   BridgeTarget& target_;
   JsonLineWriter& out_;
-  BridgeRequest request_;  // one line's call, its buffers kept for the next
-  std::deque<InputLine> pending_;
+  BridgeRequest request_;           // one line's call, its buffers kept for the next
+  std::vector<InputLine> pending_;  // lines that came while a call ran
   bool busy_ = false;
   bool ended_ = false;
 };

@@ -10,6 +10,7 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -17,6 +18,7 @@ namespace korvex::cli {
 
 std::vector<InputLine> LineSplitter::Feed(std::string_view bytes) {
   std::vector<InputLine> lines;
+  lines.reserve(std::count(bytes.begin(), bytes.end(), '\n'));
   while (!bytes.empty()) {
     const size_t newline = bytes.find('\n');
     const std::string_view piece = bytes.substr(0, newline);
