@@ -30,8 +30,10 @@ namespace {
 
 using namespace korvex;
 
-constexpr const char* kRegistryKey = "SOFTWARE\\Korvex\\EMV\\";
-constexpr const char* kPadKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Korvex\\EMV\\PinPads\\PAD1";
+// The calls' texts, made once: only the control is new for each input.
+const std::string kRegistryKey = "SOFTWARE\\Korvex\\EMV\\";
+const std::string kPadKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Korvex\\EMV\\PinPads\\PAD1";
+const std::string kDownloadPath = "/tmp/korvex-download/";
 
 void CallsBefore(uint8_t calls, SimHost& host, Korvex& control, TerminalObject& terminal) {
   if (calls & 0x01) control.setName("PAD1");
@@ -42,7 +44,7 @@ void CallsBefore(uint8_t calls, SimHost& host, Korvex& control, TerminalObject& 
     control.setEMVRegistryKey(kRegistryKey);
   }
   if (calls & 0x04) control.setTerminalObject(terminal);
-  if (calls & 0x08) control.SetDownloadPath("/tmp/korvex-download/");
+  if (calls & 0x08) control.SetDownloadPath(kDownloadPath);
   if (calls & 0x10) control.InitFromReg();
   if (calls & 0x20) control.PerformConnectionTest(1);
   if (calls & 0x40) control.InitTransaction();
