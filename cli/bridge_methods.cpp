@@ -1,5 +1,6 @@
 #include "cli/bridge_methods.h"
 
+#include <charconv>
 #include <exception>
 #include <limits>
 
@@ -81,10 +82,26 @@ std::string ParseErrorAnswer(std::string_view what) {
   return MalformedLine({reason.substr(0, kMaxReason), "..."});
 }
 
-// {"return": value}, compact, the value dumped by the JSON library: a row may
-// answer any JSON (null, a number, a text through TextValue).
+// {"return": value}, compact, as the JSON library dumps it. The rows answer
+// null, a whole number or a text (through TextValue), written straight into
+// the line; any other value, which a row may answer too, goes through the
+// library's dump.
 std::string ReturnAnswer(const Json& value) {
-  return "{\"return\":" + value.dump(-1, ' ', false, Json::error_handler_t::replace) + "}";
+  std::string line = "{\"return\":";
+  char digits[24];
+  switch (value.type()) {
+    case Json::value_t::null: line += "null"; break;
+    case Json::value_t::number_integer:
+      line.append(digits, std::to_chars(digits, digits + sizeof digits, value.get<int64_t>()).ptr);
+      break;
+    case Json::value_t::number_unsigned:
+      line.append(digits, std::to_chars(digits, digits + sizeof digits, value.get<uint64_t>()).ptr);
+      break;
+    case Json::value_t::string: AppendQuotedUtf8(line, value.get_ref<const std::string&>()); break;
+    default: line += value.dump(-1, ' ', false, Json::error_handler_t::replace);
+  }
+  line += '}';
+  return line;
 }
 
 // Whether arrays and objects in `line` nest deeper than kMaxNesting. Checked
