@@ -84,6 +84,9 @@ TEST_F(BridgeTest, EachLineGetsItsReturnOrAClearErrorThatChangesNothing) {
             "PerformConnectionTest: argument 1 is out of range -32768..32767"},
            {R"({"call": "PerformConnectionTest", "args": [18446744073709551615]})",
             "PerformConnectionTest: argument 1 is out of range -32768..32767"},
+           // Past 64 bits a whole number is read as a double, as the JSON library reads it.
+           {R"({"call": "PerformConnectionTest", "args": [-9223372036854775809]})",
+            "PerformConnectionTest: argument 1 must be an integer"},
            {R"({"call": "setTerminalObject", "args": []})",
             "setTerminalObject: no terminal object: start"},
            // The widest Integer values are passed; nothing is bound yet, so refused.
