@@ -38,9 +38,11 @@ const std::string kDownloadPath = "/tmp/korvex-download/";
 void CallsBefore(uint8_t calls, SimHost& host, Korvex& control, TerminalObject& terminal) {
   if (calls & 0x01) control.setName("PAD1");
   if (calls & 0x02) {
-    host.registry().SetValue(kPadKey, "RouterHost", std::string("127.0.0.1\0", 10));
-    host.registry().SetValue(kPadKey, "RouterPort", std::string("9999\0", 5));
-    host.registry().SetValue(kPadKey, "Com", std::string("3\0", 2));
+    // The pad's key found once for its three values (REG_SZ).
+    MemoryRegistry::ValueMap& pad = host.registry().Values(kPadKey);
+    MemoryRegistry::SetValueIn(pad, "RouterHost", std::string("127.0.0.1\0", 10), 1);
+    MemoryRegistry::SetValueIn(pad, "RouterPort", std::string("9999\0", 5), 1);
+    MemoryRegistry::SetValueIn(pad, "Com", std::string("3\0", 2), 1);
     control.setEMVRegistryKey(kRegistryKey);
   }
   if (calls & 0x04) control.setTerminalObject(terminal);
