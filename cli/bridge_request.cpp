@@ -89,7 +89,10 @@ class RequestEvents {
       field_ = Field::kArgs;
     } else {
       field_ = Field::kOther;
-      if (!r_.hasUnknownKey_) std::swap(r_.unknownKey_, k), r_.hasUnknownKey_ = true;
+      if (!r_.hasUnknownKey_) {
+        std::swap(r_.unknownKey_, k);
+        r_.hasUnknownKey_ = true;
+      }
     }
     return true;
   }

@@ -113,7 +113,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } else if (op == kReplay) {
       // One write a byte, so that what an input costs follows its length,
       // and noise can fall between any two writes of a real run.
-      while (walk < rests.size() && write == rests[walk].next.size()) ++walk, write = 0;
+      while (walk < rests.size() && write == rests[walk].next.size()) {
+        ++walk;
+        write = 0;
+      }
       if (walk == rests.size()) continue;
       const auto& next = rests[walk].next[write++];
       now += next.gapUs;
