@@ -67,8 +67,8 @@ fuzz-long: fuzz-build
 	fuzz/run_targets.sh --runs-from fuzz/long_runs.txt
 
 # Each target's executions per second on one core: the targets one after the
-# other, each for FUZZ_SECONDS from its corpus, the other core left idle (a
-# busy neighbour slows a target by a quarter on a two-core machine).
+# other, each for FUZZ_SECONDS from its corpus, so that no figure depends on
+# what ran beside it.
 fuzz-rate: fuzz-build
 	FUZZ_JOBS=1 fuzz/run_targets.sh -max_total_time=$(FUZZ_SECONDS)
 
