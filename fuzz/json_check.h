@@ -8,6 +8,9 @@
 // points past U+10FFFF), escapes of the short forms or \uXXXX with surrogates
 // only in pairs, and numbers without leading zeros. Only the size of a number
 // is not checked: the library refuses one past a double's range.
+//
+// The UTF-8 rules repeat those of the bridge's quoting (cli/byte_text.cpp) on
+// purpose: a check that called the code it checks would share its mistakes.
 #pragma once
 
 #include <cstddef>
