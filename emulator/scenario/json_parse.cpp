@@ -16,7 +16,9 @@ constexpr int kNumberOverflow = 406;
 
 class PathTrackingSax {
  public:
-  explicit PathTrackingSax(json& root) : dom_(root) {}
+  // Room for the depth of any file a person writes, so that the frames are
+  // one allocation, not one each time the nesting deepens.
+  explicit PathTrackingSax(json& root) : dom_(root) { frames_.reserve(8); }
 
   bool null() { return Value(dom_.null()); }
   bool boolean(bool v) { return Value(dom_.boolean(v)); }

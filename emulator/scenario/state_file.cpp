@@ -14,9 +14,20 @@ namespace {
 using namespace json_fields;
 namespace fs = std::filesystem;
 
-json HexList(const std::vector<std::string>& records) {
-  json list = json::array();
-  for (const auto& r : records) list.push_back(json{{"hex", ToHex(r)}});
+// {"hex": "..."}, built in place: an initializer list copies every value it
+// holds into the document, and a saved pad holds dozens of records.
+json HexRecord(const std::string& bytes) {
+  json record(json::value_t::object);
+  record["hex"] = ToHex(bytes);
+  return record;
+}
+
+json HexList(const std::vector<std::string>* records) {
+  json list(json::value_t::array);
+  if (!records) return list;
+  auto& items = list.get_ref<json::array_t&>();
+  items.reserve(records->size());
+  for (const auto& r : *records) items.push_back(HexRecord(r));
   return list;
 }
 
@@ -63,14 +74,14 @@ std::string StateFilePath(const std::string& dir) {
 std::string StateToJson(const PadState& state) {
   json j;
   j["application"] = AppName(SettledApp(state.app));
-  const auto records = [&](int table) {
+  const auto records = [&](int table) -> const std::vector<std::string>* {
     const auto t = state.tables.find(table);
-    return t == state.tables.end() ? std::vector<std::string>{} : t->second;
+    return t == state.tables.end() ? nullptr : &t->second;
   };
   j["est"] = HexList(records(kEstTable));
   j["mvt"] = HexList(records(kMvtTable));
-  const auto version = records(kVersionTable);
-  j["version"] = version.empty() ? json(nullptr) : json{{"hex", ToHex(version.front())}};
+  const auto* version = records(kVersionTable);
+  j["version"] = !version || version->empty() ? json(nullptr) : HexRecord(version->front());
   j["paymentInstalled"] = state.paymentInstalled;
   j["paymentVersion"] = state.paymentVersion;
   j["files"] = FileList(state.files);
