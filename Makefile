@@ -66,11 +66,13 @@ fuzz: fuzz-build
 fuzz-long: fuzz-build
 	fuzz/run_targets.sh --runs-from fuzz/long_runs.txt
 
-# Each target's executions per second on one core: the targets one after the
-# other, each for FUZZ_SECONDS from its corpus, so that no figure depends on
-# what ran beside it.
+# Each target's executions per second on each core: the targets one after the
+# other, each for FUZZ_SECONDS from its corpus on every core of FUZZ_CPUS at
+# once, pinned, so that a slow reading shows whether the code or the core
+# was slow.
+FUZZ_CPUS ?= $(shell seq -s ' ' 0 $$(( $$(nproc) - 1 )))
 fuzz-rate: fuzz-build
-	FUZZ_JOBS=1 fuzz/run_targets.sh -max_total_time=$(FUZZ_SECONDS)
+	FUZZ_CPUS="$(FUZZ_CPUS)" fuzz/run_targets.sh -max_total_time=$(FUZZ_SECONDS)
 
 bench: release
 	@$(MAKE) --no-print-directory deps PACKAGES="$(PACKAGES) $(BENCH_PACKAGES)"

@@ -9,6 +9,13 @@
 #   --runs-from FILE  each target runs the executions FILE gives it
 #                     (lines "<target> <runs>"; fuzz/long_runs.txt)
 #   FUZZ_JOBS=N       targets run N at a time (default: one per core)
+#   FUZZ_CPUS="0 1"   each target runs once on each core listed, pinned to it,
+#                     the copies at the same time (one target after the other):
+#                     a row per target and core. This machine's cores are not
+#                     equally fast at every moment (the host's load on each
+#                     comes and goes), so the same run can differ by more than
+#                     half between them; side by side, the difference is the
+#                     cores', not the code's.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -59,19 +66,25 @@ runs_for() {
   if [ -n "$runs_file" ]; then awk -v t="$1" '$1 == t { print "-runs=" $2 }' "$runs_file"; fi
 }
 
+# A lane is a target, or a target on one core ("receive@1"); its log is
+# build/asan/<lane>.log.
+target_of() { echo "${1%@*}"; }
+
 run_one() {
-  local t=$1 name log seeds=()
+  local lane=$1 name log seeds=() pin=()
   shift
-  name=$(basename "$t" _fuzz)
-  log=build/asan/$name.log
+  name=$(target_of "$lane")
+  log=build/asan/$lane.log
   mkdir -p "build/asan/corpus/$name"
   if [ -d "fuzz/corpus/$name" ]; then seeds=("fuzz/corpus/$name"); fi
+  if [[ $lane == *@* ]]; then pin=(taskset -c "${lane#*@}"); fi
   # -reload=0: each target has its corpus folder to itself, and looking for
   # other processes' inputs there lists and stats every file each second
-  # (2-4 % of a target's time at 10,000 files).
+  # (2-4 % of a target's time at 10,000 files). Copies of a target on two
+  # cores share the folder and only add to it.
   # shellcheck disable=SC2046
-  "$t" -reload=0 $(limits "$name") $(runs_for "$name") "$@" -timeout=10 -print_final_stats=1 \
-    "build/asan/corpus/$name" "${seeds[@]}" >"$log" 2>&1
+  "${pin[@]}" "build/asan/fuzz/${name}_fuzz" -reload=0 $(limits "$name") $(runs_for "$name") \
+    "$@" -timeout=10 -print_final_stats=1 "build/asan/corpus/$name" "${seeds[@]}" >"$log" 2>&1
 }
 
 # The slowest targets start first, so the lanes end close together.
@@ -83,30 +96,51 @@ for t in build/asan/fuzz/*_fuzz; do
   [[ " ${targets[*]} " == *" $t "* ]] || targets+=("$t")
 done
 
-jobs=${FUZZ_JOBS:-$(nproc)}
+lanes=()
 for t in "${targets[@]}"; do
-  while [ "$(jobs -rp | wc -l)" -ge "$jobs" ]; do wait -n || true; done
-  (if run_one "$t" "$@"; then rc=0; else rc=$?; fi
-   echo "$rc" >"build/asan/$(basename "$t" _fuzz).status") &
+  name=$(basename "$t" _fuzz)
+  if [ -n "${FUZZ_CPUS:-}" ]; then
+    for cpu in $FUZZ_CPUS; do lanes+=("$name@$cpu"); done
+  else
+    lanes+=("$name")
+  fi
 done
+
+start() {
+  (if run_one "$1" "${@:2}"; then rc=0; else rc=$?; fi
+   echo "$rc" >"build/asan/$1.status") &
+}
+if [ -n "${FUZZ_CPUS:-}" ]; then
+  # A target's copies start together and the next target waits for them.
+  for t in "${targets[@]}"; do
+    name=$(basename "$t" _fuzz)
+    for cpu in $FUZZ_CPUS; do start "$name@$cpu" "$@"; done
+    wait
+  done
+else
+  jobs=${FUZZ_JOBS:-$(nproc)}
+  for lane in "${lanes[@]}"; do
+    while [ "$(jobs -rp | wc -l)" -ge "$jobs" ]; do wait -n || true; done
+    start "$lane" "$@"
+  done
+fi
 wait
 
 failed=()
 total=0
-printf '%-10s %12s %9s %7s %8s %6s\n' target executions exec/s cov features added
-for t in "${targets[@]}"; do
-  name=$(basename "$t" _fuzz)
-  log=build/asan/$name.log
-  rc=$(cat "build/asan/$name.status")
-  rm -f "build/asan/$name.status"
-  if [ "$rc" != 0 ]; then failed+=("$name"); continue; fi
+printf '%-12s %12s %9s %7s %8s %6s\n' target executions exec/s cov features added
+for lane in "${lanes[@]}"; do
+  log=build/asan/$lane.log
+  rc=$(cat "build/asan/$lane.status")
+  rm -f "build/asan/$lane.status"
+  if [ "$rc" != 0 ]; then failed+=("$lane"); continue; fi
   runs=$(stat number_of_executed_units "$log")
   total=$((total + runs))
-  printf '%-10s %12s %9s %7s %8s %6s\n' "$name" "$runs" \
+  printf '%-12s %12s %9s %7s %8s %6s\n' "$lane" "$runs" \
     "$(stat average_exec_per_sec "$log")" "$(last cov "$log")" "$(last ft "$log")" \
     "$(stat new_units_added "$log")"
 done
-printf '%-10s %12s\n' total "$total"
+printf '%-12s %12s\n' total "$total"
 for name in "${failed[@]}"; do
   tail -n 60 "build/asan/$name.log"
   echo "fuzz target $name failed; its log: build/asan/$name.log" >&2
