@@ -60,7 +60,7 @@ class PathTrackingSax {
     return false;
   }
 
-  [[noreturn]] void ThrowError() const { throw ScenarioError(error_.field, error_.message); }
+  ScenarioError Refusal() const { return ScenarioError(error_.field, error_.message); }
 
  private:
   struct Frame {
@@ -95,10 +95,16 @@ class PathTrackingSax {
 
 }  // namespace
 
+std::optional<ScenarioError> ReadJsonFields(const std::string& text, json& document) {
+  document = json();
+  PathTrackingSax sax(document);
+  if (!json::sax_parse(text, &sax)) return sax.Refusal();
+  return std::nullopt;
+}
+
 json ParseJsonFields(const std::string& text) {
   json root;
-  PathTrackingSax sax(root);
-  if (!json::sax_parse(text, &sax)) sax.ThrowError();
+  if (auto error = ReadJsonFields(text, root)) throw *error;
   return root;
 }
 

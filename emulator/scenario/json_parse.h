@@ -4,12 +4,18 @@
 #pragma once
 
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
+
+#include "emulator/scenario/scenario.h"
 
 namespace korvex::emu {
 
 // Throws ScenarioError naming the field ("card.removalDelayMs") and the
 // problem, or only the problem for text that is not JSON at all.
 nlohmann::json ParseJsonFields(const std::string& text);
+// The same, with the refusal returned instead of thrown: most broken files
+// are broken here, and a program that reads many of them pays for no unwinding.
+std::optional<ScenarioError> ReadJsonFields(const std::string& text, nlohmann::json& document);
 
 }  // namespace korvex::emu

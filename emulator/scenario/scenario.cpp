@@ -174,10 +174,7 @@ void ReadFaults(const json& j, std::vector<FaultRule>& faults) {
   }
 }
 
-}  // namespace
-
-Scenario ParseScenario(const std::string& jsonText) {
-  json j = ParseJsonFields(jsonText);
+Scenario FromFields(json& j) {
   ExpectObject(j, "",
                {"pad", "application", "card", "cardholder", "version", "tables", "limits",
                 "replies", "delays", "link", "download", "strictOrder", "faults"});
@@ -201,6 +198,24 @@ Scenario ParseScenario(const std::string& jsonText) {
   if (j.contains("strictOrder")) s.config.strictOrder = Bool(j["strictOrder"], "strictOrder");
   if (j.contains("faults")) ReadFaults(j["faults"], s.config.faults);
   return s;
+}
+
+}  // namespace
+
+Scenario ParseScenario(const std::string& jsonText) {
+  json j = ParseJsonFields(jsonText);
+  return FromFields(j);
+}
+
+std::optional<ScenarioError> ReadScenario(const std::string& jsonText, Scenario& into) {
+  json j;
+  if (auto error = ReadJsonFields(jsonText, j)) return error;
+  try {
+    into = FromFields(j);
+  } catch (const ScenarioError& e) {
+    return e;
+  }
+  return std::nullopt;
 }
 
 Scenario LoadScenario(const std::string& path) {

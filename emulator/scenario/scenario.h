@@ -4,6 +4,7 @@
 // in emulator/README.md with an example in examples/pinpad-scenario.json.
 #pragma once
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -32,6 +33,10 @@ struct Scenario {
 
 // From JSON text; throws ScenarioError.
 Scenario ParseScenario(const std::string& jsonText);
+// The same, with the refusal returned instead of thrown (text that is not
+// JSON costs no exception at all); `into` is only set when the text is a
+// scenario.
+std::optional<ScenarioError> ReadScenario(const std::string& jsonText, Scenario& into);
 // From a file; throws ScenarioError (a missing file names no field).
 Scenario LoadScenario(const std::string& path);
 

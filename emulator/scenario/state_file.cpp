@@ -65,6 +65,33 @@ void ReadFiles(const json& j, std::map<std::string, StoredFile>& into) {
   }
 }
 
+void ApplyFields(json& j, PadState& state) {
+  ExpectObject(
+      j, "",
+      {"application", "est", "mvt", "version", "paymentInstalled", "paymentVersion", "files"});
+  if (j.contains("application")) {
+    const auto app = AppFromName(Text(j["application"], "application"));
+    if (!app || (*app != PadApp::Payment && *app != PadApp::Loader)) {
+      Fail("application", "expected \"payment\" or \"loader\"");
+    }
+    state.app = *app;
+  }
+  if (j.contains("paymentInstalled")) {
+    state.paymentInstalled = Bool(j["paymentInstalled"], "paymentInstalled");
+  }
+  if (j.contains("paymentVersion")) {
+    state.paymentVersion = Text(j["paymentVersion"], "paymentVersion");
+  }
+  if (j.contains("files")) ReadFiles(j["files"], state.files);
+  if (j.contains("est")) ReadList(j["est"], "est", state.tables[kEstTable]);
+  if (j.contains("mvt")) ReadList(j["mvt"], "mvt", state.tables[kMvtTable]);
+  if (j.contains("version")) {
+    auto& version = state.tables[kVersionTable];
+    version.clear();
+    if (!j["version"].is_null()) version.push_back(Bytes(j["version"], "version"));
+  }
+}
+
 }  // namespace
 
 std::string StateFilePath(const std::string& dir) {
@@ -90,30 +117,18 @@ std::string StateToJson(const PadState& state) {
 
 void StateFromJson(const std::string& jsonText, PadState& state) {
   json j = ParseJsonFields(jsonText);
-  ExpectObject(
-      j, "",
-      {"application", "est", "mvt", "version", "paymentInstalled", "paymentVersion", "files"});
-  if (j.contains("application")) {
-    const auto app = AppFromName(Text(j["application"], "application"));
-    if (!app || (*app != PadApp::Payment && *app != PadApp::Loader)) {
-      Fail("application", "expected \"payment\" or \"loader\"");
-    }
-    state.app = *app;
+  ApplyFields(j, state);
+}
+
+std::optional<ScenarioError> ReadState(const std::string& jsonText, PadState& state) {
+  json j;
+  if (auto error = ReadJsonFields(jsonText, j)) return error;
+  try {
+    ApplyFields(j, state);
+  } catch (const ScenarioError& e) {
+    return e;
   }
-  if (j.contains("paymentInstalled")) {
-    state.paymentInstalled = Bool(j["paymentInstalled"], "paymentInstalled");
-  }
-  if (j.contains("paymentVersion")) {
-    state.paymentVersion = Text(j["paymentVersion"], "paymentVersion");
-  }
-  if (j.contains("files")) ReadFiles(j["files"], state.files);
-  if (j.contains("est")) ReadList(j["est"], "est", state.tables[kEstTable]);
-  if (j.contains("mvt")) ReadList(j["mvt"], "mvt", state.tables[kMvtTable]);
-  if (j.contains("version")) {
-    auto& version = state.tables[kVersionTable];
-    version.clear();
-    if (!j["version"].is_null()) version.push_back(Bytes(j["version"], "version"));
-  }
+  return std::nullopt;
 }
 
 bool LoadStateDir(const std::string& dir, PadState& state) {

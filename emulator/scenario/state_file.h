@@ -6,9 +6,11 @@
 // "pinpad-state.json". The card and the settings come from the scenario.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "emulator/core/pin_pad.h"
+#include "emulator/scenario/scenario.h"
 
 namespace korvex::emu {
 
@@ -19,6 +21,10 @@ std::string StateFilePath(const std::string& dir);
 std::string StateToJson(const PadState& state);
 // Applies a saved state over `state`; throws ScenarioError.
 void StateFromJson(const std::string& jsonText, PadState& state);
+// The same, with the refusal returned instead of thrown (text that is not
+// JSON costs no exception at all); a refused file may have been applied in
+// part.
+std::optional<ScenarioError> ReadState(const std::string& jsonText, PadState& state);
 
 // Loads dir/pinpad-state.json into `state` when it exists; returns whether it
 // did. Throws ScenarioError for a file that cannot be read or used (the

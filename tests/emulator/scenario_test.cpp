@@ -102,6 +102,13 @@ TEST(Scenario, RefusalsNameTheField) {
     EXPECT_THAT([&] { ParseScenario(json); },
                 ::testing::ThrowsMessage<ScenarioError>(::testing::StartsWith(message)))
         << json;
+    // The reader that returns its refusal gives the same one and sets nothing.
+    Scenario kept;
+    kept.state.paymentVersion = "kept";
+    const auto refused = ReadScenario(json, kept);
+    ASSERT_TRUE(refused) << json;
+    EXPECT_THAT(refused->what(), ::testing::StartsWith(message));
+    EXPECT_EQ(kept.state.paymentVersion, "kept");
   }
 }
 
@@ -135,6 +142,9 @@ TEST(StateFile, KeepsBinaryRecordsAndSettlesTheApplication) {
   EXPECT_EQ(back.tables[kVersionTable], state.tables[kVersionTable]);
   EXPECT_THROW(StateFromJson(R"({"est": 3})", back), ScenarioError);
   EXPECT_THROW(StateFromJson(R"({"files": [{"name": "k"}]})", back), ScenarioError);
+  EXPECT_STREQ(ReadState(R"({"est": 3})", back)->what(), "est: expected an array of records");
+  EXPECT_THAT(ReadState("{", back)->what(), ::testing::StartsWith("not valid JSON"));
+  EXPECT_FALSE(ReadState(StateToJson(state), back));
 }
 
 }  // namespace
