@@ -15,7 +15,7 @@ using namespace json_fields;
 namespace fs = std::filesystem;
 
 // {"hex": "..."}, built in place: an initializer list copies every value it
-// holds into the document, and a saved pad holds dozens of records.
+// holds into the document, and a saved pad holds one record a table row.
 json HexRecord(const std::string& bytes) {
   json record(json::value_t::object);
   record["hex"] = ToHex(bytes);
