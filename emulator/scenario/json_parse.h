@@ -18,4 +18,18 @@ nlohmann::json ParseJsonFields(const std::string& text);
 // are broken here, and a program that reads many of them pays for no unwinding.
 std::optional<ScenarioError> ReadJsonFields(const std::string& text, nlohmann::json& document);
 
+// Parses the text and hands the document to `apply`, which throws
+// ScenarioError for a field that is wrong; either refusal is returned.
+template <class Apply>
+std::optional<ScenarioError> ReadFields(const std::string& text, Apply&& apply) {
+  nlohmann::json document;
+  if (auto error = ReadJsonFields(text, document)) return error;
+  try {
+    apply(document);
+  } catch (const ScenarioError& e) {
+    return e;
+  }
+  return std::nullopt;
+}
+
 }  // namespace korvex::emu

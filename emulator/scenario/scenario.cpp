@@ -208,14 +208,7 @@ Scenario ParseScenario(const std::string& jsonText) {
 }
 
 std::optional<ScenarioError> ReadScenario(const std::string& jsonText, Scenario& into) {
-  json j;
-  if (auto error = ReadJsonFields(jsonText, j)) return error;
-  try {
-    into = FromFields(j);
-  } catch (const ScenarioError& e) {
-    return e;
-  }
-  return std::nullopt;
+  return ReadFields(jsonText, [&](json& j) { into = FromFields(j); });
 }
 
 Scenario LoadScenario(const std::string& path) {

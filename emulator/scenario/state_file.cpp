@@ -121,14 +121,7 @@ void StateFromJson(const std::string& jsonText, PadState& state) {
 }
 
 std::optional<ScenarioError> ReadState(const std::string& jsonText, PadState& state) {
-  json j;
-  if (auto error = ReadJsonFields(jsonText, j)) return error;
-  try {
-    ApplyFields(j, state);
-  } catch (const ScenarioError& e) {
-    return e;
-  }
-  return std::nullopt;
+  return ReadFields(jsonText, [&](json& j) { ApplyFields(j, state); });
 }
 
 bool LoadStateDir(const std::string& dir, PadState& state) {
