@@ -1,5 +1,7 @@
 // The router command, the line rate, framing, ACK/NAK and resends, pacing,
-// and the transcript's readable units.
+// the transcript's readable units, and the switches between the applications,
+// "72" and the wait for the card's removal. Which application answers what is
+// pinned through the control's detection in tests/init.
 #include <gtest/gtest.h>
 
 #include "emulator/core/transcript.h"
@@ -11,7 +13,7 @@ namespace {
 
 using namespace testing;
 
-TEST(RouterFront, CommandIsRecordedEvenWhenSplitAndItsAbsenceIsAViolation) {
+TEST(RouterFront, CommandIsParsedAndRecordedEvenWhenSplitAndItsAbsenceIsAViolation) {
   RawLine line({}, {}, "");
   const std::string bytes = kSetComm19200 + Frame("P01");
   line.Send(bytes.substr(0, 3));
@@ -25,9 +27,7 @@ TEST(RouterFront, CommandIsRecordedEvenWhenSplitAndItsAbsenceIsAViolation) {
   EXPECT_EQ(bare.Request("P01"), "");  // nothing the pad could read at 9600 baud
   ASSERT_FALSE(bare.emu.Violations().empty());
   EXPECT_NE(bare.emu.Violations()[0].description.find("router command"), std::string::npos);
-}
 
-TEST(RouterFront, ParsesOnlyWellFormedCommands) {
   EXPECT_EQ(ParseRouterCommand("SETCOMM9600,e,7,2   ").value_or(SerialSetting{}).parity, 'e');
   EXPECT_FALSE(ParseRouterCommand("SETCOMM19200,x,8,1  "));  // parity
   EXPECT_FALSE(ParseRouterCommand("SETCOMM19200,n,8,1 x"));  // trailing junk
@@ -126,19 +126,32 @@ TEST(Timing, LineUseIsTheTimeFromEachWriteToItsLastByte) {
   EXPECT_EQ(use.busyUs, 6 * byte);
 }
 
-TEST(Timing, ProcessingDelayIsPerMessage) {
+// Replies wait for their message's delay; output cut into chunks of 3 bytes
+// goes out 2 ms apart.
+TEST(Timing, ProcessingDelayIsPerMessageAndChunksComeWithGaps) {
   EmulatorConfig config;
   config.delays.processingMs = 5;
   config.delays.perMessageMs["P01"] = 50;
+  config.link.chunkSize = 3;
+  config.link.chunkGapMs = 2;
   RawLine line(config);
   line.SendFrame("P01");
   line.Run(60);
   line.Ack();
   line.SendFrame("I050");  // the general delay
   line.Run(10);
-  EXPECT_EQ(line.pieces,
-            (std::vector<std::pair<int64_t, std::string>>{
-                {0, kAck}, {50000, Frame("P010002")}, {60000, kAck}, {65000, Frame("I050")}}));
+  const std::string p01 = Frame("P010002"), i050 = Frame("I050");
+  EXPECT_EQ(line.pieces, (std::vector<std::pair<int64_t, std::string>>{
+                             {0, kAck},
+                             {50000, p01.substr(0, 3)},
+                             {52000, p01.substr(3, 3)},
+                             {54000, p01.substr(6, 3)},
+                             {56000, p01.substr(9)},
+                             {60000, kAck},
+                             {65000, i050.substr(0, 3)},
+                             {67000, i050.substr(3, 3)},
+                             {69000, i050.substr(6)},
+                         }));
 }
 
 // One emulator reused for many runs: a restart leaves nothing of the last
@@ -169,6 +182,47 @@ TEST(Restart, StartsAtPowerOnWithTheNewStateAndTheTranscriptCanBeOff) {
   line.Take();
   line.Connect();
   EXPECT_EQ(line.Request("P01"), kAck + Frame("P010001"));
+}
+
+// While an application starts the pad reads nothing at all; the control's
+// detection pins only the loader's boot.
+TEST(Applications, I07BootsTheLoaderAndL0302StartsThePaymentApplicationWithP00) {
+  RawLine line;
+  const Delays& delays = line.emu.Config().delays;
+  EXPECT_EQ(line.Request("I07"), kAck);
+  line.Run(delays.loaderBootMs - 1);
+  EXPECT_EQ(line.Request("L00"), "");
+  line.Run(1);
+  EXPECT_EQ(line.Request("L00"), kAck + Frame("KD0"));
+  line.Ack();
+  EXPECT_EQ(line.Request("L0302"), kAck);
+  line.Run(delays.paymentStartMs - 1);
+  EXPECT_EQ(line.Request("P01"), "");
+  line.Run(1);
+  EXPECT_EQ(line.Take(), Frame("P00"));
+  line.Ack();
+  EXPECT_EQ(line.Request("P01"), kAck + Frame("P010002"));
+  EXPECT_TRUE(line.emu.Violations().empty()) << line.emu.ViolationSummary();
+}
+
+// "I02" is answered once the card is out (2500 ms here); a "72" meanwhile is
+// never answered and abandons the wait.
+TEST(Reset, I02IsAnsweredOnceTheCardIsTakenOutUnless72Comes) {
+  for (const bool reset : {false, true}) {
+    RawLine line({}, {PadApp::Payment, {true, 2500}, {}});
+    line.SendFrame("I02");
+    line.Run(100);
+    if (reset) line.SendFrame("72");
+    line.Run(2399);
+    EXPECT_EQ(line.Take(), reset ? kAck + kAck : kAck);
+    line.Run(1);
+    EXPECT_EQ(line.Take(), reset ? "" : Frame("I02"));
+    if (!reset) line.Ack();
+    line.Run(10000);
+    EXPECT_EQ(line.Take(), "");
+    EXPECT_EQ(line.emu.Pad().Card().present, reset);
+    EXPECT_TRUE(line.emu.Violations().empty()) << line.emu.ViolationSummary();
+  }
 }
 
 }  // namespace
