@@ -23,46 +23,27 @@ struct NoEvents : SocketEvents {
   void OnError(int32_t, const std::string&) override {}
 };
 
-// A control's socket on SimHost, connected to the pad listening as router:4001,
-// that has sent the router command and `frame`.
-std::unique_ptr<Socket> ConnectAndSend(SimHost& host, SocketEvents& events,
-                                       const std::string& frame) {
-  auto socket = host.CreateSocket(events);
-  socket->SetRemoteHost("router");
-  socket->SetRemotePort(4001);
-  socket->Connect();
-  host.RunFor(5);
-  socket->SendData(kSetComm19200 + frame);
-  return socket;
-}
-
-// Its answers on SimHost carry every end-to-end flow test; here the close.
-TEST(SimPinPad, ClosesTheConnectionOnAFault) {
-  SimHost host;
-  EmulatorConfig config;
-  config.faults = {{FaultKind::Close, "72", 1, 1, "", 0, 0}};
-  SimPinPad pad(host, config);
-  pad.Listen("router", 4001);
-  NoEvents events;
-  auto socket = ConnectAndSend(host, events, Frame("72"));
-  host.RunFor(5);
-  EXPECT_EQ(host.WireLog().back().kind, SimWireRecord::Close);
-  EXPECT_FALSE(pad.Core().Connected());
-}
-
-// With no latency on SimHost, a paced exchange lasts exactly its bytes' wire
-// time: the request's 6 bytes, the ACK and the reply's 10 at 19200 baud.
-TEST(SimPinPad, PacedExchangeTakesTheSumOfItsByteTimes) {
+// Its answers on SimHost carry every end-to-end flow test. Here, with no
+// latency, a paced exchange lasts exactly its bytes' wire time (the request's
+// 6 bytes, the ACK and the reply's 10 at 19200 baud), and a fault closes the
+// connection.
+TEST(SimPinPad, PacesItsBytesAndClosesTheConnectionOnAFault) {
   SimHost host;
   host.toPeer.latencyMs = 0;
   host.toControl.latencyMs = 0;
   EmulatorConfig config;
   config.link.pace = true;
+  config.faults = {{FaultKind::Close, "72", 1, 1, "", 0, 0}};
   SimPinPad pad(host, config);
   pad.Listen("router", 4001);
   NoEvents events;
-  const int64_t start = host.NowUs() + 5000;  // once connected
-  auto socket = ConnectAndSend(host, events, Frame("P01"));
+  auto socket = host.CreateSocket(events);
+  socket->SetRemoteHost("router");
+  socket->SetRemotePort(4001);
+  socket->Connect();
+  host.RunFor(5);
+  const int64_t start = host.NowUs();
+  socket->SendData(kSetComm19200 + Frame("P01"));
   host.RunFor(50);
   EXPECT_EQ(host.Written(SimSide::Peer), kAck + Frame("P010002"));
   std::vector<int64_t> times;
@@ -73,6 +54,11 @@ TEST(SimPinPad, PacedExchangeTakesTheSumOfItsByteTimes) {
   ASSERT_EQ(times.size(), 11u);  // each byte on its own
   EXPECT_EQ(times.front(), 7 * byte);
   EXPECT_EQ(times.back(), 17 * byte);
+
+  socket->SendData(Frame("72"));
+  host.RunFor(50);
+  EXPECT_EQ(host.WireLog().back().kind, SimWireRecord::Close);
+  EXPECT_FALSE(pad.Core().Connected());
 }
 
 TEST(StreamPinPad, ServesADirectLineWithoutRouterCommand) {
