@@ -25,13 +25,18 @@ TEST(Scenario, TheExampleLoadsWithWellFormedRecords) {
   EXPECT_EQ(s.config.cardholder.entry, CardEntry::Insert);
 }
 
-TEST(Scenario, CardAndCardholderFields) {
-  const Scenario s = ParseScenario(R"({
-    "card": {"track2": "5413330089020011=2402101000", "aid": "a0000000041010",
+// Fields after "pad" apply over the pad it makes.
+TEST(Scenario, PadCardCardholderAndDownloadFields) {
+  const Scenario s = ParseScenario(R"({"pad": "brand-new",
+    "card": {"present": true, "track2": "5413330089020011=2402101000", "aid": "a0000000041010",
              "tags": {"9f36": "00FF", "95": "8000000000"}, "secondAc": {"arc": "3035"}},
     "cardholder": {"entry": "swipe", "entryDelayMs": 0, "amountKey": "f1",
                    "pinStatus": "29", "bypassPin": true},
-    "replies": {"serviceCodeNoChip": "21"}})");
+    "replies": {"serviceCodeNoChip": "21"},
+    "download": {"blockSize": 70000, "enqAnswerAfter": 0}})");
+  EXPECT_EQ(s.state.app, PadApp::Loader);
+  EXPECT_FALSE(s.state.paymentInstalled);
+  EXPECT_TRUE(s.state.card.present);
   const CardProfile& card = s.state.cardProfile;
   EXPECT_EQ(card.Pan(), "5413330089020011");
   EXPECT_FALSE(card.HasChip());
@@ -49,6 +54,8 @@ TEST(Scenario, CardAndCardholderFields) {
   EXPECT_EQ(who.pinStatus, "29");
   EXPECT_TRUE(who.bypassPin);
   EXPECT_EQ(s.config.replies.serviceCodeNoChip, "21");
+  EXPECT_EQ(s.config.download.blockSize, 70000);
+  EXPECT_EQ(s.config.download.enqAnswerAfter, 0);
 }
 
 TEST(Scenario, RefusalsNameTheField) {
@@ -110,16 +117,6 @@ TEST(Scenario, RefusalsNameTheField) {
     EXPECT_THAT(refused->what(), ::testing::StartsWith(message));
     EXPECT_EQ(kept.state.paymentVersion, "kept");
   }
-}
-
-TEST(Scenario, ABrandNewPadAndItsDownloadSettings) {
-  const Scenario s = ParseScenario(R"({"pad": "brand-new", "card": {"present": true},
-    "download": {"blockSize": 70000, "enqAnswerAfter": 0}})");
-  EXPECT_EQ(s.state.app, PadApp::Loader);
-  EXPECT_FALSE(s.state.paymentInstalled);
-  EXPECT_TRUE(s.state.card.present);  // fields after "pad" apply over it
-  EXPECT_EQ(s.config.download.blockSize, 70000);
-  EXPECT_EQ(s.config.download.enqAnswerAfter, 0);
 }
 
 // Received files keep their header fields; their bytes are not saved.
