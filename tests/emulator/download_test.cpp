@@ -179,19 +179,10 @@ TEST(Download, TransferFaultsAreRecordedAndLeaveTheTransferAsItWas) {
       {"incomplete then C", {h10, Block(0, "abcd"), Crc("C")}, "next-file message out of order"},
       {"incomplete then stack", {h10, Crc(kStack)}, "while K.EMV has 0 of 10"},
       {"heap before stack", {Crc(kHeap)}, "heap setting out of order"},
-      {"stack with another value",
-       {Crc("L*STACK\x1C"
-            "200")},
-       "exactly"},
+      {"stack with another value", {Crc(std::string("L*STACK") + FS + "200")}, "exactly"},
       {"OD for an application", {Crc(Header("OD", 1, "EMVAPP.out"))}, "OC expected"},
-      {"lower-case size",
-       {Crc("OD0000000a00000000"
-            "20240305070809XXXXXXXXk")},
-       "upper-case"},
-      {"reserved",
-       {Crc("OD0000000A00000001"
-            "20240305070809XXXXXXXXk")},
-       "reserved"},
+      {"lower-case size", {Crc("OD0000000a0000000020240305070809XXXXXXXXk")}, "upper-case"},
+      {"reserved", {Crc("OD0000000A0000000120240305070809XXXXXXXXk")}, "reserved"},
       {"30 February", {Crc(Header("OD", 1, "k", "20240230070809"))}, "date and time"},
       {"filler", {Crc("OD0000000A0000000020240305070809XXXXXXXYk")}, "filler"},
       {"folder", {Crc(Header("OD", 1, "keys\\k.EMV"))}, "holds a folder"},
