@@ -50,9 +50,8 @@ class RawLine {
     return Take();
   }
   // Advances the clock by ms, waking the core at each of its deadlines.
-  void Run(int64_t ms) { RunUs(MsToUs(ms)); }
-  void RunUs(int64_t us) {
-    const int64_t target = now + us;
+  void Run(int64_t ms) {
+    const int64_t target = now + MsToUs(ms);
     for (auto due = emu.NextDeadline(); due && *due <= target; due = emu.NextDeadline()) {
       now = std::max(now, *due);
       emu.Poll(now);
