@@ -19,13 +19,16 @@ JsonTerminal::Config TwoSchemes() {
   c.aidTable.records = {{"Visa", "14", "A0000000031010", "", "", "VISA CREDIT"},
                         {"MC", "14", "A0000000041010", "", "", "MASTERCARD"},
                         // Blanks around the length; field 3 longer than the AID.
-                        {"Electron", " 14 ", "A0000000032010FF", "", "", "  ELECTRON  "}};
+                        {"Electron", " 14 ", "A0000000032010FF", "", "", "  ELECTRON  "},
+                        // Keys are matched by their RID in upper case: none for this one.
+                        {"Visa", "14", "a0000000031010", "", "", "V"}};
   c.caKeys = {Key("A000000003_92", kVisaRid), Key("A000000004_05", kMcRid),
               Key("A000000003_94", kVisaRid)};
   return c;
 }
 
-// Two AIDs of one RID share its record, wherever they stand in the table.
+// Two AIDs of one RID share its record, wherever they stand in the table; a
+// RID without keys gets the other scheme version.
 TEST(ESTRecords, OneRecordPerRidWithItsKeysAndAids) {
   TerminalRig rig(TwoSchemes());
   ASSERT_EQ(rig.control.BuildESTRecords(), -1);
@@ -39,22 +42,13 @@ TEST(ESTRecords, OneRecordPerRidWithItsKeysAndAids) {
                          Repeat(FS_, 14) +
                          "A0000000041010" FS_ "\x02" FS_ "0002" FS_ "0002" FS_ "MASTERCARD" FS_ +
                          Repeat(kEmptyAidSlot, 9) + kTail;
-  EXPECT_EQ(rig.control.ESTRecords, (Texts{"", visa, mc}));
+  const std::string lower = "\x00"s FS_ "Scheme3" FS_ "a000000003" FS_ FS_ + Repeat(FS_, 15) +
+                            "a0000000031010" FS_ "\x02" FS_ "0002" FS_ "0002" FS_ "V" FS_ +
+                            Repeat(kEmptyAidSlot, 9) + kTail;
+  EXPECT_EQ(rig.control.ESTRecords, (Texts{"", visa, mc, lower}));
   EXPECT_EQ(rig.events.all, (Events{DE(5, "Building EST Record(1): RID=A000000003"),
-                                    DE(5, "Building EST Record(2): RID=A000000004")}));
-}
-
-// Keys are matched by their RID in upper case; the lowercase RID gets none,
-// and the other scheme version.
-TEST(ESTRecords, LowercaseRidMatchesNoKey) {
-  auto c = TwoSchemes();
-  c.aidTable.records = {{"Visa", "14", "a0000000031010", "", "", "V"}};
-  TerminalRig rig(c);
-  ASSERT_EQ(rig.control.BuildESTRecords(), -1);
-  EXPECT_EQ(rig.control.ESTRecords[1],
-            "\x00"s FS_ "Scheme1" FS_ "a000000003" FS_ FS_ + Repeat(FS_, 15) +
-                "a0000000031010" FS_ "\x02" FS_ "0002" FS_ "0002" FS_ "V" FS_ +
-                Repeat(kEmptyAidSlot, 9) + kTail);
+                                    DE(5, "Building EST Record(2): RID=A000000004"),
+                                    DE(5, "Building EST Record(3): RID=a000000003")}));
 }
 
 // A bad AID length (field 2) anywhere fails the whole build, even from the
