@@ -55,23 +55,6 @@ TEST(PrepareDownload, ListAndKeyFiles) {
   }
 }
 
-// The folder of another case is the PIN pad's folder; everything of the
-// previous download goes, other files stay.
-TEST(PrepareDownload, CleansThePreviousDownloadAndReusesTheFolder) {
-  DownloadRig rig;
-  for (const char* old : {"p1/K1.EMV", "p1/dropped.emv", "p1/keep.txt", "P1.bat", "P1.dld"}) {
-    rig.Put(old, "old");
-  }
-  std::string failure;
-  ASSERT_TRUE(rig.control.PrepareDownload(failure)) << failure;
-  std::set<std::string> left;
-  for (const auto& entry : fs::recursive_directory_iterator(rig.dir.path())) {
-    left.insert(fs::relative(entry.path(), rig.dir.path()).generic_string());
-  }
-  EXPECT_EQ(left, (std::set<std::string>{"p1", "p1/K1.EMV", "p1/K2.EMV", "p1/keep.txt"}));
-  EXPECT_NE(rig.dir.Read("p1/K1.EMV"), "old");
-}
-
 struct ThrowingTerminal : JsonTerminal {
   ThrowingTerminal() : JsonTerminal(KeyConfig({"K1", "K2"})) {}
   std::string getERKID(int16_t& KeyIndex) override {
@@ -86,7 +69,6 @@ TEST(PrepareDownload, FailuresAreReportedAndChangeNoState) {
   JsonTerminal escaping(KeyConfig({"../K1"}));
   const std::tuple<const char*, TerminalObject*, std::string> rows[] = {
       {"no terminal", nullptr, "no terminal object bound"},
-      {"a file in the way", nullptr, "cannot create folder '{dir}/P1/': File exists"},
       {"throwing terminal", &throwing, "terminal object error: key store offline"},
       {"escaping key file", &escaping, "key 1 has the unusable identifier '../K1'"},
   };
@@ -101,14 +83,11 @@ TEST(PrepareDownload, FailuresAreReportedAndChangeNoState) {
     pad.SetDownloadPath(dir.path());
     throwing.armed = false;
     if (std::string(what) != "no terminal") pad.setTerminalObject(terminal ? *terminal : keys);
-    if (std::string(what) == "a file in the way") dir.Write("P1", "");
     throwing.armed = true;
     const int16_t state = pad.getState();
     events.Clear();
     pad.PrepareDownload();
-    std::string text = "Download preparation failed: " + reason;
-    if (size_t at = text.find("{dir}"); at != std::string::npos) text.replace(at, 5, dir.path());
-    EXPECT_EQ(events.Interfaces(), (Events{IE(1, 44, text)}));
+    EXPECT_EQ(events.Interfaces(), (Events{IE(1, 44, "Download preparation failed: " + reason)}));
     EXPECT_EQ(pad.getState(), state);
     EXPECT_EQ(ImplAccess::Of(pad).dl.DownloadFiles, Texts{""});
   }
@@ -116,12 +95,19 @@ TEST(PrepareDownload, FailuresAreReportedAndChangeNoState) {
 
 // "L0202" acknowledged: the files are prepared and the control reconnects at
 // 115200 baud to wait for the loader's request; a failure lets the loader go
-// and leaves the control ready for a new connection test.
+// and leaves the control ready for a new connection test. The folder of
+// another case is the PIN pad's folder; everything of the previous download
+// goes, other files stay.
 TEST(PrepareDownload, DownloadModeAcknowledged) {
   for (const bool fails : {false, true}) {
     SCOPED_TRACE(fails);
     DownloadRig rig;
-    if (fails) rig.dir.Write("P1", "");
+    if (fails) {
+      rig.dir.Write("P1", "");
+    } else {
+      for (const char* old : {"p1/K1.EMV", "p1/dropped.emv", "p1/keep.txt", "P1.bat", "P1.dld"})
+        rig.Put(old, "old");
+    }
     rig.Connect(STATE_DOWNLOAD_MODE, 3000);
     rig.Deliver(kAck);
     rig.host.RunFor(5);
@@ -145,7 +131,12 @@ TEST(PrepareDownload, DownloadModeAcknowledged) {
     EXPECT_TRUE(rig.TimerOn(1000));
     EXPECT_EQ(rig.control.ChecksumMode, 2);
     EXPECT_EQ(rig.control.dl.DownloadFiles.size(), 27u);
-    EXPECT_TRUE(fs::exists(rig.dir.File("P1/K2.EMV")));
+    std::set<std::string> left;
+    for (const auto& entry : fs::recursive_directory_iterator(rig.dir.path())) {
+      left.insert(fs::relative(entry.path(), rig.dir.path()).generic_string());
+    }
+    EXPECT_EQ(left, (std::set<std::string>{"p1", "p1/K1.EMV", "p1/K2.EMV", "p1/keep.txt"}));
+    EXPECT_NE(rig.dir.Read("p1/K1.EMV"), "old");
   }
 }
 

@@ -72,19 +72,6 @@ TEST(Transfer, MessagesFrameByFrame) {
   EXPECT_EQ(Block(496, "xy").substr(0, 8), std::string("\x02W\x00\x02\x00\x00\x01\xF0", 8));
 }
 
-TEST(Transfer, NakResendsTheLastMessageWithItsCrc) {
-  for (const int16_t state : {STATE_DOWNLOAD_GROUP_SENT, STATE_DOWNLOAD_BLOCK_SENT}) {
-    DownloadRig rig;
-    rig.Put("Constant/EMVAPP.out", Bytes(600));
-    rig.Request({"", "Constant\\EMVAPP.out"});
-    rig.RunTo(state);
-    const std::string last = rig.control.LastSentMessage;
-    EXPECT_EQ(rig.Next(kNak), last);
-    EXPECT_TRUE(rig.TimerOn(5000));
-    EXPECT_EQ(rig.control.fState, state);
-  }
-}
-
 // Every state waits for the loader's ACK; silence ends the download.
 TEST(Transfer, SilenceInEveryStateEndsTheDownload) {
   for (int16_t state = STATE_DOWNLOAD_ANNOUNCED; state <= STATE_DOWNLOAD_CLOSING; ++state) {
