@@ -64,11 +64,19 @@ bool Failed(const TxnRig& rig) {
   return std::ranges::any_of(rig.Interfaces(), [](const auto& e) { return e.type == 1; });
 }
 
+// The stored card data, given as "KEY=value ...".
+void ExpectTags(const TxnRig& rig, const std::string& tags) {
+  for (const std::string& tag : Words(tags)) {
+    const size_t eq = tag.find('=');
+    EXPECT_EQ(rig.Tag(tag.substr(0, eq)), tag.substr(eq + 1)) << tag;
+  }
+}
+
 // What the host does at each step of the purchase.
 struct Host {
   bool blacklisted = false;
+  int16_t decision = 0;  // for the first cryptogram
   std::string script71{}, script72{};
-  int32_t stopAt = 1106;  // the last step played: 1102, 1103, 1104 or 1106
 };
 
 // Plays the host through a purchase from state 111, each call once the step
@@ -78,11 +86,11 @@ void Purchase(TxnRig& rig, const Host& h = {}) {
   auto step = [&](int16_t result, int32_t code) {
     EXPECT_EQ(result, 0) << "before step " << code;
     rig.host.RunUntil([&] { return rig.events.HasInterface(0, code) || Failed(rig); }, 60000);
-    return result == 0 && rig.events.HasInterface(0, code) && !Failed(rig) && code != h.stopAt;
+    return result == 0 && rig.events.HasInterface(0, code) && !Failed(rig);
   };
   (void)(step(rig.control.StartTransaction(kDateTime, 12.50, 978, false), 1102) &&
          step(rig.control.EnterPIN(), 1103) &&
-         step(rig.control.GetFirstCrypto(0, h.blacklisted), 1104) &&
+         step(rig.control.GetFirstCrypto(h.decision, h.blacklisted), 1104) &&
          step(rig.control.GetSecondCrypto(0, h.script71, h.script72, kIad, "3030"), 1106));
   rig.host.RunFor(10000);
 }
@@ -118,11 +126,9 @@ TEST(PurchaseFlow, ChipPurchaseWithPinAndANewAmount) {
   EXPECT_EQ(rig.control.ChangeTransactionAmount(30.00), 1);
   ASSERT_TRUE(rig.RunToEvent(0, 1103));
   EXPECT_EQ(rig.control.fState, STATE_PIN_DONE);
-  EXPECT_EQ(rig.control.ChangeTransactionAmount(30.00), 1);
   ASSERT_EQ(rig.control.GetFirstCrypto(0, false), 0);
   ASSERT_TRUE(rig.RunToEvent(0, 1104));
   EXPECT_EQ(rig.Tag("9F27"), "80");
-  EXPECT_EQ(rig.control.ChangeTransactionAmount(30.00), 1);
   for (int16_t decision : {-1, 5}) {
     EXPECT_EQ(rig.control.GetSecondCrypto(decision, kScript10, "", "AABB", "3035"), 7);
     rig.host.RunFor(10000);
@@ -149,110 +155,89 @@ TEST(PurchaseFlow, ChipPurchaseWithPinAndANewAmount) {
   EXPECT_EQ(rig.Tag("AID"), "A0000000031010");
 }
 
-// The terminal's PIN bypass answer decides the C02 request's last digit; the
-// cardholder tries to bypass, and the card records it only when allowed. Only
-// "F3" and "0D" confirm the amount: "F1" leaves the control waiting in 260.
-TEST(PurchaseFlow, CardholderAtAmountAndPin) {
+// The purchase as the terminal, the cardholder, the card and the host's own
+// answers change it. The cardholder always tries to bypass the PIN: the
+// terminal's PIN bypass answer decides the C02 request's last digit, and the
+// card records the bypass only when allowed. Only "F3" and "0D" confirm the
+// amount: "F1" leaves the control waiting in 260. A blacklisted card's TVR is
+// read, marked as on the exception file (byte 1, 0x10) and written back
+// before the first cryptogram; decision 7 is sent as 1. Issuer scripts go in
+// blocks of at most 240 bytes, all of 71 before 72; a script the card failed
+// ("99") does not stop the transfer. The second cryptogram reports one result
+// per script (FF51) and the TSI (9B) shows scripts performed.
+TEST(PurchaseFlow, TerminalCardholderCardAndHostChoices) {
   struct Row {
-    std::optional<bool> pinBypass;
-    std::string key;
+    const char* name;
+    Host host;
     Texts requests;
-    Events events;
-    int16_t state;
-    std::string tvr, cvm;  // the card's final TVR and CVM results
-    Texts trace;           // the cardholder's prompts
+    std::string tags;
+    std::optional<bool> pinBypass = false;
+    std::string key = "F3";  // pressed at the amount confirmation
+    Events events = kSteps;
+    int16_t state = STATE_TRANSACTION_DONE;
   };
   const Texts done = Cat({kFirstAc, kSecondAc});
   Texts refused = ToPin();
   refused.pop_back();  // no C02 after the refusal
+  const Texts toScripts = Cat({ToPin(), kFirstAc});
+  const std::string first = "0812404A" + Repeat("4A", 239), rest = "191060" + Repeat("0F", 60);
+  const std::string scripts = "FF51=2000000000 9B=EC00 95=0000000000";
+  const Row rows[] = {
+      {"bypass allowed", {}, ToPin('2', done), "95=0000080000 9F34=3F0001", true},
+      {"bypass not allowed", {}, ToPin('0', done), "95=0000000000 9F34=420300"},
+      {"bypass unanswered", {}, ToPin('0', done), "95=0000000000 9F34=420300", std::nullopt, "0D"},
+      {"amount not confirmed",
+       {},
+       refused,
+       "95= 9F34=",
+       true,
+       "F1",
+       Steps(2, {IE(1, 27, "")}),
+       STATE_AMOUNT_CONFIRM_ACKED},
+      {"blacklisted",
+       {.blacklisted = true, .decision = 7},
+       Cat({ToPin(), {"C20019500", "C210195000059000000400", "C831", kFirstAc[1]}, kSecondAc}),
+       "95=9000000400"},
+      {"script 71",
+       {.script71 = kScript10},
+       Cat({toScripts, {"C2571001010" + kScript10Hex}, kSecondAc}),
+       scripts},
+      {"script 72 in two blocks",
+       {.script72 = kScript300},
+       Cat({toScripts, {"C2572" + first, "C2572" + rest}, kSecondAc}),
+       scripts},
+      {"both, 71 failed",
+       {.script71 = kScript300, .script72 = kScript10},
+       Cat({toScripts, {"C2571" + first, "C2571" + rest, "C2572001010" + kScript10Hex}, kSecondAc}),
+       "FF51=10000000002000000000 9B=EC00 95=0000000020"},
+  };
   const Texts toAmount = {"Eemalda kaart", "Sisesta kaart", "Kaart sisestatud!",
                           "ICC Rakendus k\xE4ivitatud.", "Summa kinnitamine"};
   const Texts prompts = Cat({toAmount, {"Sisesta PIN", "PIN OK."}});
-  const Row rows[] = {
-      {true, "F3", ToPin('2', done), kSteps, STATE_TRANSACTION_DONE, "0000080000", "3F0001",
-       prompts},
-      {false, "F3", ToPin('0', done), kSteps, STATE_TRANSACTION_DONE, "0000000000", "420300",
-       prompts},
-      {std::nullopt, "0D", ToPin('0', done), kSteps, STATE_TRANSACTION_DONE, "0000000000", "420300",
-       prompts},
-      {true, "F1", refused, Steps(2, {IE(1, 27, "")}), STATE_AMOUNT_CONFIRM_ACKED, "", "",
-       toAmount},
-  };
   for (const auto& row : rows) {
-    SCOPED_TRACE("pin_bypass " + (row.pinBypass ? std::to_string(*row.pinBypass) : "null") +
-                 ", key " + row.key);
+    SCOPED_TRACE(row.name);
     emu::EmulatorConfig config;
     config.cardholder.bypassPin = true;
     config.cardholder.amountKey = row.key;
+    if (!row.host.script71.empty() && !row.host.script72.empty())
+      config.faults = {{emu::FaultKind::FailStatus, "C2571", 1, 1, "99"}};
+    emu::PadState pad;
+    if (row.host.blacklisted) pad.cardProfile.tags["9500"] = "8000000400";
     auto terminal = ExampleTerminal();
     terminal.pinBypass = row.pinBypass;
-    TxnRig rig(config, {}, terminal);
+    TxnRig rig(config, pad, terminal);
     rig.Ready();
-    Purchase(rig);
+    Purchase(rig, row.host);
     EXPECT_EQ(rig.NewRequests(), row.requests);
     EXPECT_EQ(rig.Interfaces(), row.events);
     EXPECT_EQ(rig.control.fState, row.state);
-    EXPECT_EQ(rig.Tag("95"), row.tvr);
-    EXPECT_EQ(rig.Tag("9F34"), row.cvm);
-    EXPECT_EQ(rig.Trace(10), row.trace);
-  }
-}
-
-// A blacklisted card: the TVR is read, marked as on the exception file (byte
-// 1, 0x10) and written back before the first cryptogram. Decision 7 is sent
-// as 1.
-TEST(PurchaseFlow, BlacklistedCardIsMarkedBeforeTheFirstCryptogram) {
-  emu::PadState pad;
-  pad.cardProfile.tags["9500"] = "8000000400";
-  TxnRig rig({}, pad);
-  rig.Ready();
-  Purchase(rig, {.stopAt = 1103});
-  ASSERT_EQ(rig.control.GetFirstCrypto(7, true), 0);
-  ASSERT_TRUE(rig.RunToState(STATE_TVR_WRITE_SENT));
-  EXPECT_EQ(rig.Tag("95"), "9000000400");  // the host reads the marked TVR at once
-  ASSERT_TRUE(rig.RunToEvent(0, 1104));
-  EXPECT_EQ(rig.pad.Core().Pad().Transaction().tags.at("9500"), "9000000400");
-  ASSERT_EQ(rig.control.GetSecondCrypto(0, "", "", kIad, "3030"), 0);
-  ASSERT_TRUE(rig.RunToEvent(0, 1106));
-  EXPECT_EQ(
-      rig.NewRequests(),
-      Cat({ToPin(), {"C20019500", "C210195000059000000400", "C831"}, {kFirstAc[1]}, kSecondAc}));
-  EXPECT_EQ(rig.Interfaces(), kSteps);
-  EXPECT_EQ(rig.control.fState, STATE_TRANSACTION_DONE);
-  EXPECT_EQ(rig.Tag("95"), "9000000400");
-}
-
-// Issuer scripts go in blocks of at most 240 bytes, all of 71 before 72; a
-// script the card failed ("99") does not stop the transfer. The second
-// cryptogram reports one result per script.
-TEST(PurchaseFlow, IssuerScriptsBeforeTheSecondCryptogram) {
-  struct Row {
-    std::string script71, script72, blocks, results, tvr;  // C25 requests, FF51, final TVR
-  };
-  const std::string first = "0812404A" + Repeat("4A", 239), rest = "191060" + Repeat("0F", 60);
-  const Row rows[] = {
-      {kScript10, "", "C2571001010" + kScript10Hex, "2000000000", "0000000000"},
-      {"", kScript300, "C2572" + first + " C2572" + rest, "2000000000", "0000000000"},
-      // Both, the card failing the 71 script.
-      {kScript300, kScript10, "C2571" + first + " C2571" + rest + " C2572001010" + kScript10Hex,
-       "10000000002000000000", "0000000020"},
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.blocks.substr(0, 5));
-    emu::EmulatorConfig config;
-    if (!row.script71.empty() && !row.script72.empty())
-      config.faults = {{emu::FaultKind::FailStatus, "C2571", 1, 1, "99"}};
-    TxnRig rig(config);
-    rig.Ready();
-    Purchase(rig, {.script71 = row.script71, .script72 = row.script72});
-    EXPECT_EQ(rig.NewRequests(), Cat({ToPin(), kFirstAc, Words(row.blocks), kSecondAc}));
-    EXPECT_EQ(rig.Interfaces(), kSteps);
-    EXPECT_EQ(rig.control.fState, STATE_TRANSACTION_DONE);
-    EXPECT_EQ(rig.Tag("FF51"), row.results);
-    EXPECT_EQ(rig.Tag("9B"), "EC00");  // the TSI: scripts performed
-    EXPECT_EQ(rig.Tag("95"), row.tvr);
-    EXPECT_EQ(rig.pad.Core().Pad().Transaction().issuerAuthData, kIad);
-    EXPECT_EQ(rig.pad.Core().Pad().Transaction().issuerArc, "3030");
+    ExpectTags(rig, row.tags);
+    // The cardholder's prompts.
+    EXPECT_EQ(rig.Trace(10), row.state == STATE_TRANSACTION_DONE ? prompts : toAmount);
+    if (row.state == STATE_TRANSACTION_DONE) {
+      EXPECT_EQ(rig.pad.Core().Pad().Transaction().issuerAuthData, kIad);
+      EXPECT_EQ(rig.pad.Core().Pad().Transaction().issuerArc, "3030");
+    }
   }
 }
 
@@ -331,10 +316,7 @@ TEST(PurchaseFlow, AReplyThatCannotBeUsedEndsThePurchase) {
     if (row.request == "C26") want.push_back(IE(1, 27, ""));
     EXPECT_EQ(rig.Interfaces(), want);
     EXPECT_EQ(rig.control.fState, row.state);
-    for (const std::string& tag : Words(row.tags)) {
-      const size_t eq = tag.find('=');
-      EXPECT_EQ(rig.Tag(tag.substr(0, eq)), tag.substr(eq + 1)) << tag;
-    }
+    ExpectTags(rig, row.tags);
   }
 }
 
