@@ -116,12 +116,15 @@ struct DownloadRig : PadLink, DownloadObserver {
     return body;
   }
   // From the timer that starts the transfer up to the EOT, every message.
+  // Each waits 3000 ms for the loader's ACK; what the silence then does in
+  // each state is pinned by the link's timeout table.
   Texts Transfer() {
     Forget();
     host.RunFor(1000);
     Texts messages{Unframe(Wire())};
     while (messages.size() < 200 && messages.back().substr(0, 1) != kEot &&
            !messages.back().empty()) {
+      EXPECT_TRUE(TimerOn(3000)) << "state " << control.fState;
       messages.push_back(Next());
     }
     messages.back() = messages.back().substr(0, 1);  // the reconnection follows the EOT

@@ -72,23 +72,6 @@ TEST(Transfer, MessagesFrameByFrame) {
   EXPECT_EQ(Block(496, "xy").substr(0, 8), std::string("\x02W\x00\x02\x00\x00\x01\xF0", 8));
 }
 
-// Every state waits for the loader's ACK; silence ends the download.
-TEST(Transfer, SilenceInEveryStateEndsTheDownload) {
-  for (int16_t state = STATE_DOWNLOAD_ANNOUNCED; state <= STATE_DOWNLOAD_CLOSING; ++state) {
-    SCOPED_TRACE(state);
-    DownloadRig rig;
-    rig.Put("Constant/EMVAPP.out", Bytes(600));
-    rig.Request({"", "Constant\\EMVAPP.out"});
-    rig.RunTo(state);
-    rig.Forget();
-    rig.host.RunFor(2999);
-    EXPECT_EQ(rig.Take(), Events{});
-    rig.host.RunFor(1);
-    EXPECT_EQ(rig.Take(), (Events{kTimeout, IE(1, 44, "PinPad not responding.")}));
-    EXPECT_EQ(rig.Wire(), "");
-  }
-}
-
 // A file that shrinks or goes between two blocks: nothing more is sent, and
 // the wait for the ACK that cannot come ends the download.
 TEST(Transfer, FileUnreadablePartWayEndsInTheBlockState) {
