@@ -14,7 +14,7 @@ const std::string kMcRid = "\xA0\x00\x00\x00\x04"s;
 const std::string kEmptyAidSlot = FS_ "\x01" FS_ FS_ FS_ FS_;
 const std::string kTail = "\xFF\xFF\xFF\xFF" FS_ FS_;
 
-JsonTerminal::Config TwoSchemes() {
+JsonTerminal::Config ThreeRids() {
   auto c = BaseConfig();
   c.aidTable.records = {{"Visa", "14", "A0000000031010", "", "", "VISA CREDIT"},
                         {"MC", "14", "A0000000041010", "", "", "MASTERCARD"},
@@ -30,7 +30,7 @@ JsonTerminal::Config TwoSchemes() {
 // Two AIDs of one RID share its record, wherever they stand in the table; a
 // RID without keys gets the other scheme version.
 TEST(ESTRecords, OneRecordPerRidWithItsKeysAndAids) {
-  TerminalRig rig(TwoSchemes());
+  TerminalRig rig(ThreeRids());
   ASSERT_EQ(rig.control.BuildESTRecords(), -1);
   const std::string visa = "\x00"s FS_ "Scheme1" FS_ "A000000003" FS_ FS_     //
                            "A000000003_92.EMV" FS_ "A000000003_94.EMV" FS_ +  //
@@ -58,7 +58,7 @@ TEST(ESTRecords, BadAidRecordFailsTheWholeBuild) {
       {1, 1, "x"}, {1, 1, ""}, {1, 1, "0"}, {1, 1, "-2"}, {1, 1, "15"}, {2, 2, "A00000000"}};
   for (const auto& [record, field, value] : rows) {
     SCOPED_TRACE(value);
-    auto c = TwoSchemes();
+    auto c = ThreeRids();
     c.aidTable.records[record][field] = value;
     TerminalRig rig(c);
     EXPECT_EQ(rig.control.BuildESTRecords(), 0);
