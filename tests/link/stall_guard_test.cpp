@@ -213,7 +213,8 @@ bool RunTo(InitRig& rig, int32_t code) {
 
 // The guard changes no event of a table update, a download or a card
 // purchase: the reply timer runs wherever these wait for the PIN pad, and
-// the emulated cardholder takes at most 2 s where it does not.
+// the emulated cardholder takes at most 2 s where it does not, so a guard
+// of 3 s, a tenth of its usual time, must stay silent too.
 TEST(StallGuard, NormalFlowsRaiseTheSameEventsWithAndWithoutTheGuard) {
   const Flow tableUpdate = [](InitRig& rig) {
     rig.Ready();
@@ -243,7 +244,6 @@ TEST(StallGuard, NormalFlowsRaiseTheSameEventsWithAndWithoutTheGuard) {
     SCOPED_TRACE(name);
     const Events unguarded = EventsOf(flow, state, 0);
     EXPECT_EQ(EventsOf(flow, state, 3000), unguarded);
-    EXPECT_EQ(EventsOf(flow, state, 30000), unguarded);
   }
 }
 
