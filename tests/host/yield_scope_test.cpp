@@ -3,6 +3,7 @@
 // order; so handlers of many controls on one thread never nest in each other.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <asio/ip/address.hpp>
 #include <memory>
 #include <string>
@@ -114,10 +115,7 @@ struct Fleet {
     }
   }
   bool AllIn(int16_t state) const {
-    for (const auto& c : controls) {
-      if (c->fState != state) return false;
-    }
-    return true;
+    return std::ranges::all_of(controls, [&](const auto& c) { return c->fState == state; });
   }
   int Errors() const {
     int errors = 0;
