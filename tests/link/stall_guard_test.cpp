@@ -169,8 +169,8 @@ TEST(StallGuard, ItsTimeIsAPropertyAndZeroTurnsItOff) {
   emu::EmulatorConfig config;
   config.faults = P01RefusedBeforeAck(1);
   GuardRig rig({}, config, ExampleTerminal());
-  EXPECT_EQ(rig.control.getStallGuardMs(), 30000);
   EXPECT_EQ(rig.control.setStallGuardMs(-1), 7);
+  EXPECT_EQ(rig.control.getStallGuardMs(), 30000);  // the default, kept through the refusal
   EXPECT_EQ(rig.control.setStallGuardMs(0), 0);
   ASSERT_EQ(rig.control.PerformConnectionTest(1), 0);
   rig.host.RunFor(120000);
